@@ -1,0 +1,41 @@
+#include "core/errors.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/path_text.h"
+
+namespace velmora {
+
+namespace {
+std::string fileErrorText(const char* verb, const std::string& path, int errnum) {
+  return std::string("Cannot ") + verb + " file \"" + expandedPath(path) + "\". " +
+         systemErrorText(errnum);
+}
+}  // namespace
+
+EFOpenError::EFOpenError(const std::string& path, int errnum)
+    : Error(fileErrorText("open", path, errnum)) {}
+
+EReadError::EReadError() : Error("Stream read error") {}
+
+EWriteError::EWriteError() : Error("Stream write error") {}
+
+EJPEG::EJPEG(int code) : Error("JPEG error #" + std::to_string(code)), code_(code) {}
+
+EFCreateError::EFCreateError(const std::string& path, int errnum)
+    : Error(fileErrorText("create", path, errnum)) {}
+
+std::string systemErrorText(int errnum) { return std::strerror(errnum); }
+
+std::string expandedPath(const std::string& path) {
+  if (!path.empty() && path.front() == kPathSeparator) return path;
+  std::vector<char> buffer(4096);
+  if (getcwd(buffer.data(), buffer.size()) == nullptr) return path;
+  std::string cwd(buffer.data());
+  return joinPath(cwd, path);
+}
+
+}  // namespace velmora

@@ -1,0 +1,55 @@
+#pragma once
+// The errors a user can see. Each carries the exact text the error box shows; nothing else
+// formats these messages.
+
+#include <stdexcept>
+#include <string>
+
+namespace velmora {
+
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// "Cannot open file "<absolute source path>". <system text>"
+class EFOpenError : public Error {
+ public:
+  EFOpenError(const std::string& path, int errnum);
+};
+
+// "Stream read error": the source could not be read to its end.
+class EReadError : public Error {
+ public:
+  EReadError();
+};
+
+// "Stream write error": the thumbnail could not be written completely (disk full, I/O error).
+class EWriteError : public Error {
+ public:
+  EWriteError();
+};
+
+// "JPEG error #<code>" with libjpeg's message code (6b numbering).
+class EJPEG : public Error {
+ public:
+  explicit EJPEG(int code);
+  int code() const noexcept { return code_; }
+
+ private:
+  int code_;
+};
+
+// "Cannot create file "<absolute destination path>". <system text>"
+class EFCreateError : public Error {
+ public:
+  EFCreateError(const std::string& path, int errnum);
+};
+
+// The system's text for an errno value.
+std::string systemErrorText(int errnum);
+
+// The path made absolute against the current directory, as error texts show it.
+std::string expandedPath(const std::string& path);
+
+}  // namespace velmora

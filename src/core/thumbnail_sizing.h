@@ -1,0 +1,38 @@
+#pragma once
+// The sizing rules: whether a thumbnail may be made (the program only shrinks) and its size.
+
+#include <cstdint>
+#include <optional>
+
+namespace velmora {
+
+enum class SizingMode : int {
+  Rate = 1,            // scale by a percentage
+  Height = 2,          // fixed height, width follows the aspect ratio
+  Width = 3,           // fixed width, height follows the aspect ratio
+  HeightAndWidth = 4,  // fixed height and width, aspect ratio not kept
+  Fit = 5,             // fit the side that decides the orientation to its limit
+};
+
+// The user's choice; values the mode does not use are 0.
+struct SizingRequest {
+  SizingMode mode = SizingMode::Rate;
+  std::int32_t rate = 0;         // percent
+  std::int32_t heightValue = 0;  // pixels
+  std::int32_t widthValue = 0;   // pixels
+};
+
+struct PixelSize {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  friend bool operator==(PixelSize a, PixelSize b) {
+    return a.width == b.width && a.height == b.height;
+  }
+};
+
+// The thumbnail's size for a source of the given size, or nothing when the request is refused
+// because it would not shrink. A result side may be 0 for tiny sources.
+std::optional<PixelSize> Decide(std::int32_t sourceWidth, std::int32_t sourceHeight,
+                                const SizingRequest& request);
+
+}  // namespace velmora
