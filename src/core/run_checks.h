@@ -11,7 +11,7 @@ namespace velmora {
 enum class RunCheckResult {
   Pass,
   NoFiles,         // "没有任何jpg图片需要生成缩略图!"
-  EmptyPrefix,     // "保存于同目录下，请输入前缀以区分原图!"
+  EmptyPrefix,     // "保存于同目录下，请输入前缀以区分原图!" (also a prefix holding a separator)
   NoOutputFolder,  // "请选择保存目录!"
   SameFolder,      // "源目录和目标目录相同!"
 };
