@@ -1,0 +1,26 @@
+#pragma once
+// A folder's JPEG files as the file list shows them; the window and the command-line tool both
+// list folders this way.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// The bare names of the folder's entries matching "*.jpg" or "*.jpeg" without regard to letter
+// case that are regular files (a symbolic link counts as what it points to), leaving out
+// hidden (dot) files, folders and every other kind of entry, sorted by sortNamesForList.
+// Nothing when the folder cannot be opened or read to its end (missing, not a folder, no
+// permission): the file list then stays empty, and the caller decides whether to say so.
+std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder);
+
+// Whether the name matches "*.jpg" or "*.jpeg", ASCII letters compared without case.
+bool matchesJpegPattern(const std::string& name);
+
+// Sorts names as the file list keeps them: bytes compared with ASCII letters folded to lower
+// case; names equal under folding keep a fixed order by their plain bytes ("A.jpg" before
+// "a.jpg"), so the order never depends on the order the folder gives its entries.
+void sortNamesForList(std::vector<std::string>& names);
+
+}  // namespace velmora
