@@ -43,7 +43,7 @@ class ScratchFolder {
   std::string path_;
 };
 
-inline std::string readBytes(const std::string& path) {
+inline std::string fileContents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
