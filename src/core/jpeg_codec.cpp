@@ -1,0 +1,305 @@
+#include "core/jpeg_codec.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "core/errors.h"
+#include "core/exif_orientation.h"
+
+namespace velmora {
+
+namespace {
+
+// libjpeg reports a fatal error by calling error_exit, which must not return. It jumps back to
+// the guard that entered the library, and the guard throws EJPEG there, outside libjpeg's C
+// frames. Warnings and trace messages are dropped: a damaged stream decodes as far as it can.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void jumpToGuard(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+void discardMessage(j_common_ptr, int) {}
+void discardOutput(j_common_ptr) {}
+
+void installErrorManager(ErrorManager& err) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = jumpToGuard;
+  err.pub.emit_message = discardMessage;
+  err.pub.output_message = discardOutput;
+}
+
+// Runs one libjpeg call sequence; a fatal codec error comes out as EJPEG. The callable must not
+// own objects with destructors, since the jump passes over them.
+template <typename Call>
+void guarded(ErrorManager& err, const Call& call) {
+  if (setjmp(err.jump) != 0) throw EJPEG(err.pub.msg_code);
+  call();
+}
+
+constexpr int kGreyLevels = 236;
+constexpr int kArithmeticCodingCode = 1;
+constexpr int kThumbnailQuality = 90;
+
+// Four-component files written by Adobe software (the only common source of them) store CMYK
+// inverted; others store it plainly.
+unsigned char cmykToChannel(unsigned ink, unsigned black, bool inverted) {
+  if (!inverted) {
+    ink = 255 - ink;
+    black = 255 - black;
+  }
+  return static_cast<unsigned char>((ink * black + 127) / 255);
+}
+
+}  // namespace
+
+struct JpegDecoder::State {
+  ErrorManager err{};
+  jpeg_decompress_struct cinfo{};
+  int orientation = 1;
+  bool greyscale = false;
+  bool fourComponents = false;
+  std::vector<JSAMPLE> row;  // the library's own output row when it is not RGB
+
+  ~State() { jpeg_destroy_decompress(&cinfo); }
+
+  void readInto(JSAMPLE* target) {
+    JSAMPROW rows[1] = {target};
+    guarded(err, [&] { jpeg_read_scanlines(&cinfo, rows, 1); });
+  }
+};
+
+JpegDecoder::JpegDecoder(const unsigned char* data, std::size_t size)
+    : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  installErrorManager(s.err);
+  s.cinfo.err = &s.err.pub;
+  guarded(s.err, [&] {
+    jpeg_create_decompress(&s.cinfo);
+    s.cinfo.mem->max_memory_to_use = kDecoderMemoryLimit;
+    jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
+  });
+}
+
+JpegDecoder::~JpegDecoder() = default;
+
+void JpegDecoder::readHeader() {
+  State& s = *state_;
+  guarded(s.err, [&] { jpeg_read_header(&s.cinfo, TRUE); });
+  if (s.cinfo.arith_code) throw EJPEG(kArithmeticCodingCode);
+  for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m != nullptr; m = m->next) {
+    if (m->marker == JPEG_APP0 + 1 && isExifBlock(m->data, m->data_length)) {
+      s.orientation = velmora::exifOrientation(m->data, m->data_length);
+      break;
+    }
+  }
+}
+
+std::int32_t JpegDecoder::width() const {
+  return static_cast<std::int32_t>(state_->cinfo.image_width);
+}
+
+std::int32_t JpegDecoder::height() const {
+  return static_cast<std::int32_t>(state_->cinfo.image_height);
+}
+
+int JpegDecoder::exifOrientation() const { return state_->orientation; }
+
+void JpegDecoder::start() {
+  State& s = *state_;
+  jpeg_decompress_struct& c = s.cinfo;
+  c.scale_num = 1;
+  c.scale_denom = 1;
+  c.dct_method = JDCT_FLOAT;
+  c.do_fancy_upsampling = TRUE;
+  c.do_block_smoothing = TRUE;
+  c.buffered_image = FALSE;
+  if (c.jpeg_color_space == JCS_GRAYSCALE) {
+    s.greyscale = true;
+    c.out_color_space = JCS_GRAYSCALE;
+    c.quantize_colors = TRUE;
+    c.desired_number_of_colors = kGreyLevels;
+    c.two_pass_quantize = FALSE;
+    c.dither_mode = JDITHER_FS;
+  } else if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) {
+    s.fourComponents = true;
+    c.out_color_space = JCS_CMYK;
+  } else {
+    c.out_color_space = JCS_RGB;
+  }
+  guarded(s.err, [&] { jpeg_start_decompress(&c); });
+  if (s.greyscale || s.fourComponents) {
+    s.row.resize(static_cast<std::size_t>(c.output_width) *
+                 static_cast<std::size_t>(c.output_components));
+  }
+}
+
+bool JpegDecoder::canSkipRows() const { return !state_->greyscale; }
+
+std::int32_t JpegDecoder::nextRow() const {
+  return static_cast<std::int32_t>(state_->cinfo.output_scanline);
+}
+
+void JpegDecoder::readRow(unsigned char* rgb) {
+  State& s = *state_;
+  const std::size_t width = s.cinfo.output_width;
+  if (s.greyscale) {
+    s.readInto(s.row.data());
+    // The quantiser gives indices; its colormap holds the 236 grey levels.
+    const JSAMPLE* levels = s.cinfo.colormap[0];
+    for (std::size_t x = 0; x < width; ++x) {
+      const unsigned char grey = levels[s.row[x]];
+      rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = grey;
+    }
+  } else if (s.fourComponents) {
+    s.readInto(s.row.data());
+    const bool inverted = s.cinfo.saw_Adobe_marker;
+    for (std::size_t x = 0; x < width; ++x) {
+      const JSAMPLE* p = &s.row[4 * x];
+      for (int channel = 0; channel < 3; ++channel) {
+        rgb[3 * x + channel] = cmykToChannel(p[channel], p[3], inverted);
+      }
+    }
+  } else {
+    s.readInto(rgb);
+  }
+}
+
+void JpegDecoder::skipRows(std::int32_t count) {
+  State& s = *state_;
+  if (count <= 0) return;
+  if (canSkipRows()) {
+    guarded(s.err, [&] { jpeg_skip_scanlines(&s.cinfo, static_cast<JDIMENSION>(count)); });
+    return;
+  }
+  for (std::int32_t i = 0; i < count; ++i) s.readInto(s.row.data());
+}
+
+void JpegDecoder::finish() {
+  State& s = *state_;
+  // The library refuses to finish before the last row has been passed.
+  skipRows(static_cast<std::int32_t>(s.cinfo.output_height - s.cinfo.output_scanline));
+  guarded(s.err, [&] { jpeg_finish_decompress(&s.cinfo); });
+}
+
+namespace {
+
+// Collects the encoder's output in a growing byte vector. Growth failure is reported to the
+// library as its own out-of-memory error, never thrown through its C frames.
+struct VectorDestination {
+  jpeg_destination_mgr pub;
+  std::vector<unsigned char> bytes;
+
+  static constexpr std::size_t kChunk = 64 * 1024;
+
+  static VectorDestination& of(j_compress_ptr cinfo) {
+    return *reinterpret_cast<VectorDestination*>(cinfo->dest);
+  }
+
+  static void grow(j_compress_ptr cinfo, std::size_t used) {
+    VectorDestination& d = of(cinfo);
+    bool grown = true;
+    try {
+      d.bytes.resize(used + std::max(kChunk, used));
+    } catch (const std::bad_alloc&) {
+      grown = false;
+    }
+    if (!grown) {
+      cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+      cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+    }
+    d.pub.next_output_byte = d.bytes.data() + used;
+    d.pub.free_in_buffer = d.bytes.size() - used;
+  }
+
+  static void init(j_compress_ptr cinfo) { grow(cinfo, 0); }
+
+  static boolean empty(j_compress_ptr cinfo) {
+    grow(cinfo, of(cinfo).bytes.size());
+    return TRUE;
+  }
+
+  static void term(j_compress_ptr cinfo) {
+    VectorDestination& d = of(cinfo);
+    d.bytes.resize(d.bytes.size() - d.pub.free_in_buffer);
+  }
+};
+
+}  // namespace
+
+struct JpegEncoder::State {
+  ErrorManager err{};
+  jpeg_compress_struct cinfo{};
+  VectorDestination destination{};
+
+  ~State() { jpeg_destroy_compress(&cinfo); }
+};
+
+JpegEncoder::JpegEncoder(std::int32_t width, std::int32_t height)
+    : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  installErrorManager(s.err);
+  s.cinfo.err = &s.err.pub;
+  s.destination.pub.init_destination = VectorDestination::init;
+  s.destination.pub.empty_output_buffer = VectorDestination::empty;
+  s.destination.pub.term_destination = VectorDestination::term;
+  guarded(s.err, [&] {
+    jpeg_compress_struct& c = s.cinfo;
+    jpeg_create_compress(&c);
+    c.dest = &s.destination.pub;
+    c.image_width = static_cast<JDIMENSION>(width);
+    c.image_height = static_cast<JDIMENSION>(height);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, kThumbnailQuality, TRUE);
+    c.dct_method = JDCT_FLOAT;
+    jpeg_set_colorspace(&c, JCS_YCbCr);
+    c.comp_info[0].h_samp_factor = 2;
+    c.comp_info[0].v_samp_factor = 2;
+    for (int i = 1; i < 3; ++i) {
+      c.comp_info[i].h_samp_factor = 1;
+      c.comp_info[i].v_samp_factor = 1;
+    }
+    c.optimize_coding = FALSE;
+    c.restart_interval = 0;
+    c.restart_in_rows = 0;
+    c.smoothing_factor = 0;
+    c.write_JFIF_header = TRUE;
+    c.JFIF_major_version = 1;
+    c.JFIF_minor_version = 1;
+    c.density_unit = 0;
+    c.X_density = 1;
+    c.Y_density = 1;
+    c.write_Adobe_marker = FALSE;
+    jpeg_start_compress(&c, TRUE);
+  });
+}
+
+JpegEncoder::~JpegEncoder() = default;
+
+void JpegEncoder::writeRow(const unsigned char* rgb) {
+  State& s = *state_;
+  // The library reads input rows without changing them; its interface is not const-correct.
+  JSAMPROW rows[1] = {const_cast<JSAMPLE*>(rgb)};
+  guarded(s.err, [&] { jpeg_write_scanlines(&s.cinfo, rows, 1); });
+}
+
+std::vector<unsigned char> JpegEncoder::finish() {
+  State& s = *state_;
+  guarded(s.err, [&] { jpeg_finish_compress(&s.cinfo); });
+  return std::move(s.destination.bytes);
+}
+
+}  // namespace velmora

@@ -1,0 +1,75 @@
+#pragma once
+// The one wrapper over libjpeg. Every libjpeg call of the engine goes through these two classes;
+// a codec error becomes EJPEG with the library's message code, warnings are discarded, and
+// libjpeg never ends the process.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace velmora {
+
+// The most memory one decoder may ask libjpeg for. Progressive files need the whole picture's
+// coefficients at once; a header that claims more than this ends as a JPEG error instead of
+// exhausting the machine. 1 GiB covers progressive 4:4:4 photos of about 170 megapixels.
+inline constexpr long kDecoderMemoryLimit = 1L << 30;
+
+// Decodes a JPEG held in memory with the thumbnail decoder settings: full scale, float IDCT,
+// fancy upsampling, block smoothing; colour sources as RGB, greyscale sources dithered to the
+// 236-level grey table, four-component sources converted to RGB. Rows come out as RGB bytes.
+class JpegDecoder {
+ public:
+  // The bytes must outlive the decoder.
+  JpegDecoder(const unsigned char* data, std::size_t size);
+  ~JpegDecoder();
+  JpegDecoder(const JpegDecoder&) = delete;
+  JpegDecoder& operator=(const JpegDecoder&) = delete;
+
+  // Parses the headers up to the first scan. An arithmetic-coded frame is refused with code 1.
+  void readHeader();
+  std::int32_t width() const;
+  std::int32_t height() const;
+  // The EXIF orientation tag of the first EXIF block, 1 to 8; 1 when absent or unreadable.
+  int exifOrientation() const;
+
+  // Starts decoding. After this, rows are taken top to bottom with readRow and skipRows.
+  void start();
+  // True when rows may be skipped with a result identical to decoding them; false for the
+  // dithered greyscale path, whose error diffusion runs through every row.
+  bool canSkipRows() const;
+  // The index of the next row readRow would give.
+  std::int32_t nextRow() const;
+  // Fills width() * 3 bytes of RGB with the next row.
+  void readRow(unsigned char* rgb);
+  // Passes over count rows without giving them (decoding them when skipping is not exact).
+  void skipRows(std::int32_t count);
+  // Passes over the remaining rows and reads the file to its end.
+  void finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Encodes an RGB picture with the thumbnail encoder settings: quality 90 with baseline tables,
+// float DCT, YCbCr 4:2:0, standard Huffman tables, JFIF 1.01 with density unit 0 and 1 x 1,
+// and no other markers. Rows go in top to bottom; the file is built in memory.
+class JpegEncoder {
+ public:
+  JpegEncoder(std::int32_t width, std::int32_t height);
+  ~JpegEncoder();
+  JpegEncoder(const JpegEncoder&) = delete;
+  JpegEncoder& operator=(const JpegEncoder&) = delete;
+
+  // Takes width * 3 bytes of RGB.
+  void writeRow(const unsigned char* rgb);
+  // Ends the file after the last row and hands over its bytes.
+  std::vector<unsigned char> finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,82 @@
+#include "core/thumbnail_writer.h"
+
+#include <algorithm>
+
+#include "core/atomic_file.h"
+#include "core/exif_orientation.h"
+#include "core/jpeg_codec.h"
+#include "core/nearest_sampling.h"
+#include "core/sampled_decode.h"
+#include "core/source_file.h"
+
+namespace velmora {
+
+std::string successLine(const std::string& source, const std::string& destination) {
+  return "缩略图生成:" + source + "-->" + destination;
+}
+
+std::string refusalLine(const std::string& source) {
+  return "缩略图失败：" + source + "只能缩小！";
+}
+
+namespace {
+
+class EncoderSink : public RowSink {
+ public:
+  explicit EncoderSink(JpegEncoder& encoder) : encoder_(encoder) {}
+  void takeRow(const unsigned char* rgb) override { encoder_.writeRow(rgb); }
+
+ private:
+  JpegEncoder& encoder_;
+};
+
+RenderedThumbnail refused() {
+  RenderedThumbnail result;
+  result.refused = true;
+  return result;
+}
+
+// The sizing rules may give a side of 0 for tiny sources; a picture needs at least one pixel.
+PixelSize atLeastOnePixel(PixelSize size) {
+  return {std::max(size.width, 1), std::max(size.height, 1)};
+}
+
+}  // namespace
+
+RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
+  const std::vector<unsigned char> source = readWholeFile(request.sourcePath);
+  // A file of zero bytes is not parsed: it counts as 0 x 0.
+  if (source.empty() && !Decide(0, 0, request.sizing)) return refused();
+
+  JpegDecoder decoder(source.data(), source.size());
+  decoder.readHeader();
+  // The sizing rules see the picture as it is displayed.
+  const int orientation = decoder.exifOrientation();
+  const bool swap = orientationSwapsSides(orientation);
+  const std::int32_t shownWidth = swap ? decoder.height() : decoder.width();
+  const std::int32_t shownHeight = swap ? decoder.width() : decoder.height();
+  const std::optional<PixelSize> decided = Decide(shownWidth, shownHeight, request.sizing);
+  if (!decided) return refused();
+
+  const PixelSize size = atLeastOnePixel(*decided);
+  const SamplingPlan plan(decoder.width(), decoder.height(), orientation, size.width, size.height);
+  decoder.start();
+  JpegEncoder encoder(size.width, size.height);
+  EncoderSink sink(encoder);
+  decodeSampled(decoder, plan, sink);
+  RenderedThumbnail result;
+  result.jpeg = encoder.finish();
+  return result;
+}
+
+std::string commitThumbnail(const ThumbnailRequest& request, const RenderedThumbnail& rendered) {
+  if (rendered.refused) return refusalLine(request.sourcePath);
+  replaceFileAtomically(request.destinationPath, rendered.jpeg);
+  return successLine(request.sourcePath, request.destinationPath);
+}
+
+std::string MakeThumbnail(const ThumbnailRequest& request) {
+  return commitThumbnail(request, renderThumbnail(request));
+}
+
+}  // namespace velmora
