@@ -1,0 +1,42 @@
+#pragma once
+// What the command-line tool was asked to do, read from its arguments.
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/output_naming.h"
+#include "core/thumbnail_sizing.h"
+
+namespace velmora::cli {
+
+enum class Action { Run, Help, Version };
+
+struct CommandLine {
+  Action action = Action::Run;
+  SizingRequest sizing{SizingMode::Rate, 50, 0, 0};
+  NamingSettings naming{NamingMode::PrefixInSourceFolder, "tb", ""};
+  unsigned workers = 1;
+  std::vector<std::string> paths;
+};
+
+// Bad usage. A value rejected by a field rule carries the window's own message; other usage
+// errors also ask the user to look at --help.
+class UsageError : public std::runtime_error {
+ public:
+  UsageError(const std::string& message, bool pointToHelp)
+      : std::runtime_error(message), pointToHelp_(pointToHelp) {}
+  bool pointToHelp() const noexcept { return pointToHelp_; }
+
+ private:
+  bool pointToHelp_;
+};
+
+// Reads the arguments after the program's name. `defaultWorkers` stands when -j is not given.
+// Throws UsageError.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, unsigned defaultWorkers);
+
+// The text --help prints.
+std::string usageText();
+
+}  // namespace velmora::cli

@@ -1,0 +1,30 @@
+// velmora-thumb: the thumbnail engine's command-line front door.
+
+#include <iostream>
+#include <thread>
+
+#include "cli/command_line.h"
+#include "cli/thumbnail_command.h"
+#include "core/version.h"
+
+int main(int argc, char** argv) {
+  using namespace velmora::cli;
+  try {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const CommandLine command = parseCommandLine(arguments, std::thread::hardware_concurrency());
+    switch (command.action) {
+      case Action::Help:
+        std::cout << usageText();
+        return kExitDone;
+      case Action::Version:
+        std::cout << "velmora-thumb " << velmora::kVersion << '\n';
+        return kExitDone;
+      case Action::Run:
+        return runThumbnailCommand(command, std::cout, std::cerr);
+    }
+  } catch (const UsageError& error) {
+    std::cerr << (error.pointToHelp() ? "velmora-thumb: " : "") << error.what() << '\n';
+    if (error.pointToHelp()) std::cerr << "Try 'velmora-thumb --help'.\n";
+  }
+  return kExitBadUsage;
+}

@@ -1,0 +1,202 @@
+// The command-line tool run as a user runs it: arguments in, exit status, standard output and
+// standard error out.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "../core/made_jpegs.h"
+#include "../core/scratch_folder.h"
+
+namespace velmora {
+namespace {
+
+using testing::ScratchFolder;
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+ToolRun runTool(const std::vector<std::string>& arguments) {
+  ScratchFolder streams;
+  const std::string outPath = streams / "stdout";
+  const std::string errPath = streams / "stderr";
+  std::vector<char*> argv;
+  std::string program = VELMORA_THUMB_EXE;
+  argv.push_back(program.data());
+  std::vector<std::string> copies = arguments;
+  for (std::string& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  ToolRun run;
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+    run.status = WEXITSTATUS(status);
+  }
+  run.out = testing::fileContents(outPath);
+  run.err = testing::fileContents(errPath);
+  return run;
+}
+
+std::string made(const std::string& source, const std::string& destination) {
+  return "缩略图生成:" + source + "-->" + destination + "\n";
+}
+
+TEST(VelmoraThumb, VersionAndHelp) {
+  const ToolRun version = runTool({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "velmora-thumb 2.8\n");
+  const ToolRun help = runTool({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: velmora-thumb", 0), 0u);
+  EXPECT_EQ(help.err, "");
+}
+
+struct UsageCase {
+  std::vector<std::string> arguments;
+  const char* err;  // the whole of standard error
+};
+
+std::ostream& operator<<(std::ostream& out, const UsageCase& c) {
+  for (const std::string& argument : c.arguments) out << argument << ' ';
+  return out;
+}
+
+class BadUsage : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(BadUsage, ExitsWithStatus2AndMessage) {
+  ScratchFolder scratch;
+  testing::writeJpeg(scratch / "a.jpg", 64, 48, 1);
+  std::vector<std::string> arguments = GetParam().arguments;
+  arguments.push_back(scratch.path());
+  const ToolRun run = runTool(arguments);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, GetParam().err);
+  EXPECT_FALSE(std::filesystem::exists(scratch / "tba.jpg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, BadUsage,
+    ::testing::Values(UsageCase{{"--rate", "150"}, "本程序只提供缩小图片功能！\n"},
+                      UsageCase{{"--rate=0"}, "最小尺寸为1！\n"},
+                      UsageCase{{"--height", "1001"}, "最大尺寸为1000！\n"},
+                      UsageCase{{"--width", "-5"}, "最小尺寸为1！\n"},
+                      UsageCase{{"--width", "20 "}, "请输入数字！\n"},
+                      UsageCase{{"--size", "20"}, "请输入数字！\n"},
+                      UsageCase{{"--size", "2000x10"}, "最大尺寸为1000！\n"},
+                      UsageCase{{"--fit", "10x0"}, "最小尺寸为1！\n"},
+                      UsageCase{{"--prefix", "  "}, "保存于同目录下，请输入前缀以区分原图!\n"},
+                      UsageCase{{"--out", " "}, "请选择保存目录!\n"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Syntax, BadUsage,
+    ::testing::Values(
+        UsageCase{{"--bogus"},
+                  "velmora-thumb: unknown option --bogus\nTry 'velmora-thumb --help'.\n"},
+        UsageCase{{"-j", "0"},
+                  "velmora-thumb: -j needs a number of workers from 1 to 1024\n"
+                  "Try 'velmora-thumb --help'.\n"},
+        UsageCase{{"--rate", "20", "--width", "30"},
+                  "velmora-thumb: choose one sizing rule; --width is a second one\n"
+                  "Try 'velmora-thumb --help'.\n"},
+        UsageCase{{"--out", "/tmp", "--prefix", "s"},
+                  "velmora-thumb: choose one naming rule; --prefix is a second one\n"
+                  "Try 'velmora-thumb --help'.\n"}));
+
+TEST(VelmoraThumb, MissingPathsAndRunChecks) {
+  ScratchFolder scratch;
+  std::filesystem::create_directories(scratch / "empty");
+  const ToolRun none = runTool({});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err, "velmora-thumb: no JPEG file or folder given\nTry 'velmora-thumb --help'.\n");
+  const ToolRun missing = runTool({scratch / "missing"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "\"" + (scratch / "missing") + "\": No such file or directory\n");
+  const ToolRun empty = runTool({scratch / "empty"});
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_EQ(empty.err, "没有任何jpg图片需要生成缩略图!\n");
+  testing::writeJpeg(scratch / "pics/a.jpg", 64, 48, 1);
+  for (const std::string& out : {scratch / "pics/", scratch / "empty/../pics"}) {
+    const ToolRun same = runTool({"--out", out, scratch / "pics"});
+    EXPECT_EQ(same.status, 2) << out;
+    EXPECT_EQ(same.err, "源目录和目标目录相同!\n") << out;
+  }
+  EXPECT_EQ(std::filesystem::directory_iterator(scratch / "pics")->path().filename(), "a.jpg");
+}
+
+TEST(VelmoraThumb, FolderRunLogsEveryFileInListOrder) {
+  ScratchFolder scratch;
+  testing::writeJpeg(scratch / "B.JPG", 120, 80, 1);
+  testing::writeJpeg(scratch / "a.jpeg", 80, 120, 2);
+  testing::writeJpeg(scratch / "c.jpg", 20, 20, 3);
+  scratch.write("notes.txt", "x");
+  const ToolRun run = runTool({"--fit", "0x20x40", scratch.path() + "/"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, made(scratch / "a.jpeg", scratch / "tba.jpeg") +
+                         made(scratch / "B.JPG", scratch / "tbB.JPG") + "缩略图失败：" +
+                         (scratch / "c.jpg") + "只能缩小！\n");
+  EXPECT_TRUE(std::filesystem::exists(scratch / "tbB.JPG"));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "tbc.jpg"));
+}
+
+TEST(VelmoraThumb, FileRunsOneAfterAnother) {
+  ScratchFolder scratch;
+  testing::writeJpeg(scratch / "in/a.jpg", 120, 80, 1);
+  testing::writeJpeg(scratch / "in/b.jpg", 120, 80, 2);
+  std::filesystem::create_directories(scratch / "out");
+  const ToolRun run =
+      runTool({"--out", scratch / "out", "-j2", scratch / "in/b.jpg", scratch / "in//a.jpg"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, made(scratch / "in/b.jpg", scratch / "out/b.jpg") +
+                         made(scratch / "in/a.jpg", scratch / "out/a.jpg"));
+}
+
+TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
+  ScratchFolder scratch;
+  for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "e.jpg"}) {
+    testing::writeJpeg(scratch / name, 100, 100, 1);
+  }
+  scratch.write("c.jpg", "no picture");
+  std::string outputs[2];
+  for (const char* workers : {"1", "4"}) {
+    const ToolRun run = runTool({"-j", workers, "--width", "50", scratch.path()});
+    EXPECT_EQ(run.status, 1) << workers;
+    EXPECT_EQ(run.out, made(scratch / "a.jpg", scratch / "tba.jpg") +
+                           made(scratch / "b.jpg", scratch / "tbb.jpg"))
+        << workers;
+    EXPECT_EQ(run.err, "JPEG error #53\n") << workers;
+    EXPECT_FALSE(std::filesystem::exists(scratch / "tbd.jpg")) << workers;
+    outputs[workers[0] == '1' ? 0 : 1] = testing::fileContents(scratch / "tbb.jpg");
+    std::filesystem::remove(scratch / "tba.jpg");
+    std::filesystem::remove(scratch / "tbb.jpg");
+  }
+  EXPECT_EQ(outputs[0], outputs[1]);
+}
+
+TEST(VelmoraThumb, UnwritableOutputFolderEndsRunWithStatus1) {
+  ScratchFolder scratch;
+  testing::writeJpeg(scratch / "a.jpg", 100, 100, 1);
+  const ToolRun run = runTool({"--out", scratch / "missing", scratch / "a.jpg"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("Cannot create file \"" + (scratch / "missing/a.jpg") + "\". ", 0), 0u)
+      << run.err;
+}
+
+}  // namespace
+}  // namespace velmora
