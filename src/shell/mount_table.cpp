@@ -1,0 +1,80 @@
+#include "shell/mount_table.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+namespace velmora {
+
+namespace {
+
+bool isPseudoFileSystem(const QByteArray& type) {
+  static const QSet<QByteArray> pseudo = {
+      "proc",        "sysfs",      "tmpfs",    "devtmpfs",  "devpts",
+      "securityfs",  "pstore",     "bpf",      "debugfs",   "tracefs",
+      "configfs",    "fusectl",    "mqueue",   "hugetlbfs", "autofs",
+      "binfmt_misc", "rpc_pipefs", "nsfs",     "efivarfs",  "selinuxfs",
+      "ramfs",       "overlay",    "squashfs", "nfsd",      "fuse.gvfsd-fuse",
+      "fuse.portal", "cgroup",     "cgroup2"};
+  return pseudo.contains(type) || type.startsWith("cgroup");
+}
+
+bool liesUnder(const QString& path, const QString& folder) {
+  return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+bool isPrivateTree(const QString& mountPoint) {
+  if (liesUnder(mountPoint, QStringLiteral("/run/media"))) return false;
+  for (const char* tree : {"/proc", "/sys", "/dev", "/run"}) {
+    if (liesUnder(mountPoint, QString::fromLatin1(tree))) return true;
+  }
+  return false;
+}
+
+// The table escapes blanks, tabs, newlines and backslashes in paths as \ooo octal.
+QByteArray unescapeMountField(const QByteArray& field) {
+  QByteArray out;
+  out.reserve(field.size());
+  for (int i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3') {
+      bool ok = false;
+      const int value = field.mid(i + 1, 3).toInt(&ok, 8);
+      if (ok) {
+        out.append(static_cast<char>(value));
+        i += 3;
+        continue;
+      }
+    }
+    out.append(field[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+QStringList listedMountPoints(const QByteArray& mountTable) {
+  QStringList points{QStringLiteral("/")};
+  for (const QByteArray& line : mountTable.split('\n')) {
+    const QList<QByteArray> fields = line.simplified().split(' ');
+    if (fields.size() < 3) continue;
+    const QString point = QFile::decodeName(unescapeMountField(fields[1]));
+    if (!point.startsWith(QLatin1Char('/')) || points.contains(point)) continue;
+    if (isPseudoFileSystem(fields[2]) || isPrivateTree(point)) continue;
+    points.append(point);
+  }
+  return points;
+}
+
+QStringList mountedVolumes() {
+  QFile table(QStringLiteral("/proc/self/mounts"));
+  QStringList points{QStringLiteral("/")};
+  if (!table.open(QIODevice::ReadOnly)) return points;
+  points = listedMountPoints(table.readAll());
+  QStringList folders;
+  for (const QString& point : points) {
+    if (QFileInfo(point).isDir()) folders.append(point);
+  }
+  return folders;
+}
+
+}  // namespace velmora

@@ -1,0 +1,19 @@
+#pragma once
+// The volumes listed below the computer node, read from the kernel's mount table.
+
+#include <QByteArray>
+#include <QStringList>
+
+namespace velmora {
+
+// The mount points worth showing, in table order without repeats, "/" always first.
+// A mount is left out when its file-system type is a kernel pseudo file system (proc, sysfs,
+// tmpfs, devtmpfs, devpts, cgroup*, overlay, ...) or when it lies in the kernel's and the
+// system's private trees (/proc, /sys, /dev, /run except /run/media). Whether the mount point
+// is a directory is checked by the caller: bind-mounted files must not appear as folders.
+QStringList listedMountPoints(const QByteArray& mountTable);
+
+// listedMountPoints over /proc/self/mounts, keeping only directories.
+QStringList mountedVolumes();
+
+}  // namespace velmora

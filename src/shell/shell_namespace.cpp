@@ -1,0 +1,302 @@
+#include "shell/shell_namespace.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "shell/mount_table.h"
+#include "shell/natural_compare.h"
+
+namespace velmora {
+
+namespace {
+
+const QString kRootName = QStringLiteral("桌面");
+
+QString cleanFolder(const QString& path) { return QDir::cleanPath(path); }
+
+QString joinFolder(const QString& folder, const QString& name) {
+  if (folder.endsWith(QLatin1Char('/'))) return folder + name;
+  return folder + QLatin1Char('/') + name;
+}
+
+// The part of `path` below `folder`, split into names; nothing when it does not lie there.
+std::optional<QStringList> namesBelow(const QString& path, const QString& folder) {
+  if (path == folder) return QStringList{};
+  const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+  if (!path.startsWith(prefix)) return std::nullopt;
+  return path.mid(prefix.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+}
+
+bool isDirectory(const QString& path) {
+  struct stat info {};
+  return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool isSymlink(const QString& path) {
+  struct stat info {};
+  return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+// The names of the folder's entries that are folders (or links to folders); nothing when the
+// folder cannot be opened. `firstOnly` stops at the first one found.
+std::optional<QStringList> subfolderNames(const QString& folder, bool firstOnly) {
+  DirHandle dir(::opendir(QFile::encodeName(folder).constData()));
+  if (!dir) return std::nullopt;
+  QStringList names;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    bool folderEntry = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat info {};
+      folderEntry = ::fstatat(::dirfd(dir.get()), name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+    }
+    if (!folderEntry) continue;
+    names.append(QFile::decodeName(name));
+    if (firstOnly) break;
+  }
+  return names;
+}
+
+int kindRank(ShellItemKind kind) {
+  switch (kind) {
+    case ShellItemKind::Home:
+      return 0;
+    case ShellItemKind::Computer:
+      return 1;
+    case ShellItemKind::Volume:
+      return 2;
+    case ShellItemKind::Folder:
+      return 3;
+  }
+  return 3;
+}
+
+// The user-dirs.dirs form: XDG_DESKTOP_DIR="$HOME/Desktop" or an absolute path in quotes.
+QString desktopFromUserDirs(const QString& home) {
+  QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (configHome.isEmpty()) configHome = joinFolder(home, QStringLiteral(".config"));
+  QFile file(joinFolder(configHome, QStringLiteral("user-dirs.dirs")));
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+  QTextStream in(&file);
+  QString value;
+  while (!in.atEnd()) {
+    const QString line = in.readLine().trimmed();
+    if (!line.startsWith(QLatin1String("XDG_DESKTOP_DIR="))) continue;
+    value = line.mid(int(std::strlen("XDG_DESKTOP_DIR=")));
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+      value = value.mid(1, value.size() - 2);
+  }
+  return value;
+}
+
+}  // namespace
+
+QString trimmedName(const QString& text) {
+  int first = 0;
+  int last = text.size();
+  while (first < last && text[first].unicode() <= 32) ++first;
+  while (last > first && text[last - 1].unicode() <= 32) --last;
+  return text.mid(first, last - first);
+}
+
+QString desktopDirectory() {
+  const QString home = cleanFolder(QDir::homePath());
+  QString desktop = qEnvironmentVariable("XDG_DESKTOP_DIR");
+  if (desktop.isEmpty()) desktop = desktopFromUserDirs(home);
+  if (desktop.startsWith(QLatin1String("$HOME"))) desktop = home + desktop.mid(5);
+  if (desktop.startsWith(QLatin1Char('/')) && isDirectory(desktop)) return cleanFolder(desktop);
+  return home;
+}
+
+ShellNamespace::ShellNamespace(QString desktopDir, QString homeDir, VolumeLister volumes)
+    : desktopDir_(cleanFolder(desktopDir)),
+      homeDir_(cleanFolder(homeDir)),
+      volumes_(std::move(volumes)) {}
+
+ShellNamespace ShellNamespace::fromEnvironment() {
+  return ShellNamespace(desktopDirectory(), QDir::homePath(), &mountedVolumes);
+}
+
+QString ShellNamespace::displayName(const TRzShellLocator& item) const {
+  if (item.isRoot()) return kRootName;
+  const ShellItemId& id = item.last();
+  switch (id.kind) {
+    case ShellItemKind::Home: {
+      const QString name = QFileInfo(homeDir_).fileName();
+      return name.isEmpty() ? homeDir_ : name;
+    }
+    case ShellItemKind::Computer:
+      return computerName();
+    case ShellItemKind::Volume:
+    case ShellItemKind::Folder:
+      return id.name;
+  }
+  return id.name;
+}
+
+ShellAttributes ShellNamespace::attributes(const TRzShellLocator& item) const {
+  ShellAttributes attributes = ShellAttribute::Folder | ShellAttribute::FsAncestor;
+  const QString itemPath = path(item);
+  if (!item.isRoot() && item.last().kind == ShellItemKind::Computer) {
+    return attributes | ShellAttribute::HasSubfolders;
+  }
+  attributes |= ShellAttribute::FileSystem;
+  const auto firstChild = subfolderNames(itemPath, true);
+  // A folder that cannot be listed keeps its expand mark: the attempt to open it tells more.
+  if (!firstChild || !firstChild->isEmpty()) attributes |= ShellAttribute::HasSubfolders;
+  if (item.isRoot()) return attributes;
+  const ShellItemId& id = item.last();
+  if (id.kind == ShellItemKind::Folder) {
+    attributes |= ShellAttribute::CanRename;
+    if (id.name.startsWith(QLatin1Char('.'))) attributes |= ShellAttribute::Hidden;
+  }
+  if (isSymlink(itemPath)) attributes |= ShellAttribute::Link;
+  return attributes;
+}
+
+bool ShellNamespace::exists(const TRzShellLocator& item) const {
+  if (!item.isRoot() && item.last().kind == ShellItemKind::Computer) {
+    return item.levels().size() == 1;
+  }
+  if (!item.isRoot() && item.last().kind == ShellItemKind::Volume &&
+      !volumes_().contains(item.last().name)) {
+    return false;
+  }
+  return isDirectory(path(item));
+}
+
+std::optional<std::vector<TRzShellLocator>> ShellNamespace::children(
+    const TRzShellLocator& folder) const {
+  std::vector<TRzShellLocator> items;
+  if (!folder.isRoot() && folder.last().kind == ShellItemKind::Computer) {
+    for (const QString& volume : volumes_()) {
+      items.push_back(folder.child({ShellItemKind::Volume, volume}));
+    }
+  } else {
+    const auto names = subfolderNames(path(folder), false);
+    if (!names) return std::nullopt;
+    if (folder.isRoot()) {
+      if (homeDir_ != desktopDir_) items.push_back(folder.child({ShellItemKind::Home, {}}));
+      items.push_back(folder.child({ShellItemKind::Computer, {}}));
+    }
+    for (const QString& name : *names) items.push_back(folder.child({ShellItemKind::Folder, name}));
+  }
+  std::sort(items.begin(), items.end(), [this](const TRzShellLocator& a, const TRzShellLocator& b) {
+    return compare(a, b) < 0;
+  });
+  return items;
+}
+
+int ShellNamespace::compare(const TRzShellLocator& a, const TRzShellLocator& b) const {
+  if (a.isRoot() || b.isRoot()) return int(b.isRoot()) - int(a.isRoot());
+  const ShellItemId& x = a.last();
+  const ShellItemId& y = b.last();
+  if (x.kind != y.kind) return kindRank(x.kind) - kindRank(y.kind);
+  return naturalCompare(x.name, y.name);
+}
+
+std::optional<TRzShellLocator> ShellNamespace::parse(const QString& text) const {
+  if (!text.startsWith(QLatin1Char('/'))) return std::nullopt;
+  const QString folder = cleanFolder(text);
+  if (!isDirectory(folder)) return std::nullopt;
+
+  auto below = [](TRzShellLocator base, const QStringList& names) {
+    for (const QString& name : names) base = base.child({ShellItemKind::Folder, name});
+    return base;
+  };
+  if (const auto names = namesBelow(folder, desktopDir_)) return below({}, *names);
+  if (const auto names = namesBelow(folder, homeDir_)) {
+    return below(TRzShellLocator({{ShellItemKind::Home, {}}}), *names);
+  }
+  QString volume;
+  for (const QString& point : volumes_()) {
+    if (namesBelow(folder, point) && point.size() > volume.size()) volume = point;
+  }
+  if (volume.isEmpty()) return std::nullopt;
+  const TRzShellLocator base({{ShellItemKind::Computer, {}}, {ShellItemKind::Volume, volume}});
+  return below(base, *namesBelow(folder, volume));
+}
+
+QString ShellNamespace::path(const TRzShellLocator& item) const {
+  QString current = desktopDir_;
+  for (const ShellItemId& id : item.levels()) {
+    switch (id.kind) {
+      case ShellItemKind::Home:
+        current = homeDir_;
+        break;
+      case ShellItemKind::Computer:
+        current.clear();
+        break;
+      case ShellItemKind::Volume:
+        current = id.name;
+        break;
+      case ShellItemKind::Folder:
+        current = joinFolder(current, id.name);
+        break;
+    }
+  }
+  return current;
+}
+
+QString ShellNamespace::nodePath(const TRzShellLocator& item) const {
+  const QString fileSystemPath = path(item);
+  return fileSystemPath.isEmpty() ? displayName(item) : fileSystemPath;
+}
+
+RenameResult ShellNamespace::rename(const TRzShellLocator& item, const QString& newName) const {
+  RenameResult result;
+  if (item.isRoot() || item.last().kind != ShellItemKind::Folder) {
+    result.error = QString::fromLocal8Bit(std::strerror(EPERM));
+    return result;
+  }
+  const QString name = trimmedName(newName);
+  if (name == item.last().name) {
+    result.ok = true;
+    result.renamed = item;
+    return result;
+  }
+  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+      name.contains(QLatin1Char('/'))) {
+    result.error = QString::fromLocal8Bit(std::strerror(EINVAL));
+    return result;
+  }
+  const TRzShellLocator renamed = item.parent().child({ShellItemKind::Folder, name});
+  const QByteArray from = QFile::encodeName(path(item));
+  const QByteArray to = QFile::encodeName(path(renamed));
+  // rename(2) would silently replace an empty folder of the new name.
+  int status = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+  if (status != 0 && errno == EINVAL) {
+    struct stat info {};
+    if (::lstat(to.constData(), &info) == 0) {
+      errno = EEXIST;
+    } else {
+      status = ::rename(from.constData(), to.constData());
+    }
+  }
+  if (status != 0) {
+    result.error = QString::fromLocal8Bit(std::strerror(errno));
+    return result;
+  }
+  result.ok = true;
+  result.renamed = renamed;
+  return result;
+}
+
+}  // namespace velmora
