@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <utility>
 
 namespace velmora {
 
@@ -36,22 +37,6 @@ const ShellTreeNode* asNode(const QTreeWidgetItem* item) {
   return static_cast<const ShellTreeNode*>(item);
 }
 
-// The edit ends in a rename of the folder, not in a plain change of the caption.
-class ShellNameDelegate : public QStyledItemDelegate {
- public:
-  explicit ShellNameDelegate(TRzShellTree* tree) : QStyledItemDelegate(tree), tree_(tree) {}
-
-  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    const auto* line = qobject_cast<QLineEdit*>(editor);
-    if (!line || line->text().isEmpty()) return;
-    QTreeWidgetItem* node = tree_->itemFromIndex(index);
-    if (node) tree_->renameNode(node, line->text());
-  }
-
- private:
-  TRzShellTree* tree_;
-};
-
 // Selection changes the tree makes to its own nodes are not reported; the flag is restored on
 // every way out.
 class QuietScope {
@@ -65,6 +50,32 @@ class QuietScope {
 };
 
 }  // namespace
+
+// An ended edit is a request to rename the folder, carried out once the view has let go of
+// the editor: the rename moves the node to its sorted place, which would pull the row from
+// under a live editor.
+class ShellNameDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+    if (const auto* line = qobject_cast<QLineEdit*>(editor)) {
+      pendingIndex_ = index;
+      pendingName_ = line->text();
+    }
+  }
+  // The edited row and its text, once; an invalid index when the edit was cancelled.
+  std::pair<QPersistentModelIndex, QString> takePending() {
+    auto pending = std::make_pair(pendingIndex_, pendingName_);
+    pendingIndex_ = QPersistentModelIndex();
+    pendingName_.clear();
+    return pending;
+  }
+
+ private:
+  mutable QPersistentModelIndex pendingIndex_;
+  mutable QString pendingName_;
+};
 
 OverrideCursorScope::OverrideCursorScope(Qt::CursorShape shape) {
   QGuiApplication::setOverrideCursor(QCursor(shape));
@@ -83,7 +94,8 @@ TRzShellTree::TRzShellTree(ShellNamespace shellNamespace, QWidget* parent)
   setRootIsDecorated(false);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformRowHeights(true);
-  setItemDelegate(new ShellNameDelegate(this));
+  nameDelegate_ = new ShellNameDelegate(this);
+  setItemDelegate(nameDelegate_);
   setDefaultKeyHandling(true);
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   header()->setStretchLastSection(false);
@@ -219,6 +231,13 @@ bool TRzShellTree::renameNode(QTreeWidgetItem* node, const QString& text) {
   }
   if (selectionMoves) emit selectedNodeChanged(path());
   return true;
+}
+
+void TRzShellTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  QTreeWidget::closeEditor(editor, hint);
+  const auto [index, name] = nameDelegate_->takePending();
+  // An edit that ends with no text renames nothing.
+  if (index.isValid() && !name.isEmpty()) renameNode(itemFromIndex(index), name);
 }
 
 void TRzShellTree::mousePressEvent(QMouseEvent* event) {

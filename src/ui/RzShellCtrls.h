@@ -30,6 +30,8 @@ class OverrideCursorScope {
   OverrideCursorScope& operator=(const OverrideCursorScope&) = delete;
 };
 
+class ShellNameDelegate;
+
 class TRzShellTree : public QTreeWidget {
   Q_OBJECT
 
@@ -87,6 +89,7 @@ class TRzShellTree : public QTreeWidget {
   void selectedNodeChanged(const QString& path);
 
  protected:
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
   void mousePressEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -101,6 +104,7 @@ class TRzShellTree : public QTreeWidget {
   void reportRenameError(const QString& text);
 
   ShellNamespace namespace_;
+  ShellNameDelegate* nameDelegate_ = nullptr;
   TRzShellLocator rootFolder_;
   bool showHidden_ = true;
   bool showLinkOverlay_ = true;
