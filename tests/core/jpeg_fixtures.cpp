@@ -90,9 +90,11 @@ std::vector<unsigned char> encodeSamples(const std::vector<unsigned char>& sampl
     default:
       break;
   }
-  if (options.colours == FileColours::YCbCr || options.colours == FileColours::Grey) {
-    cinfo.comp_info[0].h_samp_factor = options.lumaH;
-    cinfo.comp_info[0].v_samp_factor = options.lumaV;
+  cinfo.comp_info[0].h_samp_factor = options.lumaH;
+  cinfo.comp_info[0].v_samp_factor = options.lumaV;
+  for (int c = 1; c < components; ++c) {
+    cinfo.comp_info[c].h_samp_factor = 1;
+    cinfo.comp_info[c].v_samp_factor = 1;
   }
   cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
   cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);

@@ -15,7 +15,7 @@ enum class FileColours { YCbCr, Rgb, Grey, Cmyk, Ycck };
 struct EncodeOptions {
   FileColours colours = FileColours::YCbCr;
   int quality = 90;
-  int lumaH = 2;  // luminance sampling factors; the other components are 1 x 1
+  int lumaH = 2;  // sampling factors of the first component; the others are 1 x 1
   int lumaV = 2;
   bool progressive = false;
   bool arithmetic = false;
