@@ -130,10 +130,6 @@ TRzShellLocator TRzShellTree::selectedFolder() const {
   return node ? asNode(node)->item() : rootFolder_;
 }
 
-TRzShellLocator TRzShellTree::locatorOf(const QTreeWidgetItem* node) const {
-  return node ? asNode(node)->item() : TRzShellLocator();
-}
-
 void TRzShellTree::setReadOnly(bool readOnly) {
   readOnly_ = readOnly;
   for (QTreeWidgetItemIterator it(this); *it; ++it) {

@@ -63,7 +63,6 @@ class TRzShellTree : public QTreeWidget {
   const ShellNamespace& shellNamespace() const { return namespace_; }
 
   QTreeWidgetItem* rootNode() const { return topLevelItemCount() ? topLevelItem(0) : nullptr; }
-  TRzShellLocator locatorOf(const QTreeWidgetItem* node) const;
 
   // Behaviour switches (the chooser's options). Those about listing take effect at fill().
   void setShowHidden(bool show) { showHidden_ = show; }

@@ -110,6 +110,18 @@ class ShellTreeTest : public QObject {
     QVERIFY(tree.currentItem()->parent()->isExpanded());
   }
 
+  void refreshShowsNewFoldersAndKeepsTheSelection() {
+    TRzShellTree tree;
+    tree.selectFolder(*tree.shellNamespace().parse(desktop_ + "/photos/2024"));
+    QVERIFY(QDir().mkpath(desktop_ + "/fresh"));
+    QSignalSpy changes(&tree, &TRzShellTree::selectedNodeChanged);
+    tree.refresh();
+    QVERIFY(childNamed(tree.rootNode(), "fresh"));
+    QCOMPARE(tree.path(), desktop_ + "/photos/2024");
+    QCOMPARE(changes.count(), 1);
+    QVERIFY(QDir(desktop_ + "/fresh").removeRecursively());
+  }
+
   void computerNodeHasItsNameAsPath() {
     TRzShellTree tree;
     tree.setCurrentItem(childNamed(tree.rootNode(), "计算机"));
