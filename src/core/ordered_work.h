@@ -34,7 +34,11 @@ template <typename Result, typename Work>
 class OrderedWorkers {
  public:
   OrderedWorkers(std::size_t count, const OrderedWorkPlan& plan, Work& work)
-      : count_(count), plan_(plan), work_(work), slots_(count) {}
+      : count_(count),
+        plan_(plan),
+        lookAhead_(plan.lookAhead > 0 ? plan.lookAhead : 1),
+        work_(work),
+        slots_(lookAhead_ < count ? lookAhead_ : count) {}
 
   ~OrderedWorkers() {
     {
@@ -62,9 +66,10 @@ class OrderedWorkers {
   // Waits for job `index` and hands over its result, or rethrows its error.
   Result take(std::size_t index) {
     std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [&] { return slots_[index].done; });
-    Slot slot = std::move(slots_[index]);
-    slots_[index] = Slot{};
+    Slot& waited = slotOf(index);
+    finished_.wait(lock, [&] { return waited.done; });
+    Slot slot = std::move(waited);
+    waited = Slot{};
     lock.unlock();
     if (slot.error) std::rethrow_exception(slot.error);
     return std::move(*slot.result);
@@ -85,9 +90,12 @@ class OrderedWorkers {
     std::exception_ptr error;
   };
 
+  // Only jobs within the look-ahead of the commit are started, and a job's slot is emptied
+  // before the commit moves on, so job i and job i + lookAhead never share a slot at once.
+  Slot& slotOf(std::size_t index) { return slots_[index % slots_.size()]; }
+
   bool claimable(std::size_t index) const {
-    const std::size_t lookAhead = plan_.lookAhead > 0 ? plan_.lookAhead : 1;
-    if (index >= committed_ + lookAhead) return false;
+    if (index >= committed_ + lookAhead_) return false;
     if (index >= plan_.prerequisites.size()) return true;
     const std::size_t prerequisite = plan_.prerequisites[index];
     return prerequisite == kNoPrerequisite || prerequisite < committed_;
@@ -108,13 +116,14 @@ class OrderedWorkers {
       }
       slot.done = true;
       lock.lock();
-      slots_[index] = std::move(slot);
+      slotOf(index) = std::move(slot);
       finished_.notify_all();
     }
   }
 
   const std::size_t count_;
   const OrderedWorkPlan& plan_;
+  const std::size_t lookAhead_;
   Work& work_;
   std::vector<Slot> slots_;
   std::vector<std::thread> threads_;
