@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <stdexcept>
-#include <string>
 
 namespace velmora {
 namespace {
@@ -24,18 +23,6 @@ OrderedWorkPlan planFor(unsigned workers) {
 }
 
 class OrderedWork : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(OrderedWork, CommitsEveryJobInOrder) {
-  std::vector<int> committed;
-  runOrdered<int>(
-      200, planFor(GetParam()), [](std::size_t i) { return busyWork(i) * 10; },
-      [&](std::size_t i, int result) {
-        EXPECT_EQ(result, static_cast<int>(i) * 10);
-        committed.push_back(static_cast<int>(i));
-      });
-  ASSERT_EQ(committed.size(), 200u);
-  for (int i = 0; i < 200; ++i) EXPECT_EQ(committed[i], i);
-}
 
 TEST_P(OrderedWork, FirstFailureInJobOrderEndsRun) {
   // Job 23 fails quickly while job 17 fails after a while: job 17's error must win.
@@ -116,18 +103,6 @@ TEST_P(OrderedWork, JobWaitsForItsPrerequisiteCommit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, OrderedWork, ::testing::Values(1u, 2u, 4u, 16u));
-
-TEST(OrderedWork, OneWorkerAlternatesWorkAndCommit) {
-  std::string trace;
-  runOrdered<int>(
-      3, planFor(1),
-      [&](std::size_t i) {
-        trace += "w" + std::to_string(i);
-        return 0;
-      },
-      [&](std::size_t i, int) { trace += "c" + std::to_string(i); });
-  EXPECT_EQ(trace, "w0c0w1c1w2c2");
-}
 
 }  // namespace
 }  // namespace velmora
