@@ -68,11 +68,5 @@ TEST(ExifOrientation, BrokenBlocksMeanNoTurn) {
   }
 }
 
-TEST(ExifOrientation, OnlyTagsFiveToEightSwapTheSides) {
-  for (int orientation = 0; orientation <= 9; ++orientation) {
-    EXPECT_EQ(orientationSwapsSides(orientation), orientation >= 5 && orientation <= 8);
-  }
-}
-
 }  // namespace
 }  // namespace velmora

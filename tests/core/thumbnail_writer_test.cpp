@@ -79,6 +79,13 @@ TEST(ThumbnailWriter, WritesBaselineJfifWithQuality90Tables) {
   EXPECT_EQ(segments[1].payload,
             (std::vector<unsigned char>{'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}));
   EXPECT_EQ(tables, concat(quality90Table(0, kLuminance), quality90Table(1, kChrominance)));
+  // The standard Huffman tables (DC and AC, luminance then chrominance); optimised ones differ.
+  std::vector<std::size_t> huffmanSizes;
+  for (const Segment& s : segments) {
+    if (s.marker == 0xC4) huffmanSizes.push_back(s.payload.size());
+  }
+  EXPECT_EQ(huffmanSizes,
+            (std::vector<std::size_t>{1 + 16 + 12, 1 + 16 + 162, 1 + 16 + 12, 1 + 16 + 162}));
   const std::vector<unsigned char>& frame = segments[4].payload;
   EXPECT_EQ(frame,
             (std::vector<unsigned char>{8, 0, 240, 1, 64, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1}));
@@ -118,6 +125,7 @@ struct SizeCase {
   int sourceWidth, sourceHeight;
   SizingRequest sizing;
   int width, height;
+  int orientation = 0;
 };
 std::ostream& operator<<(std::ostream& out, const SizeCase& c) { return out << c.name; }
 
@@ -127,7 +135,9 @@ TEST_P(ThumbnailSize, WritesTheDecidedSize) {
   const SizeCase& c = GetParam();
   TempFolder folder;
   const std::string source = folder.file("s.jpg");
-  writeBytes(source, encodeJpeg(c.sourceWidth, c.sourceHeight));
+  EncodeOptions options;
+  options.exifOrientation = c.orientation;
+  writeBytes(source, encodeJpeg(c.sourceWidth, c.sourceHeight, options));
   MakeThumbnail({source, folder.file("t.jpg"), c.sizing});
   const RgbImage written = decodePlain(readBytes(folder.file("t.jpg")));
   EXPECT_EQ(written.width, c.width);
@@ -142,7 +152,11 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"OnePixelTallSource", 50, 1, {SizingMode::Width, 0, 0, 20}, 20, 1},
         SizeCase{"Distorted", 640, 480, {SizingMode::HeightAndWidth, 0, 100, 100}, 100, 100},
         SizeCase{"FitPortrait", 300, 400, {SizingMode::Fit, 0, 100, 100}, 75, 100},
-        SizeCase{"SameSizeCopy", 33, 17, {SizingMode::Rate, 100, 0, 0}, 33, 17}),
+        SizeCase{"SameSizeCopy", 33, 17, {SizingMode::Rate, 100, 0, 0}, 33, 17},
+        SizeCase{"TurnedPictureSizedAsShown", 400, 300, {SizingMode::Fit, 0, 100, 100}, 75, 100, 6},
+        SizeCase{
+            "TurnedHeightTestedAsShown", 400, 300, {SizingMode::Height, 0, 350, 0}, 262, 350, 8},
+        SizeCase{"MirroredKeepsSides", 400, 300, {SizingMode::Fit, 0, 100, 100}, 100, 75, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A valid file with bytes of its frame segment changed; offset 0 is the marker's own code.
