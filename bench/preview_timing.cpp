@@ -18,8 +18,8 @@
 namespace {
 
 struct Options {
-  int areaWidth = 181;
-  int areaHeight = 220;
+  int areaWidth = 179;
+  int areaHeight = 236;
   int repeat = 5;
   int firstFile = 1;
 };
