@@ -175,11 +175,11 @@ med() { awk -v t="$1" -v s="$2" -v c="$3" '$1 == t && $2 == s { print $c }' "$re
 report() {
   local set=$1
   shift
-  printf '\n%-8s %8s %8s %8s %8s %10s %6s   (%s set, medians of %s rounds)\n' tool 'wall s' \
+  printf '\n%-14s %8s %8s %8s %8s %10s %6s   (%s set, medians of %s rounds)\n' tool 'wall s' \
     'cpu s' 'user s' 'sys s' 'peak MiB' files "$set" "$rounds"
   local tool
   for tool in "$@"; do
-    printf '%-8s %8s %8s %8s %8s %10.1f %6s\n' "$tool" "$(med "$tool" "$set" 3)" \
+    printf '%-14s %8s %8s %8s %8s %10.1f %6s\n' "$tool" "$(med "$tool" "$set" 3)" \
       "$(med "$tool" "$set" 4)" "$(med "$tool" "$set" 7)" "$(med "$tool" "$set" 8)" \
       "$(awk -v k="$(med "$tool" "$set" 5)" 'BEGIN { print k / 1024 }')" \
       "$(awk -v t="$tool" -v s="$set" '$1 == t && $2 == s { print $6; exit }' "$results")"
