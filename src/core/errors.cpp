@@ -28,7 +28,12 @@ EJPEG::EJPEG(int code) : Error("JPEG error #" + std::to_string(code)), code_(cod
 EFCreateError::EFCreateError(const std::string& path, int errnum)
     : Error(fileErrorText("create", path, errnum)) {}
 
-std::string systemErrorText(int errnum) { return std::strerror(errnum); }
+// Workers of a parallel batch raise these errors too, so the text comes from the thread-safe
+// variant (GNU strerror_r returns its text, which may or may not be the buffer).
+std::string systemErrorText(int errnum) {
+  char buffer[256];
+  return strerror_r(errnum, buffer, sizeof buffer);
+}
 
 std::string expandedPath(const std::string& path) {
   if (!path.empty() && path.front() == kPathSeparator) return path;
