@@ -1,0 +1,82 @@
+#include "ui/FileListBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStyle>
+
+#include "core/folder_listing.h"
+#include "core/path_text.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kItemHeight = 16;
+constexpr int kNameBytesRole = Qt::UserRole;
+
+QString absoluteFolder(const QString& path) {
+  return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+}  // namespace
+
+TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+  setIconSize(QSize(16, 16));
+  connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+    if (!reading_) emit Change();
+  });
+}
+
+void TFileListBox::Clear() {
+  reading_ = true;
+  clear();
+  reading_ = false;
+}
+
+bool TFileListBox::setDirectory(const QString& path, bool relist) {
+  // A node outside the file system offers its display name as its path: never a folder here,
+  // whatever the current directory holds.
+  if (path.isEmpty() || QFileInfo(path).isRelative()) return false;
+  const QString folder = absoluteFolder(path);
+  if (folder == directory_ && !relist) return true;
+  const auto found = listJpegFiles(QFile::encodeName(folder).toStdString());
+  if (!found) return false;
+
+  directory_ = folder;
+  reading_ = true;
+  clear();
+  const QIcon glyph = style()->standardIcon(QStyle::SP_FileIcon);
+  for (const std::string& name : *found) {
+    auto* item = new QListWidgetItem(glyph, QFile::decodeName(QByteArray::fromStdString(name)));
+    item->setData(kNameBytesRole, QByteArray::fromStdString(name));
+    item->setSizeHint(QSize(0, kItemHeight));
+    addItem(item);
+  }
+  setCurrentRow(-1);
+  reading_ = false;
+  emit Change();
+  return true;
+}
+
+std::vector<std::string> TFileListBox::names() const {
+  std::vector<std::string> result;
+  result.reserve(static_cast<std::size_t>(count()));
+  for (int row = 0; row < count(); ++row)
+    result.push_back(item(row)->data(kNameBytesRole).toByteArray().toStdString());
+  return result;
+}
+
+std::string TFileListBox::fileNameBytes() const {
+  const QList<QListWidgetItem*> chosen = selectedItems();
+  if (chosen.isEmpty()) return {};
+  return joinPath(QFile::encodeName(directory_).toStdString(),
+                  chosen.front()->data(kNameBytesRole).toByteArray().toStdString());
+}
+
+QString TFileListBox::FileName() const {
+  return QFile::decodeName(QByteArray::fromStdString(fileNameBytes()));
+}
+
+}  // namespace velmora

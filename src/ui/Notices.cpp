@@ -1,0 +1,99 @@
+#include "ui/Notices.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "core/version.h"
+
+namespace velmora {
+namespace {
+
+class DialogPresenter : public NoticePresenter {
+ public:
+  void notice(const QString& text) override {
+    createNoticeDialog(text, NoticeKind::Notice)->exec();
+  }
+  void errorBox(const QString& text) override {
+    QApplication::beep();
+    createNoticeDialog(text, NoticeKind::Error)->exec();
+  }
+};
+
+NoticePresenter* installedPresenter = nullptr;
+
+NoticePresenter& presenter() {
+  static DialogPresenter dialogs;
+  return installedPresenter ? *installedPresenter : dialogs;
+}
+
+}  // namespace
+
+void setNoticePresenter(NoticePresenter* presenter) { installedPresenter = presenter; }
+
+void showNotice(const QString& text) { presenter().notice(text); }
+
+void showApplicationError(const QString& message) { presenter().errorBox(withFullStop(message)); }
+
+QString withFullStop(const QString& message) {
+  if (!message.isEmpty() && message.back() > QLatin1Char('.')) return message + QLatin1Char('.');
+  return message;
+}
+
+std::unique_ptr<QDialog> createNoticeDialog(const QString& text, NoticeKind kind) {
+  auto dialog = std::make_unique<QDialog>();
+  dialog->setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  dialog->setObjectName(kind == NoticeKind::Error ? QStringLiteral("ErrorBox")
+                                                  : QStringLiteral("Notice"));
+
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect screenArea = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+
+  auto* message = new QLabel(text);
+  message->setObjectName(QStringLiteral("Message"));
+  message->setWordWrap(true);
+  message->setTextFormat(Qt::PlainText);
+  message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  message->setMaximumWidth(screenArea.width() / 2);
+
+  auto* row = new QHBoxLayout;
+  if (kind == NoticeKind::Error) {
+    auto* icon = new QLabel;
+    icon->setObjectName(QStringLiteral("Icon"));
+    const int side = dialog->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+    icon->setPixmap(
+        dialog->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(side, side));
+    icon->setAlignment(Qt::AlignTop);
+    row->addWidget(icon);
+  }
+  row->addWidget(message, 1);
+
+  auto* ok = new QPushButton(QStringLiteral("OK"));
+  ok->setObjectName(QStringLiteral("OK"));
+  ok->setDefault(true);
+  QObject::connect(ok, &QPushButton::clicked, dialog.get(), &QDialog::accept);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addStretch();
+
+  auto* column = new QVBoxLayout(dialog.get());
+  column->addLayout(row);
+  column->addLayout(buttons);
+  column->setSizeConstraint(QLayout::SetFixedSize);
+
+  dialog->adjustSize();
+  const QSize size = dialog->sizeHint();
+  dialog->move(screenArea.x() + (screenArea.width() - size.width()) / 2,
+               screenArea.y() + (screenArea.height() - size.height()) / 2);
+  ok->setFocus();
+  return dialog;
+}
+
+}  // namespace velmora

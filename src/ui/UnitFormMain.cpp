@@ -1,0 +1,611 @@
+#include "ui/UnitFormMain.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "core/batch_runner.h"
+#include "core/field_validation.h"
+#include "core/integer_reading.h"
+#include "core/preview.h"
+#include "core/run_checks.h"
+#include "core/thumbnail_writer.h"
+#include "core/version.h"
+#include "ui/FileListBox.h"
+#include "ui/GbkLengthValidator.h"
+#include "ui/Notices.h"
+#include "ui/RzShellCtrls.h"
+#include "ui/TSplitter.h"
+#include "ui/UPub_Version.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kMinWidth = 800;
+constexpr int kMinHeight = 600;
+constexpr int kPrefixBytes = 2;
+const QColor kScrollBarColour(200, 200, 200);
+
+QFont pixelFont(const QString& family, int pixels, bool bold = false) {
+  QFont font(family);
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QLabel* placedLabel(QWidget* parent, const char* name, const QString& caption, int left, int top) {
+  auto* label = named(new QLabel(caption, parent), name);
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+QLineEdit* placedEdit(QWidget* parent, const char* name, const QString& text, QRect bounds) {
+  auto* edit = named(new QLineEdit(text, parent), name);
+  edit->setGeometry(bounds);
+  return edit;
+}
+
+QRadioButton* placedRadio(QWidget* parent, const char* name, const QString& caption, QRect bounds) {
+  auto* radio = named(new QRadioButton(caption, parent), name);
+  radio->setGeometry(bounds);
+  return radio;
+}
+
+// Splitter panes may be dragged down to nothing: only the splitter's own rule limits them.
+void makeShrinkable(QWidget* pane) { pane->setMinimumSize(1, 1); }
+
+std::string toBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// While a batch runs, its log lines and progress appear at once: each step lets the window
+// paint, but user input waits until the command has returned.
+void letWindowPaint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+class MemoLog : public LogSink {
+ public:
+  explicit MemoLog(QPlainTextEdit* memo) : memo_(memo) {}
+  void append(const std::string& line) override {
+    memo_->appendPlainText(QString::fromStdString(line));
+    letWindowPaint();
+  }
+
+ private:
+  QPlainTextEdit* memo_;
+};
+
+class BarProgress : public ProgressSink {
+ public:
+  explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+  void advance() override {
+    bar_->setValue(bar_->value() + 1);
+    letWindowPaint();
+  }
+
+ private:
+  QProgressBar* bar_;
+};
+
+QImage toQImage(const RgbImage& picture) {
+  if (picture.width <= 0 || picture.height <= 0) return {};
+  return QImage(picture.pixels.data(), picture.width, picture.height,
+                static_cast<qsizetype>(picture.rowBytes()), QImage::Format_RGB888)
+      .copy();
+}
+
+}  // namespace
+
+TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
+  setupWidgets();
+  setupConnections();
+  // The tree selected its root while it was built, before anyone listened.
+  ShellTreeView1Change();
+  FormCreate();
+}
+
+void TFormMain::setupWidgets() {
+  setObjectName(QStringLiteral("FormMain"));
+  setWindowTitle(QStringLiteral("Velmora V$V$"));
+  setFont(pixelFont(QStringLiteral("Arial"), 11));
+  setMinimumSize(kMinWidth, kMinHeight);
+  resize(819, 668);
+
+  setupTopPanel();
+  setupBrowsing();
+  setupSettings();
+
+  Splitter1 = named(new TSplitter(Qt::Vertical, TSplitter::ResizedPane::Second), "Splitter1");
+  Splitter1->setHandleWidth(6);
+  Splitter1->setHandleColor(kScrollBarColour);
+  Splitter1->addWidget(Splitter2);
+  Splitter1->addWidget(GroupBox2);
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setSizes({1, 334});
+  makeShrinkable(Splitter2);
+  makeShrinkable(GroupBox2);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(Panel1);
+  column->addWidget(Splitter1, 1);
+
+  setupTabOrder();
+}
+
+void TFormMain::setupTopPanel() {
+  Panel1 = named(new QFrame, "Panel1");
+  Panel1->setFrameShape(QFrame::NoFrame);
+  Panel1->setFixedHeight(24);
+
+  Label7 = named(new QLabel(QStringLiteral("Velmora  V$V$")), "Label7");
+  Label7->setAlignment(Qt::AlignCenter);
+  Label7->setFont(pixelFont(QStringLiteral("Arial"), 16, true));
+  Label7->setStyleSheet(QStringLiteral("color: blue;"));
+
+  const QString buttonLook = QStringLiteral(
+      "QPushButton { background-color: rgb(244,244,240); border: 1px solid rgb(160,160,160); }"
+      "QPushButton:hover { border: 1px solid rgb(255,199,60); background-color: "
+      "rgb(255,236,190); }"
+      "QPushButton:focus { border: 1px solid rgb(106,141,244); }"
+      "QPushButton:pressed { background-color: rgb(106,141,244); color: white; }");
+  BTNAbout = named(new QPushButton(QStringLiteral("关于")), "BTNAbout");
+  BTNAbout->setFixedWidth(74);
+  BTNAbout->setStyleSheet(buttonLook);
+  BTNHomePage = named(new QPushButton(QStringLiteral("主页")), "BTNHomePage");
+  BTNHomePage->setFixedWidth(86);
+  BTNHomePage->setStyleSheet(buttonLook);
+
+  auto* row = new QHBoxLayout(Panel1);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  row->addWidget(Label7, 1);
+  row->addWidget(BTNAbout);
+  row->addWidget(BTNHomePage);
+}
+
+void TFormMain::setupBrowsing() {
+  Panel2 = named(new QFrame, "Panel2");
+  Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel2->setLineWidth(1);
+
+  ShellTreeView1 = named(new TRzShellTree, "ShellTreeView1");
+  FileListBox1 = named(new TFileListBox, "FileListBox1");
+
+  Splitter3 = named(new TSplitter(Qt::Horizontal, TSplitter::ResizedPane::First), "Splitter3");
+  Splitter3->setHandleWidth(4);
+  Splitter3->setHandleColor(palette().color(QPalette::Button));
+  Splitter3->addWidget(ShellTreeView1);
+  Splitter3->addWidget(FileListBox1);
+  Splitter3->setStretchFactor(1, 1);
+  Splitter3->setSizes({207, 1});
+  makeShrinkable(ShellTreeView1);
+  makeShrinkable(FileListBox1);
+
+  auto* panel2Layout = new QHBoxLayout(Panel2);
+  panel2Layout->setContentsMargins(0, 0, 0, 0);
+  panel2Layout->addWidget(Splitter3);
+
+  Panel3 = named(new QFrame, "Panel3");
+  Panel3->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel3->setLineWidth(1);
+  GroupBox5 = named(new QGroupBox(QStringLiteral("图片预览")), "GroupBox5");
+  Image1 = named(new QLabel, "Image1");
+  Image1->setAlignment(Qt::AlignCenter);
+  Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+  Image1->setMinimumSize(0, 0);
+  LabFile = named(new QLabel, "LabFile");
+  LabFile->setFixedHeight(14);
+
+  auto* previewLayout = new QVBoxLayout(GroupBox5);
+  previewLayout->setContentsMargins(0, 0, 0, 0);
+  previewLayout->setSpacing(0);
+  previewLayout->addWidget(Image1, 1);
+  previewLayout->addWidget(LabFile);
+  auto* panel3Layout = new QVBoxLayout(Panel3);
+  panel3Layout->setContentsMargins(0, 0, 0, 0);
+  panel3Layout->addWidget(GroupBox5);
+
+  Splitter2 = named(new TSplitter(Qt::Horizontal, TSplitter::ResizedPane::Second), "Splitter2");
+  Splitter2->setHandleWidth(3);
+  Splitter2->setHandleColor(kScrollBarColour);
+  Splitter2->addWidget(Panel2);
+  Splitter2->addWidget(Panel3);
+  Splitter2->setStretchFactor(0, 1);
+  Splitter2->setSizes({1, 185});
+  makeShrinkable(Panel2);
+  makeShrinkable(Panel3);
+}
+
+void TFormMain::setupSettings() {
+  GroupBox2 = named(new QGroupBox, "GroupBox2");
+  setupSizingGroup();
+  setupNamingGroup();
+  setupCommandGroup();
+  setupLogGroup();
+
+  auto* stack = new QVBoxLayout(GroupBox2);
+  stack->setContentsMargins(0, 0, 0, 0);
+  stack->setSpacing(0);
+  stack->addWidget(GroupBox3);
+  stack->addWidget(GroupBox6);
+  stack->addWidget(GroupBox7);
+  stack->addWidget(GroupBox4, 1);
+}
+
+void TFormMain::setupSizingGroup() {
+  GroupBox3 = named(new QGroupBox(QStringLiteral("缩略图生成规则")), "GroupBox3");
+  GroupBox3->setFixedHeight(89);
+  QWidget* g = GroupBox3;
+  const QString percent = QStringLiteral("%");
+  const QString pixels = QStringLiteral("像素");
+
+  rb1 = placedRadio(g, "rb1", QStringLiteral("按比例缩小"), {16, 16, 97, 17});
+  rb1->setChecked(true);
+  editRate = placedEdit(g, "editRate", QStringLiteral("50"), {120, 16, 41, 20});
+  Label1 = placedLabel(g, "Label1", percent, 166, 19);
+  rb2 = placedRadio(g, "rb2", QStringLiteral("按高度比例"), {16, 42, 97, 17});
+  editHH = placedEdit(g, "editHH", QStringLiteral("50"), {120, 40, 41, 20});
+  Label8 = placedLabel(g, "Label8", percent, 166, 43);
+  rb3 = placedRadio(g, "rb3", QStringLiteral("按宽度比例"), {16, 66, 97, 17});
+  editWW = placedEdit(g, "editWW", QStringLiteral("50"), {120, 64, 41, 20});
+  Label9 = placedLabel(g, "Label9", percent, 166, 67);
+  rb4 = placedRadio(g, "rb4", QStringLiteral("自定义"), {264, 19, 73, 17});
+  Label2 = placedLabel(g, "Label2", QStringLiteral("高度"), 304, 42);
+  editH = placedEdit(g, "editH", QStringLiteral("100"), {336, 38, 41, 20});
+  Label10 = placedLabel(g, "Label10", pixels, 382, 41);
+  Label3 = placedLabel(g, "Label3", QStringLiteral("宽度"), 304, 65);
+  editW = placedEdit(g, "editW", QStringLiteral("100"), {336, 62, 41, 20});
+  Label11 = placedLabel(g, "Label11", pixels, 382, 65);
+  rb5 = placedRadio(g, "rb5", QStringLiteral("指定高、宽最大值按比率"), {448, 16, 241, 17});
+  Label4 = placedLabel(g, "Label4", QStringLiteral("高度最大值"), 489, 42);
+  editQH = placedEdit(g, "editQH", QStringLiteral("100"), {573, 38, 41, 20});
+  Label12 = placedLabel(g, "Label12", pixels, 619, 40);
+  Label5 = placedLabel(g, "Label5", QStringLiteral("宽度最大值"), 488, 65);
+  editQW = placedEdit(g, "editQW", QStringLiteral("100"), {573, 63, 41, 20});
+  Label13 = placedLabel(g, "Label13", pixels, 619, 66);
+}
+
+void TFormMain::setupNamingGroup() {
+  GroupBox6 = named(new QGroupBox(QStringLiteral("缩略图命名设置")), "GroupBox6");
+  GroupBox6->setFixedHeight(72);
+  GroupBox6->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11));
+  QWidget* g = GroupBox6;
+
+  rbname1 =
+      placedRadio(g, "rbname1", QStringLiteral("当前目录，原文件名前加字符:"), {16, 24, 185, 17});
+  rbname1->setChecked(true);
+  Edit2 = placedEdit(g, "Edit2", QString(), {206, 21, 25, 19});
+  Edit2->setValidator(new GbkLengthValidator(kPrefixBytes, Edit2));
+  Edit2->setText(QStringLiteral("tb"));
+  rbname2 =
+      placedRadio(g, "rbname2", QStringLiteral("自定义路径，保持原文件名"), {16, 48, 185, 17});
+  BtnSF = named(new QPushButton(QStringLiteral("..."), g), "BtnSF");
+  BtnSF->setGeometry(203, 44, 47, 23);
+  BtnSF->setToolTip(QStringLiteral("选择文件夹"));
+  BtnSF->setEnabled(false);
+  ePath = placedEdit(g, "ePath", QString(), {256, 46, 441, 19});
+  ePath->setReadOnly(true);
+}
+
+void TFormMain::setupCommandGroup() {
+  GroupBox7 = named(new QGroupBox, "GroupBox7");
+  GroupBox7->setFixedHeight(49);
+  SpeedButton1 =
+      named(new QPushButton(QStringLiteral("生成当前图片缩略图"), GroupBox7), "SpeedButton1");
+  SpeedButton1->setGeometry(26, 12, 217, 29);
+  SpeedButton2 = named(new QPushButton(QStringLiteral("批量生成当前目录图片缩略图"), GroupBox7),
+                       "SpeedButton2");
+  SpeedButton2->setGeometry(354, 12, 281, 29);
+}
+
+void TFormMain::setupLogGroup() {
+  GroupBox4 = named(new QGroupBox(QStringLiteral("处理信息")), "GroupBox4");
+  ProgressBar1 = named(new QProgressBar, "ProgressBar1");
+  ProgressBar1->setFixedHeight(17);
+  ProgressBar1->setTextVisible(false);
+
+  Memo1 = named(new QPlainTextEdit, "Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setFrameShape(QFrame::NoFrame);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11));
+  QPalette colours = Memo1->palette();
+  colours.setColor(QPalette::Base, colours.color(QPalette::Dark));
+  colours.setColor(QPalette::Text, Qt::blue);
+  Memo1->setPalette(colours);
+
+  auto* stack = new QVBoxLayout(GroupBox4);
+  stack->setContentsMargins(0, 0, 0, 0);
+  stack->setSpacing(0);
+  stack->addWidget(ProgressBar1);
+  stack->addWidget(Memo1, 1);
+}
+
+void TFormMain::setupTabOrder() {
+  const std::vector<QWidget*> order = {
+      rb1,          editRate,     rb4,      editH,       editW,          rb2,
+      editHH,       rb3,          editWW,   rb5,         editQH,         editQW,
+      Memo1,        rbname1,      rbname2,  ePath,       Edit2,          BtnSF,
+      SpeedButton1, SpeedButton2, BTNAbout, BTNHomePage, ShellTreeView1, FileListBox1};
+  for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  ProgressBar1->setFocusPolicy(Qt::NoFocus);
+}
+
+void TFormMain::setupConnections() {
+  connect(ShellTreeView1, &TRzShellTree::selectedNodeChanged, this,
+          [this] { ShellTreeView1Change(); });
+  connect(FileListBox1, &TFileListBox::Change, this, &TFormMain::FileListBox1Change);
+
+  const std::pair<QRadioButton*, void (TFormMain::*)()> radios[] = {
+      {rb1, &TFormMain::rb1Click},         {rb2, &TFormMain::rb2Click},
+      {rb3, &TFormMain::rb3Click},         {rb4, &TFormMain::rb4Click},
+      {rb5, &TFormMain::rb5Click},         {rbname1, &TFormMain::rbname1Click},
+      {rbname2, &TFormMain::rbname2Click},
+  };
+  for (const auto& [radio, handler] : radios) {
+    connect(radio, &QRadioButton::toggled, this, [this, handler = handler](bool checked) {
+      if (checked) (this->*handler)();
+    });
+  }
+
+  const std::pair<QLineEdit*, void (TFormMain::*)()> fields[] = {
+      {editRate, &TFormMain::editRateChange}, {editHH, &TFormMain::editHHChange},
+      {editWW, &TFormMain::editWWChange},     {editH, &TFormMain::editHChange},
+      {editW, &TFormMain::editWChange},       {editQH, &TFormMain::editQHChange},
+      {editQW, &TFormMain::editQWChange},
+  };
+  for (const auto& [field, handler] : fields)
+    connect(field, &QLineEdit::textChanged, this, handler);
+
+  connect(SpeedButton1, &QPushButton::clicked, this, &TFormMain::SpeedButton1Click);
+  connect(SpeedButton2, &QPushButton::clicked, this, &TFormMain::SpeedButton2Click);
+}
+
+void TFormMain::FormCreate() {
+  runHandler([this] {
+    resize(kMinWidth, kMinHeight);
+    pointFileListAtTree(false);
+    enableSizingFields(SizingMode::Rate);
+    ProgressBar1->hide();
+    setWindowTitle(StampVersion(windowTitle(), QString::fromLatin1(kVersion)));
+    Label7->setText(StampVersion(Label7->text(), QString::fromLatin1(kVersion)));
+    centreOnDesktop();
+  });
+}
+
+void TFormMain::centreOnDesktop() {
+  const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!display) return;
+  const QRect desktop = display->virtualGeometry();
+  move(desktop.x() + qMax(0, (desktop.width() - width()) / 2),
+       desktop.y() + qMax(0, (desktop.height() - height()) / 2));
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FormResize();
+}
+
+void TFormMain::FormResize() {
+  runHandler([this] {
+    if (width() < kMinWidth) resize(kMinWidth, height());
+    if (height() < kMinHeight) resize(width(), kMinHeight);
+  });
+}
+
+void TFormMain::pointFileListAtTree(bool relist) {
+  // The list follows the tree silently: a folder it cannot show just leaves it empty.
+  try {
+    FileListBox1->setDirectory(ShellTreeView1->path(), relist);
+  } catch (...) {
+  }
+}
+
+void TFormMain::ShellTreeView1Change() {
+  runHandler([this] {
+    FileListBox1->Clear();
+    pointFileListAtTree(true);
+  });
+}
+
+void TFormMain::FileListBox1Change() {
+  runHandler([this] {
+    const int areaWidth = Image1->width();
+    const int areaHeight = Image1->height();
+    const std::string path = FileListBox1->fileNameBytes();
+    if (path.empty()) return;
+    const Preview preview = loadPreview(path, areaWidth, areaHeight);
+    LabFile->setText(
+        QStringLiteral("尺寸:%1x%2").arg(preview.sourceWidth).arg(preview.sourceHeight));
+    Image1->setPixmap(QPixmap::fromImage(toQImage(preview.picture)));
+  });
+}
+
+void TFormMain::enableSizingFields(SizingMode mode) {
+  editRate->setEnabled(mode == SizingMode::Rate);
+  editHH->setEnabled(mode == SizingMode::Height);
+  editWW->setEnabled(mode == SizingMode::Width);
+  editH->setEnabled(mode == SizingMode::HeightAndWidth);
+  editW->setEnabled(mode == SizingMode::HeightAndWidth);
+  editQH->setEnabled(mode == SizingMode::Fit);
+  editQW->setEnabled(mode == SizingMode::Fit);
+}
+
+void TFormMain::rb1Click() {
+  runHandler([this] { enableSizingFields(SizingMode::Rate); });
+}
+void TFormMain::rb2Click() {
+  runHandler([this] { enableSizingFields(SizingMode::Height); });
+}
+void TFormMain::rb3Click() {
+  runHandler([this] { enableSizingFields(SizingMode::Width); });
+}
+void TFormMain::rb4Click() {
+  runHandler([this] { enableSizingFields(SizingMode::HeightAndWidth); });
+}
+void TFormMain::rb5Click() {
+  runHandler([this] { enableSizingFields(SizingMode::Fit); });
+}
+
+void TFormMain::validateNumericField(QLineEdit* field, std::int32_t upperLimit,
+                                     const char* aboveLimitMessage) {
+  runHandler([=] {
+    const FieldVerdict verdict =
+        validateField(field->text().toStdString(), upperLimit, aboveLimitMessage);
+    const QString message = QString::fromStdString(verdict.message);
+    const QString reset = QString::fromLatin1(kFieldResetText);
+    // Assigning the text raises the change event again, nested, which then finds "100" valid.
+    auto resetField = [&] {
+      if (field->text() != reset) field->setText(reset);
+    };
+    switch (verdict.action) {
+      case FieldAction::Accept:
+        break;
+      case FieldAction::ResetThenNotify:
+        resetField();
+        showNotice(message);
+        break;
+      case FieldAction::NotifyThenReset:
+        showNotice(message);
+        resetField();
+        break;
+    }
+  });
+}
+
+void TFormMain::editRateChange() { validateNumericField(editRate, kRateLimit, kRateAboveLimit); }
+void TFormMain::editHHChange() { validateNumericField(editHH, kSizeLimit, kSizeAboveLimit); }
+void TFormMain::editWWChange() { validateNumericField(editWW, kSizeLimit, kSizeAboveLimit); }
+void TFormMain::editHChange() { validateNumericField(editH, kSizeLimit, kSizeAboveLimit); }
+void TFormMain::editWChange() { validateNumericField(editW, kSizeLimit, kSizeAboveLimit); }
+void TFormMain::editQHChange() { validateNumericField(editQH, kSizeLimit, kSizeAboveLimit); }
+void TFormMain::editQWChange() { validateNumericField(editQW, kSizeLimit, kSizeAboveLimit); }
+
+void TFormMain::rbname1Click() {
+  runHandler([this] {
+    if (rbname1->isChecked()) BtnSF->setEnabled(false);
+  });
+}
+
+void TFormMain::rbname2Click() {
+  runHandler([this] { BtnSF->setEnabled(rbname2->isChecked()); });
+}
+
+SizingRequest TFormMain::sizingRequest() const {
+  // The fields are kept valid as they are typed; only the chosen mode's fields are read.
+  auto value = [](const QLineEdit* field) {
+    return readInteger(field->text().toStdString()).value();
+  };
+  SizingRequest request;
+  if (rb1->isChecked()) {
+    request.mode = SizingMode::Rate;
+    request.rate = value(editRate);
+  } else if (rb2->isChecked()) {
+    request.mode = SizingMode::Height;
+    request.heightValue = value(editHH);
+  } else if (rb3->isChecked()) {
+    request.mode = SizingMode::Width;
+    request.widthValue = value(editWW);
+  } else if (rb4->isChecked()) {
+    request.mode = SizingMode::HeightAndWidth;
+    request.heightValue = value(editH);
+    request.widthValue = value(editW);
+  } else {
+    request.mode = SizingMode::Fit;
+    request.heightValue = value(editQH);
+    request.widthValue = value(editQW);
+  }
+  return request;
+}
+
+NamingSettings TFormMain::namingSettings() const {
+  NamingSettings naming;
+  naming.mode =
+      rbname2->isChecked() ? NamingMode::SameNameInChosenFolder : NamingMode::PrefixInSourceFolder;
+  naming.prefix = Edit2->text().toStdString();
+  naming.outputFolder = toBytes(ePath->text());
+  return naming;
+}
+
+std::string TFormMain::treePath() const { return toBytes(ShellTreeView1->path()); }
+
+bool TFormMain::CheckRunPreconditions() {
+  RunCheckInput input;
+  input.listedFiles = static_cast<std::size_t>(FileListBox1->count());
+  input.naming = namingSettings();
+  input.sourceFolder = toBytes(FileListBox1->Directory());
+  const RunCheckResult result = checkRunPreconditions(input);
+  if (result == RunCheckResult::Pass) return true;
+  showNotice(QString::fromStdString(runCheckMessage(result)));
+  return false;
+}
+
+void TFormMain::MakeThumbnail(const ThumbnailRequest& request) {
+  Memo1->appendPlainText(QString::fromStdString(velmora::MakeThumbnail(request)));
+}
+
+void TFormMain::SpeedButton1Click() {
+  runHandler([this] {
+    Memo1->clear();
+    if (!CheckRunPreconditions()) return;
+    const std::string source = FileListBox1->fileNameBytes();
+    if (source.empty()) {
+      showNotice(QString::fromUtf8(kNoFileSelected));
+      return;
+    }
+    ThumbnailRequest request;
+    request.sourcePath = source;
+    request.sizing = sizingRequest();
+    request.destinationPath = singleImageDestination(
+        source, treePath(), toBytes(FileListBox1->Directory()), namingSettings());
+    MakeThumbnail(request);
+  });
+}
+
+void TFormMain::SpeedButton2Click() {
+  runHandler([this] {
+    Memo1->clear();
+    if (!CheckRunPreconditions()) return;
+    const SizingRequest sizing = sizingRequest();
+    const NamingSettings naming = namingSettings();
+    // The names listed now are the names processed, whatever the batch adds to the folder.
+    const std::vector<std::string> names = FileListBox1->names();
+    const std::vector<ThumbnailRequest> requests = batchRequests(treePath(), names, naming, sizing);
+
+    ProgressBar1->setRange(0, static_cast<int>(names.size()));
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    MemoLog log(Memo1);
+    BarProgress progress(ProgressBar1);
+    RunOptions options;
+    options.workers = std::max(1u, std::thread::hardware_concurrency());
+    runThumbnails(requests, log, progress, options);
+    ProgressBar1->hide();
+  });
+}
+
+}  // namespace velmora

@@ -1,0 +1,248 @@
+// The two commands: the checks before a run, the single-image command and the batch.
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+
+#include "core/jpeg_codec.h"
+#include "ui/FileListBox.h"
+#include "ui/RzShellCtrls.h"
+#include "ui/UnitFormMain.h"
+#include "ui_test_support.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+void selectFolder(TFormMain& form, const QString& path) {
+  const auto folder = form.ShellTreeView1->shellNamespace().parse(path);
+  QVERIFY2(folder.has_value(), qPrintable(path));
+  form.ShellTreeView1->selectFolder(*folder);
+  QCOMPARE(form.FileListBox1->Directory(), path);
+}
+
+void selectFile(TFormMain& form, const QString& name) {
+  const auto found = form.FileListBox1->findItems(name, Qt::MatchExactly);
+  QCOMPARE(found.size(), 1);
+  form.FileListBox1->setCurrentItem(found.front());
+}
+
+QStringList logLines(const TFormMain& form) {
+  const QString text = form.Memo1->toPlainText();
+  return text.isEmpty() ? QStringList{} : text.split('\n');
+}
+
+QString made(const QString& source, const QString& destination) {
+  return "缩略图生成:" + source + "-->" + destination;
+}
+
+QString refused(const QString& source) { return "缩略图失败：" + source + "只能缩小！"; }
+
+QSize jpegSize(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = file.readAll();
+  JpegDecoder decoder(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                      static_cast<std::size_t>(bytes.size()));
+  decoder.readHeader();
+  return QSize(decoder.width(), decoder.height());
+}
+
+// A fresh folder of pictures below the test desktop.
+QString pictureFolder(const QString& name, const QList<std::pair<QString, QSize>>& pictures) {
+  const QString folder = testDesktop->desktop() + "/" + name;
+  QDir(folder).removeRecursively();
+  QDir().mkpath(folder);
+  for (const auto& [file, size] : pictures) {
+    if (size.isEmpty())
+      writeFile(folder + "/" + file, "this is not a JPEG file");
+    else
+      writeJpeg(folder + "/" + file, size.width(), size.height());
+  }
+  return folder;
+}
+
+}  // namespace
+
+class FormMainCommandsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void theRunCheckRefusesInOrder_data() {
+    QTest::addColumn<bool>("withFiles");
+    QTest::addColumn<int>("namingRule");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<bool>("outputIsSource");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no files") << false << 2 << "" << false << "没有任何jpg图片需要生成缩略图!";
+    QTest::newRow("two blanks as prefix")
+        << true << 1 << "  " << true << "保存于同目录下，请输入前缀以区分原图!";
+    QTest::newRow("no output folder") << true << 2 << "" << false << "请选择保存目录!";
+    QTest::newRow("output is the source") << true << 2 << "tb" << true << "源目录和目标目录相同!";
+    QTest::newRow("leftover output folder blocks rule 1")
+        << true << 1 << "tb" << true << "源目录和目标目录相同!";
+  }
+  void theRunCheckRefusesInOrder() {
+    QFETCH(bool, withFiles);
+    QFETCH(int, namingRule);
+    QFETCH(QString, prefix);
+    QFETCH(bool, outputIsSource);
+    QFETCH(QString, message);
+    const QString folder = withFiles ? pictureFolder("checks", {{"a.jpg", QSize(64, 48)}})
+                                     : pictureFolder("empty", {});
+
+    for (const bool batch : {false, true}) {
+      TFormMain form;
+      selectFolder(form, folder);
+      if (withFiles) selectFile(form, "a.jpg");
+      (namingRule == 1 ? form.rbname1 : form.rbname2)->click();
+      form.Edit2->setText(prefix);
+      if (outputIsSource) form.ePath->setText(folder);
+      form.Memo1->setPlainText(QStringLiteral("an earlier run"));
+
+      RecordingPresenter boxes;
+      batch ? form.SpeedButton2Click() : form.SpeedButton1Click();
+      QCOMPARE(boxes.take(), QStringList{"notice: " + message});
+      QCOMPARE(logLines(form), QStringList{});
+      QVERIFY(form.ProgressBar1->isHidden());
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files), withFiles ? QStringList{"a.jpg"} : QStringList{});
+  }
+
+  void theSingleImageCommandNeedsASelection() {
+    const QString folder = pictureFolder("unselected", {{"a.jpg", QSize(64, 48)}});
+    TFormMain form;
+    selectFolder(form, folder);
+    form.Memo1->setPlainText(QStringLiteral("an earlier run"));
+    RecordingPresenter boxes;
+    form.SpeedButton1Click();
+    QCOMPARE(boxes.take(), QStringList{"notice: 未选择jpg文件!"});
+    QCOMPARE(logLines(form), QStringList{});
+  }
+
+  void theSingleImageCommandNamesItsThumbnail_data() {
+    QTest::addColumn<int>("namingRule");
+    QTest::addColumn<QString>("outputFolder");  // below the test desktop
+    QTest::addColumn<QString>("destination");   // below the test desktop
+    QTest::newRow("prefix in the source folder") << 1 << ""
+                                                 << "single/tbphoto.jpg";
+    QTest::newRow("chosen folder") << 2 << "out"
+                                   << "out/photo.jpg";
+    QTest::newRow("chosen folder with a separator") << 2 << "out/"
+                                                    << "out/photo.jpg";
+  }
+  void theSingleImageCommandNamesItsThumbnail() {
+    QFETCH(int, namingRule);
+    QFETCH(QString, outputFolder);
+    QFETCH(QString, destination);
+    const QString desktop = testDesktop->desktop();
+    const QString folder = pictureFolder("single", {{"photo.jpg", QSize(200, 100)}});
+    QDir(desktop + "/out").removeRecursively();
+    QDir().mkpath(desktop + "/out");
+
+    TFormMain form;
+    selectFolder(form, folder);
+    selectFile(form, "photo.jpg");
+    (namingRule == 1 ? form.rbname1 : form.rbname2)->click();
+    if (!outputFolder.isEmpty()) form.ePath->setText(desktop + "/" + outputFolder);
+    form.editRate->setText(QStringLiteral("25"));
+
+    RecordingPresenter boxes;
+    form.SpeedButton1Click();
+    QCOMPARE(boxes.shown, QStringList{});
+    QCOMPARE(logLines(form), QStringList{made(folder + "/photo.jpg", desktop + "/" + destination)});
+    QCOMPARE(jpegSize(desktop + "/" + destination), QSize(50, 25));
+  }
+
+  void aDestinationThatCannotBeCreatedEndsTheCommandInTheErrorBox() {
+    const QString folder = pictureFolder("nowhere", {{"photo.jpg", QSize(64, 48)}});
+    TFormMain form;
+    selectFolder(form, folder);
+    selectFile(form, "photo.jpg");
+    form.rbname2->click();
+    const QString missing = testDesktop->desktop() + "/missing-folder";
+    form.ePath->setText(missing);
+    RecordingPresenter boxes;
+    form.SpeedButton1Click();
+    QCOMPARE(boxes.take(), QStringList{"error: Cannot create file \"" + missing +
+                                       "/photo.jpg\". No such file or directory."});
+    QCOMPARE(logLines(form), QStringList{});
+  }
+
+  void aBatchGoesOnPastARefusal() {
+    const QString folder = pictureFolder(
+        "batch",
+        {{"a.jpg", QSize(400, 300)}, {"b.jpg", QSize(40, 30)}, {"c.jpg", QSize(400, 300)}});
+    TFormMain form;
+    selectFolder(form, folder);
+    form.rb2->click();  // a fixed height of 100 pixels: the middle picture is too small
+    form.editHH->setText(QStringLiteral("100"));
+    QList<int> barValues;
+    connect(form.ProgressBar1, &QProgressBar::valueChanged, [&](int value) { barValues << value; });
+
+    RecordingPresenter boxes;
+    const QStringList expected = {made(folder + "/a.jpg", folder + "/tba.jpg"),
+                                  refused(folder + "/b.jpg"),
+                                  made(folder + "/c.jpg", folder + "/tbc.jpg")};
+    for (int run = 0; run < 2; ++run) {
+      form.SpeedButton2Click();
+      QCOMPARE(boxes.shown, QStringList{});
+      QCOMPARE(logLines(form), expected);
+      QCOMPARE(barValues, (QList<int>{0, 1, 2, 3}));
+      QCOMPARE(form.ProgressBar1->maximum(), 3);
+      QVERIFY(form.ProgressBar1->isHidden());
+      // The thumbnails written beside the sources do not join the list until it is read again.
+      QCOMPARE(form.FileListBox1->count(), 3);
+      barValues.clear();
+    }
+    QCOMPARE(jpegSize(folder + "/tba.jpg"), QSize(133, 100));
+    QCOMPARE(jpegSize(folder + "/tbc.jpg"), QSize(133, 100));
+    QVERIFY(!QFile::exists(folder + "/tbb.jpg"));
+    QVERIFY(!QFile::exists(folder + "/tbtba.jpg"));
+  }
+
+  void aBatchIntoTheChosenFolderKeepsTheNames() {
+    const QString folder =
+        pictureFolder("tofolder", {{"a.jpg", QSize(400, 300)}, {"b.jpeg", QSize(300, 400)}});
+    const QString out = testDesktop->desktop() + "/batch-out";
+    QDir().mkpath(out);
+    TFormMain form;
+    selectFolder(form, folder);
+    form.rbname2->click();
+    form.ePath->setText(out);
+    form.rb5->click();
+    form.editQH->setText(QStringLiteral("40"));
+    form.editQW->setText(QStringLiteral("40"));
+    RecordingPresenter boxes;
+    form.SpeedButton2Click();
+    QCOMPARE(boxes.shown, QStringList{});
+    QCOMPARE(logLines(form), (QStringList{made(folder + "/a.jpg", out + "/a.jpg"),
+                                          made(folder + "/b.jpeg", out + "/b.jpeg")}));
+    QVERIFY(QFile::exists(out + "/a.jpg"));
+    QVERIFY(QFile::exists(out + "/b.jpeg"));
+  }
+
+  void aBatchStopsAtABrokenFile() {
+    const QString folder = pictureFolder(
+        "broken", {{"a.jpg", QSize(400, 300)}, {"b.jpg", QSize()}, {"c.jpg", QSize(400, 300)}});
+    TFormMain form;
+    selectFolder(form, folder);
+    QList<int> barValues;
+    connect(form.ProgressBar1, &QProgressBar::valueChanged, [&](int value) { barValues << value; });
+
+    RecordingPresenter boxes;
+    form.SpeedButton2Click();
+    const QStringList shown = boxes.take();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.front().startsWith("error: JPEG error #"), qPrintable(shown.front()));
+    QCOMPARE(logLines(form), QStringList{made(folder + "/a.jpg", folder + "/tba.jpg")});
+    QCOMPARE(barValues, (QList<int>{0, 1}));
+    QVERIFY(QFile::exists(folder + "/tba.jpg"));
+    QVERIFY(!QFile::exists(folder + "/tbc.jpg"));
+  }
+};
+
+VELMORA_WINDOW_TEST_MAIN(FormMainCommandsTest)
+#include "test_formmain_commands.moc"

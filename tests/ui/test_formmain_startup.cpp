@@ -1,0 +1,181 @@
+// The main window as it opens, its minimum size, the splitters, and the boxes it shows.
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTreeWidget>
+
+#include "ui/FileListBox.h"
+#include "ui/Notices.h"
+#include "ui/TSplitter.h"
+#include "ui/UnitFormMain.h"
+#include "ui_test_support.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+
+class FormMainStartUpTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    writeJpeg(testDesktop->desktop() + "/b.JPG", 20, 10);
+    writeJpeg(testDesktop->desktop() + "/a.jpeg", 20, 10);
+    writeFile(testDesktop->desktop() + "/notes.txt", "not a picture");
+  }
+
+  void opensInItsStartUpState() {
+    RecordingPresenter boxes;
+    TFormMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QCOMPARE(form.size(), QSize(800, 600));
+    const QRect desktop = form.screen()->virtualGeometry();
+    QCOMPARE(form.pos(), QPoint(desktop.x() + qMax(0, (desktop.width() - 800) / 2),
+                                desktop.y() + qMax(0, (desktop.height() - 600) / 2)));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Velmora V2.8"));
+    QCOMPARE(form.Label7->text(), QStringLiteral("Velmora  V2.8"));
+
+    QVERIFY(form.rb1->isChecked());
+    QVERIFY(form.rbname1->isChecked());
+    const std::pair<QLineEdit*, bool> fields[] = {
+        {form.editRate, true}, {form.editHH, false}, {form.editWW, false}, {form.editH, false},
+        {form.editW, false},   {form.editQH, false}, {form.editQW, false}};
+    for (const auto& [field, enabled] : fields)
+      QVERIFY2(field->isEnabled() == enabled, qPrintable(field->objectName()));
+    QVERIFY(!form.BtnSF->isEnabled());
+    QVERIFY(form.ProgressBar1->isHidden());
+    QVERIFY(form.Memo1->toPlainText().isEmpty());
+    QVERIFY(form.Memo1->isReadOnly());
+    QVERIFY(form.ePath->isReadOnly());
+    QCOMPARE(form.Edit2->text(), QStringLiteral("tb"));
+
+    // The tree starts on the desktop, whose JPEG files are listed sorted, none selected.
+    QCOMPARE(form.FileListBox1->Directory(), testDesktop->desktop());
+    QCOMPARE(form.FileListBox1->count(), 2);
+    QCOMPARE(form.FileListBox1->item(0)->text(), QStringLiteral("a.jpeg"));
+    QCOMPARE(form.FileListBox1->item(1)->text(), QStringLiteral("b.JPG"));
+    QVERIFY(form.FileListBox1->selectedItems().isEmpty());
+    QVERIFY(form.LabFile->text().isEmpty());
+    QVERIFY(form.Image1->pixmap().isNull());
+    QVERIFY(boxes.shown.isEmpty());
+  }
+
+  void everyControlCarriesItsCaption() {
+    TFormMain form;
+    const std::pair<const char*, const char*> captions[] = {
+        {"BTNAbout", "关于"},
+        {"BTNHomePage", "主页"},
+        {"GroupBox5", "图片预览"},
+        {"GroupBox3", "缩略图生成规则"},
+        {"GroupBox6", "缩略图命名设置"},
+        {"GroupBox4", "处理信息"},
+        {"SpeedButton1", "生成当前图片缩略图"},
+        {"SpeedButton2", "批量生成当前目录图片缩略图"},
+        {"rb1", "按比例缩小"},
+        {"rb2", "按高度比例"},
+        {"rb3", "按宽度比例"},
+        {"rb4", "自定义"},
+        {"rb5", "指定高、宽最大值按比率"},
+        {"rbname1", "当前目录，原文件名前加字符:"},
+        {"rbname2", "自定义路径，保持原文件名"},
+        {"BtnSF", "..."},
+        {"Label1", "%"},
+        {"Label2", "高度"},
+        {"Label4", "高度最大值"},
+        {"Label5", "宽度最大值"},
+        {"Label13", "像素"},
+    };
+    for (const auto& [name, caption] : captions) {
+      QWidget* control = form.findChild<QWidget*>(QString::fromLatin1(name));
+      QVERIFY2(control, name);
+      QString text;
+      if (auto* button = qobject_cast<QAbstractButton*>(control)) text = button->text();
+      if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+      if (auto* group = qobject_cast<QGroupBox*>(control)) text = group->title();
+      QCOMPARE(text, QString::fromUtf8(caption));
+    }
+    QCOMPARE(form.BtnSF->toolTip(), QStringLiteral("选择文件夹"));
+    QCOMPARE(form.findChild<QTreeWidget*>(QStringLiteral("ShellTreeView1")),
+             reinterpret_cast<QTreeWidget*>(form.ShellTreeView1));
+  }
+
+  void panesStartAtTheirDesignedSizes() {
+    TFormMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.Panel1->height(), 24);
+    QCOMPARE(form.GroupBox2->height(), 334);
+    QCOMPARE(form.Panel3->width(), 185);
+    QCOMPARE(form.ShellTreeView1->width(), 207);
+    QCOMPARE(form.GroupBox3->height(), 89);
+    QCOMPARE(form.GroupBox6->height(), 72);
+    QCOMPARE(form.GroupBox7->height(), 49);
+    QCOMPARE(form.SpeedButton2->geometry(), QRect(354, 12, 281, 29));
+    QCOMPARE(form.ePath->geometry(), QRect(256, 46, 441, 19));
+  }
+
+  void neverShrinksBelowItsMinimum_data() {
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("narrow and short") << QSize(500, 400) << QSize(800, 600);
+    QTest::newRow("narrow") << QSize(799, 700) << QSize(800, 700);
+    QTest::newRow("short") << QSize(900, 599) << QSize(900, 600);
+    QTest::newRow("larger") << QSize(1000, 700) << QSize(1000, 700);
+  }
+  void neverShrinksBelowItsMinimum() {
+    QFETCH(QSize, requested);
+    QFETCH(QSize, expected);
+    TFormMain form;
+    form.show();
+    form.resize(requested);
+    QCOMPARE(form.size(), expected);
+  }
+
+  void splittersSnapShutBelowThirtyPixels() {
+    TFormMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TSplitter* splitter = form.Splitter2;  // resizes the preview pane on its right
+    const int shared = splitter->width() - splitter->handleWidth();
+    auto previewWidthAfterDragTo = [&](int paneWidth) {
+      const int position = shared - paneWidth;
+      splitter->dragHandleTo(position);
+      const int whileDragging = form.Panel3->width();
+      splitter->releaseHandleAt(position);
+      return std::make_pair(whileDragging, splitter->sizes().at(1));
+    };
+    auto [during, after] = previewWidthAfterDragTo(100);
+    QCOMPARE(during, 185);
+    QCOMPARE(after, 100);
+    std::tie(during, after) = previewWidthAfterDragTo(30);
+    QCOMPARE(after, 30);
+    std::tie(during, after) = previewWidthAfterDragTo(29);
+    QCOMPARE(after, 0);
+    std::tie(during, after) = previewWidthAfterDragTo(120);
+    QCOMPARE(after, 120);
+    // The pane on the other side keeps the minimum too.
+    std::tie(during, after) = previewWidthAfterDragTo(shared - 10);
+    QCOMPARE(after, shared - TSplitter::kMinPaneSize);
+
+    TSplitter* treeSplitter = form.Splitter3;  // resizes the tree on its left
+    treeSplitter->releaseHandleAt(12);
+    QCOMPARE(treeSplitter->sizes().at(0), 0);
+    treeSplitter->releaseHandleAt(150);
+    QCOMPARE(treeSplitter->sizes().at(0), 150);
+
+    TSplitter* lowerSplitter = form.Splitter1;  // resizes the settings area below it
+    const int lowerShared = lowerSplitter->height() - lowerSplitter->handleWidth();
+    lowerSplitter->releaseHandleAt(lowerShared - 20);
+    QCOMPARE(lowerSplitter->sizes().at(1), 0);
+  }
+};
+
+VELMORA_WINDOW_TEST_MAIN(FormMainStartUpTest)
+#include "test_formmain_startup.moc"

@@ -1,0 +1,115 @@
+// StampVersion, and the two kinds of box every window shows its messages in.
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <stdexcept>
+
+#include "ui/Notices.h"
+#include "ui/UPub_Version.h"
+#include "ui_test_support.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+
+class VersionAndNoticesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void stampVersionReplacesEveryPlaceholder_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stamped");
+    QTest::newRow("caption") << "Velmora V$V$"
+                             << "Velmora V2.8";
+    QTest::newRow("lower case") << "v$v$ and $V$"
+                                << "v2.8 and 2.8";
+    QTest::newRow("adjacent") << "$V$$v$"
+                              << "2.82.8";
+    QTest::newRow("no overlap") << "$V$V$"
+                                << "2.8V$";
+    QTest::newRow("inside dollars") << "$$V$$"
+                                    << "$2.8$";
+    QTest::newRow("incomplete") << "$V and V$"
+                                << "$V and V$";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("chinese") << "版本$V$。"
+                             << "版本2.8。";
+  }
+  void stampVersionReplacesEveryPlaceholder() {
+    QFETCH(QString, text);
+    QFETCH(QString, stamped);
+    QCOMPARE(StampVersion(text, QStringLiteral("2.8")), stamped);
+  }
+
+  void errorTextsEndWithAFullStopWhereTheirLastCharacterSortsAbove_data() {
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "Stream read error"
+                            << "Stream read error.";
+    QTest::newRow("digit") << "JPEG error #53"
+                           << "JPEG error #53.";
+    QTest::newRow("colon") << "Failed:"
+                           << "Failed:.";
+    QTest::newRow("separator") << "Cannot open /tmp/"
+                               << "Cannot open /tmp/.";
+    QTest::newRow("chinese") << "只能缩小"
+                             << "只能缩小.";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("exclamation") << "Stop!"
+                                 << "Stop!";
+    QTest::newRow("parenthesis") << "(none)"
+                                 << "(none)";
+    QTest::newRow("empty") << ""
+                           << "";
+  }
+  void errorTextsEndWithAFullStopWhereTheirLastCharacterSortsAbove() {
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    RecordingPresenter boxes;
+    showApplicationError(message);
+    QCOMPARE(boxes.take(), QStringList{"error: " + shown});
+  }
+
+  void handlerErrorsReachTheErrorBoxOnly() {
+    RecordingPresenter boxes;
+    bool after = false;
+    runHandler([&] {
+      throw std::runtime_error("Stream read error");
+      after = true;
+    });
+    QVERIFY(!after);
+    QCOMPARE(boxes.take(), QStringList{"error: Stream read error."});
+  }
+
+  void noticeIsAPlainBoxWithTheApplicationTitle() {
+    auto notice = createNoticeDialog(QStringLiteral("请选择保存目录!"), NoticeKind::Notice);
+    QCOMPARE(notice->windowTitle(), QStringLiteral("Velmora V2.0"));
+    QVERIFY(!notice->findChild<QLabel*>(QStringLiteral("Icon")));
+    auto* message = notice->findChild<QLabel*>(QStringLiteral("Message"));
+    QCOMPARE(message->text(), QStringLiteral("请选择保存目录!"));
+    QVERIFY(message->wordWrap());
+    QCOMPARE(message->maximumWidth(), QGuiApplication::primaryScreen()->geometry().width() / 2);
+    const auto buttons = notice->findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 1);
+    QCOMPARE(buttons.front()->text(), QStringLiteral("OK"));
+    QVERIFY(buttons.front()->isDefault());
+
+    for (const int key : {int(Qt::Key_Return), int(Qt::Key_Escape)}) {
+      auto box = createNoticeDialog(QStringLiteral("x"), NoticeKind::Notice);
+      box->show();
+      QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+      QTest::keyClick(box.get(), Qt::Key(key));
+      QVERIFY(box->isHidden());
+    }
+
+    auto error = createNoticeDialog(QStringLiteral("JPEG error #53."), NoticeKind::Error);
+    QCOMPARE(error->windowTitle(), QStringLiteral("Velmora V2.0"));
+    QVERIFY(error->findChild<QLabel*>(QStringLiteral("Icon")));
+  }
+};
+
+VELMORA_WINDOW_TEST_MAIN(VersionAndNoticesTest)
+#include "test_version_and_notices.moc"

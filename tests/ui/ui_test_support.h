@@ -1,0 +1,101 @@
+#pragma once
+// What the window tests share: a desktop of their own, a recorder in place of the modal boxes,
+// and real JPEG files to browse and thumbnail.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/jpeg_codec.h"
+#include "ui/Notices.h"
+
+namespace velmora::testing {
+
+// Every box the program would have shown, in order: "notice: <text>" or "error: <text>".
+class RecordingPresenter : public NoticePresenter {
+ public:
+  RecordingPresenter() { setNoticePresenter(this); }
+  ~RecordingPresenter() override { setNoticePresenter(nullptr); }
+  void notice(const QString& text) override { shown << QStringLiteral("notice: ") + text; }
+  void errorBox(const QString& text) override { shown << QStringLiteral("error: ") + text; }
+  QStringList take() {
+    QStringList taken = shown;
+    shown.clear();
+    return taken;
+  }
+
+  QStringList shown;
+};
+
+// A picture of the given size whose pixels differ from place to place, so that a sampled
+// copy shows where it was taken from.
+inline std::vector<unsigned char> jpegBytes(std::int32_t width, std::int32_t height) {
+  JpegEncoder encoder(width, height);
+  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      row[x * 3] = static_cast<unsigned char>(x * 255 / std::max(width - 1, 1));
+      row[x * 3 + 1] = static_cast<unsigned char>(y * 255 / std::max(height - 1, 1));
+      row[x * 3 + 2] = 96;
+    }
+    encoder.writeRow(row.data());
+  }
+  return encoder.finish();
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+  file.write(bytes);
+}
+
+inline void writeJpeg(const QString& path, std::int32_t width, std::int32_t height) {
+  const std::vector<unsigned char> bytes = jpegBytes(width, height);
+  writeFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                             static_cast<qsizetype>(bytes.size())));
+}
+
+// A home and a desktop in a temporary folder, so that no test reads the real home. Made before
+// the application, since the folder tree reads them when it is built.
+class TestDesktop {
+ public:
+  TestDesktop() {
+    home_ = root_.path() + QStringLiteral("/home");
+    desktop_ = home_ + QStringLiteral("/Desktop");
+    QDir().mkpath(desktop_);
+    qputenv("HOME", QFile::encodeName(home_));
+    qputenv("XDG_DESKTOP_DIR", QFile::encodeName(desktop_));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_ + QStringLiteral("/.config")));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  const QString& home() const { return home_; }
+  const QString& desktop() const { return desktop_; }
+
+ private:
+  QTemporaryDir root_;
+  QString home_;
+  QString desktop_;
+};
+
+inline TestDesktop* testDesktop = nullptr;
+
+}  // namespace velmora::testing
+
+#define VELMORA_WINDOW_TEST_MAIN(TestClass)   \
+  int main(int argc, char* argv[]) {          \
+    velmora::testing::TestDesktop desktop;    \
+    velmora::testing::testDesktop = &desktop; \
+    QApplication application(argc, argv);     \
+    TestClass test;                           \
+    return QTest::qExec(&test, argc, argv);   \
+  }
