@@ -130,6 +130,12 @@ void TFormMain::setupWidgets() {
   setFont(pixelFont(QStringLiteral("Arial"), 11));
   setMinimumSize(kMinWidth, kMinHeight);
   resize(819, 668);
+  // Group boxes as the designed layout has them: the caption sits on the frame line, so the
+  // designed positions of the controls fall inside the frame.
+  setStyleSheet(QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px;"
+      " padding: 0px 2px; }"));
 
   setupTopPanel();
   setupBrowsing();
@@ -219,7 +225,7 @@ void TFormMain::setupBrowsing() {
   LabFile->setFixedHeight(14);
 
   auto* previewLayout = new QVBoxLayout(GroupBox5);
-  previewLayout->setContentsMargins(0, 0, 0, 0);
+  previewLayout->setContentsMargins(1, 8, 1, 1);
   previewLayout->setSpacing(0);
   previewLayout->addWidget(Image1, 1);
   previewLayout->addWidget(LabFile);
@@ -246,7 +252,7 @@ void TFormMain::setupSettings() {
   setupLogGroup();
 
   auto* stack = new QVBoxLayout(GroupBox2);
-  stack->setContentsMargins(0, 0, 0, 0);
+  stack->setContentsMargins(1, 8, 1, 1);
   stack->setSpacing(0);
   stack->addWidget(GroupBox3);
   stack->addWidget(GroupBox6);
@@ -339,7 +345,7 @@ void TFormMain::setupLogGroup() {
   Memo1->setPalette(colours);
 
   auto* stack = new QVBoxLayout(GroupBox4);
-  stack->setContentsMargins(0, 0, 0, 0);
+  stack->setContentsMargins(1, 8, 1, 1);
   stack->setSpacing(0);
   stack->addWidget(ProgressBar1);
   stack->addWidget(Memo1, 1);

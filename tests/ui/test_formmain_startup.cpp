@@ -12,6 +12,7 @@
 
 #include "ui/FileListBox.h"
 #include "ui/Notices.h"
+#include "ui/RzShellCtrls.h"
 #include "ui/TSplitter.h"
 #include "ui/UnitFormMain.h"
 #include "ui_test_support.h"
@@ -119,6 +120,7 @@ class FormMainStartUpTest : public QObject {
     QCOMPARE(form.GroupBox7->height(), 49);
     QCOMPARE(form.SpeedButton2->geometry(), QRect(354, 12, 281, 29));
     QCOMPARE(form.ePath->geometry(), QRect(256, 46, 441, 19));
+    QCOMPARE(form.Image1->width(), 179);
   }
 
   void neverShrinksBelowItsMinimum_data() {
@@ -163,6 +165,7 @@ class FormMainStartUpTest : public QObject {
     // The pane on the other side keeps the minimum too.
     std::tie(during, after) = previewWidthAfterDragTo(shared - 10);
     QCOMPARE(after, shared - TSplitter::kMinPaneSize);
+    previewWidthAfterDragTo(185);
 
     TSplitter* treeSplitter = form.Splitter3;  // resizes the tree on its left
     treeSplitter->releaseHandleAt(12);
