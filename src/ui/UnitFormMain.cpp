@@ -147,9 +147,9 @@ void TFormMain::setupWidgets() {
   Splitter1->addWidget(Splitter2);
   Splitter1->addWidget(GroupBox2);
   Splitter1->setStretchFactor(0, 1);
-  Splitter1->setSizes({1, 334});
   makeShrinkable(Splitter2);
   makeShrinkable(GroupBox2);
+  Splitter1->setSizes({1, 334});
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -205,9 +205,9 @@ void TFormMain::setupBrowsing() {
   Splitter3->addWidget(ShellTreeView1);
   Splitter3->addWidget(FileListBox1);
   Splitter3->setStretchFactor(1, 1);
-  Splitter3->setSizes({207, 1});
   makeShrinkable(ShellTreeView1);
   makeShrinkable(FileListBox1);
+  Splitter3->setSizes({207, 1});
 
   auto* panel2Layout = new QHBoxLayout(Panel2);
   panel2Layout->setContentsMargins(0, 0, 0, 0);
@@ -239,9 +239,9 @@ void TFormMain::setupBrowsing() {
   Splitter2->addWidget(Panel2);
   Splitter2->addWidget(Panel3);
   Splitter2->setStretchFactor(0, 1);
-  Splitter2->setSizes({1, 185});
   makeShrinkable(Panel2);
   makeShrinkable(Panel3);
+  Splitter2->setSizes({1, 185});
 }
 
 void TFormMain::setupSettings() {
