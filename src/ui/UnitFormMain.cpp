@@ -31,6 +31,7 @@
 #include "ui/GbkLengthValidator.h"
 #include "ui/Notices.h"
 #include "ui/RzShellCtrls.h"
+#include "ui/RzShellDialogs.h"
 #include "ui/TSplitter.h"
 #include "ui/UPub_Version.h"
 
@@ -313,6 +314,7 @@ void TFormMain::setupNamingGroup() {
   BtnSF->setEnabled(false);
   ePath = placedEdit(g, "ePath", QString(), {256, 46, 441, 19});
   ePath->setReadOnly(true);
+  RzSelectFolderDialog1 = named(new TRzSelectFolderDialog(this), "RzSelectFolderDialog1");
 }
 
 void TFormMain::setupCommandGroup() {
@@ -387,6 +389,7 @@ void TFormMain::setupConnections() {
   for (const auto& [field, handler] : fields)
     connect(field, &QLineEdit::textChanged, this, handler);
 
+  connect(BtnSF, &QPushButton::clicked, this, &TFormMain::BtnSFClick);
   connect(SpeedButton1, &QPushButton::clicked, this, &TFormMain::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TFormMain::SpeedButton2Click);
 }
@@ -519,6 +522,13 @@ void TFormMain::rbname1Click() {
 
 void TFormMain::rbname2Click() {
   runHandler([this] { BtnSF->setEnabled(rbname2->isChecked()); });
+}
+
+void TFormMain::BtnSFClick() {
+  runHandler([this] {
+    RzSelectFolderDialog1->setFolderPath(ePath->text());
+    if (RzSelectFolderDialog1->showChooser()) ePath->setText(RzSelectFolderDialog1->folderPath());
+  });
 }
 
 SizingRequest TFormMain::sizingRequest() const {

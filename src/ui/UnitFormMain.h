@@ -21,6 +21,7 @@ class QRadioButton;
 namespace velmora {
 
 class TFileListBox;
+class TRzSelectFolderDialog;
 class TRzShellTree;
 class TSplitter;
 
@@ -81,6 +82,7 @@ class TFormMain : public QWidget {
   QGroupBox* GroupBox4;
   QProgressBar* ProgressBar1;
   QPlainTextEdit* Memo1;
+  TRzSelectFolderDialog* RzSelectFolderDialog1;
 
   void FormCreate();
   void FormResize();
@@ -100,6 +102,7 @@ class TFormMain : public QWidget {
   void editQWChange();
   void rbname1Click();
   void rbname2Click();
+  void BtnSFClick();
   void SpeedButton1Click();
   void SpeedButton2Click();
 

@@ -5,7 +5,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTimer>
 
+#include "ui/RzShellCtrls.h"
+#include "ui/RzShellDialogs.h"
+#include "ui/RzShellFolderForm.h"
 #include "ui/UnitFormMain.h"
 #include "ui_test_support.h"
 
@@ -181,6 +185,45 @@ class FormMainSettingsTest : public QObject {
     QVERIFY(!form.BtnSF->isEnabled());
     QCOMPARE(form.ePath->text(), QStringLiteral("/somewhere"));
     QCOMPARE(form.Edit2->text(), QStringLiteral("tb"));
+  }
+
+  void theFolderButtonFillsTheOutputFolder_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("pickInChooser");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QString>("after");
+    const QString desktop = testDesktop->desktop();
+    const QString out = desktop + "/out";
+    QDir().mkpath(out);
+    QTest::newRow("empty, confirmed") << ""
+                                      << "" << true << desktop;
+    QTest::newRow("folder kept") << out << "" << true << out;
+    QTest::newRow("folder picked") << "" << out << true << out;
+    QTest::newRow("cancelled") << out << desktop << false << out;
+  }
+  void theFolderButtonFillsTheOutputFolder() {
+    QFETCH(QString, before);
+    QFETCH(QString, pickInChooser);
+    QFETCH(bool, confirm);
+    QFETCH(QString, after);
+    TFormMain form;
+    RecordingPresenter boxes;
+    form.ePath->setText(before);
+    form.rbname2->click();
+    bool chooserShown = false;
+    QTimer::singleShot(0, &form, [&] {
+      TRzSelectFolderForm* chooser = form.RzSelectFolderDialog1->form();
+      QVERIFY(chooser);
+      chooserShown = true;
+      if (!pickInChooser.isEmpty())
+        chooser->ShellTree->selectFolder(
+            *chooser->ShellTree->shellNamespace().parse(pickInChooser));
+      (confirm ? chooser->btnOk : chooser->btnCancel)->click();
+    });
+    QTest::mouseClick(form.BtnSF, Qt::LeftButton);
+    QVERIFY(chooserShown);
+    QCOMPARE(form.ePath->text(), after);
+    QCOMPARE(boxes.shown, QStringList{});
   }
 
   void prefixHoldsAtMostTwoBytes_data() {
