@@ -27,6 +27,7 @@
 #include "core/run_checks.h"
 #include "core/thumbnail_writer.h"
 #include "core/version.h"
+#include "ui/AppIcons.h"
 #include "ui/FileListBox.h"
 #include "ui/GbkLengthValidator.h"
 #include "ui/Notices.h"
@@ -34,6 +35,7 @@
 #include "ui/RzShellDialogs.h"
 #include "ui/TSplitter.h"
 #include "ui/UPub_Version.h"
+#include "ui/UrlOpener.h"
 
 namespace velmora {
 namespace {
@@ -128,6 +130,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
 void TFormMain::setupWidgets() {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Velmora V$V$"));
+  setWindowIcon(applicationIcon());
   setFont(pixelFont(QStringLiteral("Arial"), 11));
   setMinimumSize(kMinWidth, kMinHeight);
   resize(819, 668);
@@ -178,9 +181,11 @@ void TFormMain::setupTopPanel() {
       "QPushButton:focus { border: 1px solid rgb(106,141,244); }"
       "QPushButton:pressed { background-color: rgb(106,141,244); color: white; }");
   BTNAbout = named(new QPushButton(QStringLiteral("关于")), "BTNAbout");
+  BTNAbout->setIcon(buttonGlyph(ButtonGlyph::About));
   BTNAbout->setFixedWidth(74);
   BTNAbout->setStyleSheet(buttonLook);
   BTNHomePage = named(new QPushButton(QStringLiteral("主页")), "BTNHomePage");
+  BTNHomePage->setIcon(buttonGlyph(ButtonGlyph::HomePage));
   BTNHomePage->setFixedWidth(86);
   BTNHomePage->setStyleSheet(buttonLook);
 
@@ -310,6 +315,7 @@ void TFormMain::setupNamingGroup() {
       placedRadio(g, "rbname2", QStringLiteral("自定义路径，保持原文件名"), {16, 48, 185, 17});
   BtnSF = named(new QPushButton(QStringLiteral("..."), g), "BtnSF");
   BtnSF->setGeometry(203, 44, 47, 23);
+  BtnSF->setIcon(buttonGlyph(ButtonGlyph::ChooseFolder));
   BtnSF->setToolTip(QStringLiteral("选择文件夹"));
   BtnSF->setEnabled(false);
   ePath = placedEdit(g, "ePath", QString(), {256, 46, 441, 19});
@@ -322,9 +328,11 @@ void TFormMain::setupCommandGroup() {
   GroupBox7->setFixedHeight(49);
   SpeedButton1 =
       named(new QPushButton(QStringLiteral("生成当前图片缩略图"), GroupBox7), "SpeedButton1");
+  SpeedButton1->setIcon(buttonGlyph(ButtonGlyph::ThumbnailOne));
   SpeedButton1->setGeometry(26, 12, 217, 29);
   SpeedButton2 = named(new QPushButton(QStringLiteral("批量生成当前目录图片缩略图"), GroupBox7),
                        "SpeedButton2");
+  SpeedButton2->setIcon(buttonGlyph(ButtonGlyph::ThumbnailBatch));
   SpeedButton2->setGeometry(354, 12, 281, 29);
 }
 
@@ -392,6 +400,7 @@ void TFormMain::setupConnections() {
   connect(BtnSF, &QPushButton::clicked, this, &TFormMain::BtnSFClick);
   connect(SpeedButton1, &QPushButton::clicked, this, &TFormMain::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TFormMain::SpeedButton2Click);
+  connect(BTNHomePage, &QPushButton::clicked, this, &TFormMain::BTNHomePageClick);
 }
 
 void TFormMain::FormCreate() {
@@ -529,6 +538,10 @@ void TFormMain::BtnSFClick() {
     RzSelectFolderDialog1->setFolderPath(ePath->text());
     if (RzSelectFolderDialog1->showChooser()) ePath->setText(RzSelectFolderDialog1->folderPath());
   });
+}
+
+void TFormMain::BTNHomePageClick() {
+  runHandler([] { openHomePage(); });
 }
 
 SizingRequest TFormMain::sizingRequest() const {

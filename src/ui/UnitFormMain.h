@@ -105,6 +105,7 @@ class TFormMain : public QWidget {
   void BtnSFClick();
   void SpeedButton1Click();
   void SpeedButton2Click();
+  void BTNHomePageClick();
 
   // One thumbnail, its line in the log.
   void MakeThumbnail(const ThumbnailRequest& request);

@@ -9,12 +9,14 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include "ui/FileListBox.h"
 #include "ui/Notices.h"
 #include "ui/RzShellCtrls.h"
 #include "ui/TSplitter.h"
 #include "ui/UnitFormMain.h"
+#include "ui/UrlOpener.h"
 #include "ui_test_support.h"
 
 using namespace velmora;
@@ -105,6 +107,21 @@ class FormMainStartUpTest : public QObject {
     QCOMPARE(form.BtnSF->toolTip(), QStringLiteral("选择文件夹"));
     QCOMPARE(form.findChild<QTreeWidget*>(QStringLiteral("ShellTreeView1")),
              reinterpret_cast<QTreeWidget*>(form.ShellTreeView1));
+  }
+
+  void theHomePageButtonOpensTheHomePage() {
+    QList<QUrl> opened;
+    const UrlOpener previous = setUrlOpener([&](const QUrl& url) {
+      opened << url;
+      return false;
+    });
+    RecordingPresenter boxes;
+    TFormMain form;
+    QTest::mouseClick(form.BTNHomePage, Qt::LeftButton);
+    setUrlOpener(previous);
+    QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("https://velmora.example.org/"))});
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(!form.BTNHomePage->icon().isNull());
   }
 
   void panesStartAtTheirDesignedSizes() {
