@@ -8,8 +8,7 @@
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   // Ties the windows to the installed desktop entry, so the task bar shows our icon and name.
-  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Velmora"));
-  QApplication::setWindowIcon(velmora::applicationIcon());
+  velmora::setupApplicationIdentity();
   velmora::TFormMain formMain;
   formMain.show();
   return application.exec();
