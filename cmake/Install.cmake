@@ -49,11 +49,12 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://velmora.example.org/)
-# Debian 12's runtime packages; the Qt platform plugins (xcb, wayland) ship in libqt6gui6 there,
-# and the Chinese captions need a CJK font.
+# Debian 12's runtime packages, as dpkg-shlibdeps names them for our two programs, plus what
+# no library link shows: the Qt platform plugins (xcb, wayland) ship in libqt6gui6 there, and the
+# Chinese captions need a CJK font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.36), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), \
-libqt6widgets6 (>= 6.4), libjpeg62-turbo (>= 1:2.1), fonts-noto-cjk")
+    "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 12), libqt6core6 (>= 6.4.0), \
+libqt6gui6 (>= 6.4.0), libqt6widgets6 (>= 6.4.0), libjpeg62-turbo (>= 1:2.1), fonts-noto-cjk")
 include(CPack)
 
 if(VELMORA_BUILD_TESTS)
