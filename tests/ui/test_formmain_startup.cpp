@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include "ui/FileListBox.h"
@@ -68,45 +67,6 @@ class FormMainStartUpTest : public QObject {
     QVERIFY(form.LabFile->text().isEmpty());
     QVERIFY(form.Image1->pixmap().isNull());
     QVERIFY(boxes.shown.isEmpty());
-  }
-
-  void everyControlCarriesItsCaption() {
-    TFormMain form;
-    const std::pair<const char*, const char*> captions[] = {
-        {"BTNAbout", "关于"},
-        {"BTNHomePage", "主页"},
-        {"GroupBox5", "图片预览"},
-        {"GroupBox3", "缩略图生成规则"},
-        {"GroupBox6", "缩略图命名设置"},
-        {"GroupBox4", "处理信息"},
-        {"SpeedButton1", "生成当前图片缩略图"},
-        {"SpeedButton2", "批量生成当前目录图片缩略图"},
-        {"rb1", "按比例缩小"},
-        {"rb2", "按高度比例"},
-        {"rb3", "按宽度比例"},
-        {"rb4", "自定义"},
-        {"rb5", "指定高、宽最大值按比率"},
-        {"rbname1", "当前目录，原文件名前加字符:"},
-        {"rbname2", "自定义路径，保持原文件名"},
-        {"BtnSF", "..."},
-        {"Label1", "%"},
-        {"Label2", "高度"},
-        {"Label4", "高度最大值"},
-        {"Label5", "宽度最大值"},
-        {"Label13", "像素"},
-    };
-    for (const auto& [name, caption] : captions) {
-      QWidget* control = form.findChild<QWidget*>(QString::fromLatin1(name));
-      QVERIFY2(control, name);
-      QString text;
-      if (auto* button = qobject_cast<QAbstractButton*>(control)) text = button->text();
-      if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
-      if (auto* group = qobject_cast<QGroupBox*>(control)) text = group->title();
-      QCOMPARE(text, QString::fromUtf8(caption));
-    }
-    QCOMPARE(form.BtnSF->toolTip(), QStringLiteral("选择文件夹"));
-    QCOMPARE(form.findChild<QTreeWidget*>(QStringLiteral("ShellTreeView1")),
-             reinterpret_cast<QTreeWidget*>(form.ShellTreeView1));
   }
 
   void theHomePageButtonOpensTheHomePage() {
