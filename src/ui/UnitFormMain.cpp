@@ -82,8 +82,8 @@ void makeShrinkable(QWidget* pane) { pane->setMinimumSize(1, 1); }
 
 std::string toBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// While a batch runs, its log lines and progress appear at once: each step lets the window
-// paint, but user input waits until the command has returned.
+// While a batch runs, its log lines and progress appear at once: each finished file lets the
+// window paint, but user input waits until the command has returned.
 void letWindowPaint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 class MemoLog : public LogSink {
@@ -91,7 +91,6 @@ class MemoLog : public LogSink {
   explicit MemoLog(QPlainTextEdit* memo) : memo_(memo) {}
   void append(const std::string& line) override {
     memo_->appendPlainText(QString::fromStdString(line));
-    letWindowPaint();
   }
 
  private:
