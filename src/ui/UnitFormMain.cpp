@@ -35,6 +35,7 @@
 #include "ui/RzShellDialogs.h"
 #include "ui/TSplitter.h"
 #include "ui/UPub_Version.h"
+#include "ui/UnitFormAbout.h"
 #include "ui/UrlOpener.h"
 
 namespace velmora {
@@ -399,6 +400,7 @@ void TFormMain::setupConnections() {
   connect(BtnSF, &QPushButton::clicked, this, &TFormMain::BtnSFClick);
   connect(SpeedButton1, &QPushButton::clicked, this, &TFormMain::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TFormMain::SpeedButton2Click);
+  connect(BTNAbout, &QPushButton::clicked, this, &TFormMain::BTNAboutClick);
   connect(BTNHomePage, &QPushButton::clicked, this, &TFormMain::BTNHomePageClick);
 }
 
@@ -537,6 +539,10 @@ void TFormMain::BtnSFClick() {
     RzSelectFolderDialog1->setFolderPath(ePath->text());
     if (RzSelectFolderDialog1->showChooser()) ePath->setText(RzSelectFolderDialog1->folderPath());
   });
+}
+
+void TFormMain::BTNAboutClick() {
+  runHandler([this] { TFormAbout::showAbout(this); });
 }
 
 void TFormMain::BTNHomePageClick() {

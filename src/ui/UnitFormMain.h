@@ -105,6 +105,7 @@ class TFormMain : public QWidget {
   void BtnSFClick();
   void SpeedButton1Click();
   void SpeedButton2Click();
+  void BTNAboutClick();
   void BTNHomePageClick();
 
   // One thumbnail, its line in the log.

@@ -8,12 +8,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 #include "ui/FileListBox.h"
 #include "ui/Notices.h"
 #include "ui/RzShellCtrls.h"
 #include "ui/TSplitter.h"
+#include "ui/UnitFormAbout.h"
 #include "ui/UnitFormMain.h"
 #include "ui/UrlOpener.h"
 #include "ui_test_support.h"
@@ -82,6 +84,23 @@ class FormMainStartUpTest : public QObject {
     QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("https://velmora.example.org/"))});
     QVERIFY(boxes.shown.isEmpty());
     QVERIFY(!form.BTNHomePage->icon().isNull());
+  }
+
+  void theAboutButtonShowsTheAboutBoxOnce() {
+    RecordingPresenter boxes;
+    TFormMain form;
+    form.show();
+    QString shownVersion;
+    QTimer::singleShot(0, &form, [&] {
+      auto* about = qobject_cast<TFormAbout*>(QApplication::activeModalWidget());
+      QVERIFY(about);
+      shownVersion = about->Label2->text();
+      about->Button1->click();
+    });
+    QTest::mouseClick(form.BTNAbout, Qt::LeftButton);
+    QVERIFY(shownVersion.contains(QStringLiteral("2.8")));
+    QVERIFY(form.findChildren<TFormAbout*>().isEmpty());
+    QVERIFY(boxes.shown.isEmpty());
   }
 
   void panesStartAtTheirDesignedSizes() {
