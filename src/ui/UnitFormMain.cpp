@@ -134,16 +134,19 @@ void TFormMain::setupWidgets() {
   setFont(pixelFont(QStringLiteral("Arial"), 11));
   setMinimumSize(kMinWidth, kMinHeight);
   resize(819, 668);
-  // Group boxes as the designed layout has them: the caption sits on the frame line, so the
-  // designed positions of the controls fall inside the frame.
-  setStyleSheet(QStringLiteral(
-      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px;"
-      " padding: 0px 2px; }"));
 
   setupTopPanel();
   setupBrowsing();
   setupSettings();
+  // Group boxes as the designed layout has them: the caption sits on the frame line, so the
+  // designed positions of the controls fall inside the frame. Set on the two panes that hold
+  // group boxes, so that the boxes this window owns (about box, folder chooser) keep their look.
+  const QString groupBoxLook = QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px;"
+      " padding: 0px 2px; }");
+  GroupBox2->setStyleSheet(groupBoxLook);
+  Panel3->setStyleSheet(groupBoxLook);
 
   Splitter1 = named(new TSplitter(Qt::Vertical, TSplitter::ResizedPane::Second), "Splitter1");
   Splitter1->setHandleWidth(6);
