@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through ctest: the Release suite, the
 # engine and command-line suites again under AddressSanitizer and UndefinedBehaviorSanitizer
-# (memory errors and leaks).
+# (memory errors and leaks), and a bounded fuzz run when clang is present.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -14,3 +14,10 @@ cmake --preset asan
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
 
+if command -v clang++ >/dev/null 2>&1; then
+  cmake --preset fuzz
+  cmake --build --preset fuzz -j "$jobs"
+  ctest --preset fuzz
+else
+  echo "clang++ not found: the fuzz run is skipped."
+fi

@@ -1,0 +1,49 @@
+#pragma once
+// How the fuzz target reads its input: a few bytes of settings, then the file's bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/thumbnail_sizing.h"
+
+namespace velmora::fuzzing {
+
+inline constexpr std::size_t kSettingsBytes = 5;
+
+// A sizing request of the kind the program can make: one of the five rules, a rate of 1 to
+// 100 and pixel values of 1 to 1000, whatever the bytes say.
+inline SizingRequest sizingFromSettings(const unsigned char* settings) {
+  const unsigned first = settings[1] | settings[2] << 8;
+  const unsigned second = settings[3] | settings[4] << 8;
+  SizingRequest request;
+  request.mode = static_cast<SizingMode>(settings[0] % 5 + 1);
+  const auto pixels = [](unsigned value) { return static_cast<std::int32_t>(value % 1000 + 1); };
+  switch (request.mode) {
+    case SizingMode::Rate:
+      request.rate = static_cast<std::int32_t>(first % 100 + 1);
+      break;
+    case SizingMode::Height:
+      request.heightValue = pixels(first);
+      break;
+    case SizingMode::Width:
+      request.widthValue = pixels(first);
+      break;
+    case SizingMode::HeightAndWidth:
+    case SizingMode::Fit:
+      request.heightValue = pixels(first);
+      request.widthValue = pixels(second);
+      break;
+  }
+  return request;
+}
+
+// The prefix that makes sizingFromSettings give rule (rule % 5 + 1) with values first + 1 and
+// second + 1 (first + 1 is also the rate).
+inline std::vector<unsigned char> settingsPrefix(unsigned char rule, unsigned first,
+                                                 unsigned second) {
+  return {rule, static_cast<unsigned char>(first - 1), static_cast<unsigned char>((first - 1) >> 8),
+          static_cast<unsigned char>(second - 1), static_cast<unsigned char>((second - 1) >> 8)};
+}
+
+}  // namespace velmora::fuzzing

@@ -1,0 +1,138 @@
+// The table of malformed files end to end through velmora-thumb, each between two good files
+// of one folder: the log lines up to it, its own outcome, and for an error the message with the
+// batch stopping there.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../core/scratch_folder.h"
+#include "../support/bad_inputs.h"
+#include "core/folder_listing.h"
+#include "core/thumbnail_writer.h"
+#include "thumb_process.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using samples::BadInput;
+using samples::Bytes;
+using samples::Outcome;
+
+// Under the address sanitizer the tool reserves terabytes of shadow memory, so no ceiling on
+// address space can hold; the plain build carries the memory check.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr rlim_t kMemoryCeiling = 0;
+#else
+constexpr rlim_t kMemoryCeiling = 64 * 1024 * 1024;
+#endif
+
+std::set<std::string> entries(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+std::vector<std::string> plus(std::vector<std::string> args, const std::vector<std::string>& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+std::string outcomeLine(const std::string& source, const std::string& destination, bool made) {
+  return (made ? successLine(source, destination) : refusalLine(source)) + "\n";
+}
+
+class BadInputThroughTool : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputThroughTool, EndsInItsOutcomeAndStopsTheBatchOnError) {
+  const BadInput& row = GetParam();
+  testing::ScratchFolder scratch;
+  const std::string folder = scratch / "pics";
+  const std::string good(samples::plain().begin(), samples::plain().end());
+  const Bytes bad = row.bytes();
+  scratch.write("pics/a.jpg", good);
+  scratch.write("pics/b.jpg", std::string(bad.begin(), bad.end()));
+  scratch.write("pics/c.jpg", good);
+
+  testing::ThumbRunOptions options;
+  options.addressSpaceLimit = kMemoryCeiling;
+  const testing::ThumbRun run =
+      testing::runThumb(plus(row.cliSizing, {"--prefix", "tb", "-j", "1", folder}), options);
+
+  const bool goodMade = Decide(64, 48, row.sizing).has_value();
+  const auto line = [&](const char* name, bool made) {
+    return outcomeLine(folder + "/" + name, folder + "/tb" + name, made);
+  };
+  std::set<std::string> expected = {"a.jpg", "b.jpg", "c.jpg"};
+  if (goodMade) expected.insert("tba.jpg");
+  switch (row.outcome) {
+    case Outcome::Made:
+    case Outcome::Refused: {
+      const bool made = row.outcome == Outcome::Made;
+      EXPECT_EQ(run.out, line("a.jpg", goodMade) + line("b.jpg", made) + line("c.jpg", goodMade));
+      EXPECT_EQ(run.err, "");
+      EXPECT_EQ(run.exitCode, 0);
+      if (made) expected.insert("tbb.jpg");
+      if (goodMade) expected.insert("tbc.jpg");
+      break;
+    }
+    case Outcome::Failed:
+      EXPECT_EQ(run.out, line("a.jpg", goodMade));
+      EXPECT_NE(run.err.find(row.errorText), std::string::npos) << run.err;
+      EXPECT_EQ(run.exitCode, 1);
+      break;
+  }
+  EXPECT_EQ(entries(folder), expected);
+  if (row.outcome == Outcome::Made) {
+    const std::string written = testing::fileContents(folder + "/tbb.jpg");
+    const samples::FrameInfo frame = samples::readFrame(Bytes(written.begin(), written.end()));
+    EXPECT_TRUE(frame.complete);
+    EXPECT_EQ(frame.width, static_cast<unsigned>(row.made.width));
+    EXPECT_EQ(frame.height, static_cast<unsigned>(row.made.height));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadInputThroughTool, ::testing::ValuesIn(samples::badInputs()),
+                         [](const auto& info) { return info.param.name; });
+
+const std::vector<std::string> kAwkwardNames = {
+    "with space.jpg",  "line\nbreak.jpg",     "carriage\rreturn.jpg", "quote\"s'.jpg",
+    "缩略图 照片.jpg", "bad\xff\xfeutf8.jpg", "back\\slash.jpg",      "-dash-first.jpg",
+    "%s%n.jpg",        "tab\tname.JPEG"};
+
+TEST(AwkwardNamesThroughTool, FolderBatchLogsEveryNameByteForByte) {
+  testing::ScratchFolder scratch;
+  const std::string folder = scratch / "pics";
+  const std::string good(samples::plain().begin(), samples::plain().end());
+  for (const std::string& name : kAwkwardNames) scratch.write("pics/" + name, good);
+  std::vector<std::string> order = kAwkwardNames;
+  sortNamesForList(order);
+
+  const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", "tb", folder});
+  std::string expected;
+  for (const std::string& name : order)
+    expected += successLine(folder + "/" + name, folder + "/tb" + name) + "\n";
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  for (const std::string& name : kAwkwardNames)
+    EXPECT_TRUE(fs::is_regular_file(folder + "/tb" + name)) << name;
+}
+
+TEST(AwkwardNamesThroughTool, EachNameAsItsOwnArgument) {
+  testing::ScratchFolder scratch;
+  const std::string good(samples::plain().begin(), samples::plain().end());
+  for (const std::string& name : kAwkwardNames) {
+    const std::string source = scratch.write(name, good);
+    const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", "tb", source});
+    EXPECT_EQ(run.out, successLine(source, scratch / ("tb" + name)) + "\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,177 @@
+// Malformed and hostile inputs through the whole thumbnail path: each ends in its one outcome
+// (a thumbnail, a refusal, or the error text), and nothing else changes on disk.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../support/bad_inputs.h"
+#include "core/batch_runner.h"
+#include "core/errors.h"
+#include "core/folder_listing.h"
+#include "core/output_naming.h"
+#include "core/thumbnail_writer.h"
+#include "scratch_folder.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using samples::BadInput;
+using samples::Bytes;
+using samples::Outcome;
+
+const std::string kPreviousThumbnail = "an earlier thumbnail";
+
+class BadInputTest : public ::testing::TestWithParam<BadInput> {};
+
+std::set<std::string> entries(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+TEST_P(BadInputTest, EndsInItsOneOutcomeAndChangesNothingElse) {
+  const BadInput& row = GetParam();
+  testing::ScratchFolder scratch;
+  const Bytes input = row.bytes();
+  const std::string source = scratch.write("in.jpg", std::string(input.begin(), input.end()));
+  const std::string destination = scratch.write("tbin.jpg", kPreviousThumbnail);
+
+  std::optional<std::string> line;
+  std::string error;
+  try {
+    line = MakeThumbnail({source, destination, row.sizing});
+  } catch (const Error& e) {
+    error = e.what();
+  }
+
+  const std::string written = testing::fileContents(destination);
+  switch (row.outcome) {
+    case Outcome::Made: {
+      ASSERT_EQ(error, "");
+      EXPECT_EQ(line, successLine(source, destination));
+      const samples::FrameInfo frame = samples::readFrame(Bytes(written.begin(), written.end()));
+      EXPECT_TRUE(frame.complete);
+      EXPECT_EQ(frame.components, 3u);
+      EXPECT_EQ(frame.width, static_cast<unsigned>(row.made.width));
+      EXPECT_EQ(frame.height, static_cast<unsigned>(row.made.height));
+      break;
+    }
+    case Outcome::Refused:
+      ASSERT_EQ(error, "");
+      EXPECT_EQ(line, refusalLine(source));
+      EXPECT_EQ(written, kPreviousThumbnail);
+      break;
+    case Outcome::Failed:
+      EXPECT_FALSE(line.has_value()) << *line;
+      EXPECT_EQ(error, row.errorText);
+      EXPECT_EQ(written, kPreviousThumbnail);
+      break;
+  }
+  EXPECT_EQ(testing::fileContents(source), std::string(input.begin(), input.end()));
+  EXPECT_EQ(entries(scratch.path()), (std::set<std::string>{"in.jpg", "tbin.jpg"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadInputTest, ::testing::ValuesIn(samples::badInputs()),
+                         [](const auto& info) { return info.param.name; });
+
+// Names a file system allows and a careless program mangles: they must reach the disk and the
+// log line byte for byte.
+const std::vector<std::string> kAwkwardNames = {
+    "with space.jpg",  "line\nbreak.jpg",     "carriage\rreturn.jpg", "quote\"s'.jpg",
+    "缩略图 照片.jpg", "bad\xff\xfeutf8.jpg", "back\\slash.jpg",      "-dash-first.jpg",
+    "%s%n.jpg",        "tab\tname.JPEG"};
+
+TEST(AwkwardNames, ThumbnailsMadeAndLoggedByteForByte) {
+  testing::ScratchFolder scratch;
+  const std::string picture(samples::plain().begin(), samples::plain().end());
+  for (const std::string& name : kAwkwardNames) {
+    const std::string source = scratch.write(name, picture);
+    const std::string destination = scratch / ("tb" + name);
+    EXPECT_EQ(MakeThumbnail({source, destination, {SizingMode::Rate, 50, 0, 0}}),
+              successLine(source, destination));
+    const std::string written = testing::fileContents(destination);
+    EXPECT_TRUE(samples::readFrame(Bytes(written.begin(), written.end())).complete) << name;
+  }
+}
+
+TEST(AwkwardNames, OpenErrorNamesTheFileByteForByte) {
+  testing::ScratchFolder scratch;
+  for (const std::string& name : kAwkwardNames) {
+    const std::string source = scratch / name;
+    try {
+      MakeThumbnail({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}});
+      ADD_FAILURE() << "no error for a missing " << name;
+    } catch (const EFOpenError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot open file \"" + source + "\". No such file or directory");
+    }
+  }
+}
+
+class RecordingLog : public LogSink, public ProgressSink {
+ public:
+  void append(const std::string& line) override { lines.push_back(line); }
+  void advance() override { ++steps; }
+  std::vector<std::string> lines;
+  int steps = 0;
+};
+
+// A folder listed, then changed under the batch before it reaches the files.
+struct ChangedFolder {
+  std::string name;
+  std::function<void(const std::string& folder)> change;
+  std::string errorAfterFolder;  // the error text, after the expanded folder path
+  std::size_t linesBefore;       // log lines written before the error
+};
+
+TEST(ChangedAfterListing, BatchStopsAtTheFirstMissingOrUnreadableFile) {
+  const std::vector<ChangedFolder> rows = {
+      {"folder vanished", [](const std::string& f) { fs::remove_all(f); },
+       "/a.jpg\". No such file or directory", 0},
+      {"file vanished", [](const std::string& f) { fs::remove(f + "/b.jpg"); },
+       "/b.jpg\". No such file or directory", 1},
+      {"file replaced by a folder",
+       [](const std::string& f) {
+         fs::remove(f + "/b.jpg");
+         fs::create_directory(f + "/b.jpg");
+       },
+       "/b.jpg\". Is a directory", 1},
+  };
+  for (const ChangedFolder& row : rows) {
+    SCOPED_TRACE(row.name);
+    testing::ScratchFolder scratch;
+    const std::string folder = scratch / "pics";
+    const std::string picture(samples::plain().begin(), samples::plain().end());
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+      scratch.write(std::string("pics/") + name, picture);
+    const auto listed = listJpegFiles(folder);
+    ASSERT_TRUE(listed.has_value());
+    const NamingSettings naming{NamingMode::SameNameInChosenFolder, "", scratch / "out"};
+    fs::create_directory(scratch / "out");
+    const auto requests = batchRequests(folder, *listed, naming, {SizingMode::Rate, 50, 0, 0});
+    row.change(folder);
+
+    RecordingLog log;
+    try {
+      runThumbnails(requests, log, log);
+      ADD_FAILURE() << "the batch ran to its end";
+    } catch (const EFOpenError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + folder + row.errorAfterFolder);
+    }
+    EXPECT_EQ(log.lines.size(), row.linesBefore);
+    EXPECT_EQ(static_cast<std::size_t>(log.steps), row.linesBefore);
+    EXPECT_FALSE(fs::exists(scratch / "out/c.jpg"));
+  }
+}
+
+}  // namespace
+}  // namespace velmora

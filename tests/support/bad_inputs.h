@@ -1,0 +1,146 @@
+#pragma once
+// The table of malformed and hostile files: what each one is and the one outcome it must end
+// in. The engine tests and the command-line tests both run it.
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/thumbnail_sizing.h"
+#include "jpeg_samples.h"
+
+namespace velmora::samples {
+
+enum class Outcome { Made, Refused, Failed };
+
+struct BadInput {
+  std::string name;
+  std::function<Bytes()> bytes;
+  Outcome outcome;
+  std::string errorText;  // for Failed
+  SizingRequest sizing = {SizingMode::Rate, 50, 0, 0};
+  std::vector<std::string> cliSizing = {"--rate", "50"};  // the same request for velmora-thumb
+  PixelSize made = {32, 24};                              // the thumbnail's size for Made
+};
+
+inline const Bytes& plain() {
+  static const Bytes bytes = samples::makeJpeg(SampleSpec{});
+  return bytes;
+}
+
+inline Bytes progressive() {
+  SampleSpec spec;
+  spec.progressive = true;
+  return samples::makeJpeg(spec);
+}
+
+inline Bytes withExif(Bytes exif) {
+  SampleSpec spec;
+  spec.exif = std::move(exif);
+  return samples::makeJpeg(spec);
+}
+
+inline BadInput jpegError(std::string name, std::function<Bytes()> bytes, int code) {
+  return {std::move(name), std::move(bytes), Outcome::Failed,
+          "JPEG error #" + std::to_string(code)};
+}
+
+inline BadInput made(std::string name, std::function<Bytes()> bytes) {
+  return {std::move(name), std::move(bytes), Outcome::Made, ""};
+}
+
+inline std::vector<BadInput> badInputs() {
+  std::vector<BadInput> rows = {
+      {"zero_bytes", [] { return Bytes{}; }, Outcome::Refused, ""},
+      jpegError(
+          "png_named_jpg", [] { return pngSignature(); }, 53),
+      jpegError(
+          "gif_named_jpg", [] { return gifSignature(); }, 53),
+      jpegError(
+          "bmp_named_jpg", [] { return bmpSignature(); }, 53),
+      jpegError(
+          "text_named_jpg", [] { return textBytes("not a picture\n"); }, 53),
+      jpegError(
+          "one_byte", [] { return Bytes{0xFF}; }, 53),
+      jpegError(
+          "soi_eoi_only", [] { return soiEoi(); }, 51),
+      jpegError(
+          "soi_only", [] { return cutAt(plain(), 2); }, 51),
+      jpegError(
+          "cut_inside_frame_header", [] { return cutAt(plain(), frameHeader(plain()) + 3); }, 11),
+      jpegError(
+          "cut_after_frame_header", [] { return cutAt(plain(), findMarker(plain(), 0xC4)); }, 59),
+      jpegError(
+          "cut_before_scan", [] { return cutAt(plain(), scanHeaderOffset(plain())); }, 59),
+      made("cut_inside_scan", [] { return cutAt(plain(), scanHeaderOffset(plain()) + 40); }),
+      made("cut_at_end_of_scan", [] { return cutAt(plain(), plain().size() - 2); }),
+      made("progressive_cut_inside_scans",
+           [] {
+             const Bytes whole = progressive();
+             return cutAt(whole, whole.size() / 2);
+           }),
+      jpegError(
+          "lossless_frame", [] { return withFrameType(plain(), 0xC3); }, 60),
+      jpegError(
+          "hierarchical_frame", [] { return withFrameType(plain(), 0xC5); }, 60),
+      jpegError(
+          "hierarchical_lossless_frame", [] { return withFrameType(plain(), 0xC7); }, 60),
+      jpegError(
+          "arithmetic_coding",
+          [] {
+            SampleSpec spec;
+            spec.arithmetic = true;
+            return makeJpeg(spec);
+          },
+          1),
+      jpegError(
+          "precision_12_bits", [] { return withPrecision(plain(), 12); }, 15),
+      jpegError(
+          "precision_16_bits", [] { return withPrecision(plain(), 16); }, 15),
+      jpegError(
+          "width_0", [] { return withFrameSize(plain(), 0, 48); }, 32),
+      jpegError(
+          "height_0", [] { return withFrameSize(plain(), 64, 0); }, 32),
+      jpegError(
+          "width_65501", [] { return withFrameSize(plain(), 65501, 48); }, 41),
+      jpegError(
+          "height_65535", [] { return withFrameSize(plain(), 64, 65535); }, 41),
+      jpegError(
+          "sampling_factor_0", [] { return withSampling(plain(), {0x00}); }, 18),
+      jpegError(
+          "sampling_factor_15", [] { return withSampling(plain(), {0xFF}); }, 18),
+      jpegError(
+          "sampling_blocks_above_10",
+          [] {
+            return withSampling(plain(), {0x44, 0x44, 0x44});
+          },
+          13),
+      jpegError(
+          "sampling_fractional",
+          [] {
+            return withSampling(plain(), {0x44, 0x31, 0x11});
+          },
+          38),
+      made("sampling_chroma_above_luma",
+           [] {
+             return withSampling(plain(), {0x11, 0x22, 0x11});
+           }),
+      jpegError(
+          "huffman_table_over_subscribed", [] { return withCorruptHuffmanTable(plain()); }, 8),
+      made("exif_loop", [] { return withExif(exifLoop()); }),
+      made("exif_offsets_out_of_range", [] { return withExif(exifOutOfRange()); }),
+      made("exif_first_directory_out_of_range", [] { return withExif(exifBadFirstDirectory()); }),
+      made("exif_cut_short", [] { return withExif(cutAt(exifOrientation(6), 13)); }),
+  };
+  // A claimed 65000 x 65000 picture with the data of a 64 x 48 one: everything after the data
+  // decodes as flat grey, and memory must not follow the claimed size.
+  BadInput huge = made("claims_65000_square", [] { return withFrameSize(plain(), 65000, 65000); });
+  huge.sizing = {SizingMode::Fit, 0, 100, 100};
+  huge.cliSizing = {"--fit", "100x100"};
+  huge.made = {100, 100};
+  rows.push_back(huge);
+  return rows;
+}
+
+}  // namespace velmora::samples
