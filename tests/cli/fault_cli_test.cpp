@@ -1,0 +1,267 @@
+// Faults under velmora-thumb and every way a destination can meet its own source: a full or
+// read-only destination, a kill in the middle of a batch, the source folder named again under
+// another spelling, and destinations that are links to sources.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../core/scratch_folder.h"
+#include "../support/jpeg_samples.h"
+#include "../support/private_mounts.h"
+#include "core/folder_listing.h"
+#include "core/thumbnail_writer.h"
+#include "thumb_process.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using samples::Bytes;
+
+std::string picture(int width, int height) {
+  samples::SampleSpec spec;
+  spec.width = width;
+  spec.height = height;
+  const Bytes jpeg = samples::makeJpeg(spec);
+  return std::string(jpeg.begin(), jpeg.end());
+}
+
+// Every file of the folder with its bytes, to prove a run changed nothing.
+std::map<std::string, std::string> snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    files[name] = entry.is_symlink()     ? "link to " + fs::read_symlink(entry.path()).string()
+                  : entry.is_directory() ? "folder"
+                                         : testing::fileContents(entry.path().string());
+  }
+  return files;
+}
+
+samples::FrameInfo frameOf(const std::string& path) {
+  const std::string bytes = testing::fileContents(path);
+  return samples::readFrame(Bytes(bytes.begin(), bytes.end()));
+}
+
+std::size_t lineCount(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class ToolFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(pics);
+    fs::create_directories(out);
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+      scratch.write(std::string("pics/") + name, photo);
+  }
+
+  testing::ScratchFolder scratch;
+  std::string pics = scratch / "pics";
+  std::string out = scratch / "out";
+  std::string photo = picture(320, 240);
+};
+
+TEST_F(ToolFaults, FullDiskStopsTheBatchAndLeavesOnlyWholeFiles) {
+  testing::ScopedMount mount;
+  if (!mount.tmpfs(out, 64 * 1024)) GTEST_SKIP() << "mounting is not allowed here";
+  scratch.write("out/a.jpg", "the thumbnail of an earlier run");
+  FILE* filler = std::fopen((out + "/filler").c_str(), "wb");
+  ASSERT_NE(filler, nullptr);
+  const std::string block(4096, 'x');
+  while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
+         std::fflush(filler) == 0) {
+  }
+  std::fclose(filler);
+  const auto before = snapshot(out);
+  const auto sources = snapshot(pics);
+
+  const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--out", out, pics});
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("Stream write error"), std::string::npos) << run.err;
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(snapshot(out), before);
+  EXPECT_EQ(snapshot(pics), sources);
+}
+
+TEST_F(ToolFaults, ReadOnlyDestinationFolderStopsTheBatch) {
+  scratch.write("out/a.jpg", "the thumbnail of an earlier run");
+  testing::ScopedMount mount;
+  std::string reason = "Read-only file system";
+  if (!mount.readOnly(out)) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere and mounting is not allowed here";
+    fs::permissions(out, fs::perms::owner_write, fs::perm_options::remove);
+    reason = "Permission denied";
+  }
+  const auto before = snapshot(out);
+  const auto sources = snapshot(pics);
+
+  const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--out", out, pics});
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("Cannot create file \"" + out + "/a.jpg\". " + reason), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(snapshot(out), before);
+  EXPECT_EQ(snapshot(pics), sources);
+}
+
+// Killed after some lines of output: every thumbnail on disk is whole, and whatever else the
+// kill left behind is not a name the next run would take for a picture.
+TEST(KilledBatch, LeavesOnlyWholeThumbnailsAndNothingTheNextRunLists) {
+  const std::string photo = picture(1600, 1200);
+  for (std::size_t killAfter : {1u, 4u, 11u}) {
+    SCOPED_TRACE("killed after " + std::to_string(killAfter) + " lines");
+    testing::ScratchFolder scratch;
+    std::set<std::string> sources;
+    for (int i = 0; i < 40; ++i) {
+      const std::string name = "p" + std::to_string(100 + i) + ".jpg";
+      scratch.write(name, photo);
+      sources.insert(name);
+    }
+    testing::ThumbRunOptions options;
+    options.killWhen = [&](const std::string& out) { return lineCount(out) >= killAfter; };
+    const testing::ThumbRun run =
+        testing::runThumb({"--rate", "50", "--prefix", "tb", scratch.path()}, options);
+
+    std::size_t thumbnails = 0;
+    std::size_t leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
+      const std::string name = entry.path().filename().string();
+      if (sources.count(name) != 0) {
+        EXPECT_EQ(testing::fileContents(entry.path().string()), photo) << name;
+      } else if (matchesJpegPattern(name)) {
+        ++thumbnails;
+        EXPECT_TRUE(name.rfind("tb", 0) == 0 && sources.count(name.substr(2)) != 0) << name;
+        const samples::FrameInfo frame = frameOf(entry.path().string());
+        EXPECT_TRUE(frame.complete) << name;
+        EXPECT_EQ(frame.width, 800u) << name;
+      } else {
+        ++leftovers;
+      }
+    }
+    EXPECT_GE(thumbnails, killAfter);
+    const auto listed = listJpegFiles(scratch.path());
+    ASSERT_TRUE(listed.has_value());
+    EXPECT_EQ(listed->size(), sources.size() + thumbnails);
+    ::testing::Test::RecordProperty("killed_after_" + std::to_string(killAfter),
+                                    std::to_string(run.killedBy) + " signal, " +
+                                        std::to_string(thumbnails) + " thumbnails, " +
+                                        std::to_string(leftovers) + " other files");
+  }
+}
+
+// The output folder is the source folder under another name: refused before anything is
+// written, whichever way the tool is given the pictures.
+TEST_F(ToolFaults, SourceFolderUnderAnotherSpellingIsRefused) {
+  fs::create_directory_symlink(pics, scratch / "link");
+  fs::create_directories(scratch / "pics/sub");
+  const std::vector<std::string> spellings = {pics,
+                                              pics + "/",
+                                              pics + "//",
+                                              pics + "/.",
+                                              pics + "/./",
+                                              pics + "/sub/..",
+                                              scratch / "out/../pics",
+                                              scratch / "link",
+                                              scratch / "link/",
+                                              " " + pics + " "};
+  const auto before = snapshot(pics);
+  for (const std::string& spelling : spellings) {
+    for (const std::string& target : {pics, pics + "/a.jpg", scratch / "link"}) {
+      SCOPED_TRACE("--out '" + spelling + "' " + target);
+      const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--out", spelling, target});
+      EXPECT_NE(run.err.find("源目录和目标目录相同!"), std::string::npos) << run.err;
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.exitCode, 2);
+      EXPECT_EQ(snapshot(pics), before);
+    }
+  }
+}
+
+TEST_F(ToolFaults, RelativeSpellingsFromTheWorkingFolderAreRefused) {
+  const auto before = snapshot(pics);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {".", "."}, {".", "a.jpg"}, {"./", pics}, {"../pics", "."}, {pics, "./a.jpg"}};
+  for (const auto& [outFolder, target] : cases) {
+    SCOPED_TRACE("--out '" + outFolder + "' " + target);
+    testing::ThumbRunOptions options;
+    options.workingDirectory = pics;
+    const testing::ThumbRun run =
+        testing::runThumb({"--rate", "50", "--out", outFolder, target}, options);
+    EXPECT_NE(run.err.find("源目录和目标目录相同!"), std::string::npos) << run.err;
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(snapshot(pics), before);
+  }
+}
+
+TEST_F(ToolFaults, BindMountOfTheSourceFolderIsRefused) {
+  if (!testing::privateMountsAvailable() ||
+      ::mount(pics.c_str(), out.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "mounting is not allowed here";
+  const auto before = snapshot(pics);
+  const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--out", out, pics});
+  umount2(out.c_str(), MNT_DETACH);
+  EXPECT_NE(run.err.find("源目录和目标目录相同!"), std::string::npos) << run.err;
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(snapshot(pics), before);
+}
+
+// Destinations that are links to the sources: the link is replaced, the picture behind it is not.
+TEST_F(ToolFaults, DestinationsLinkedToTheSourcesAreReplacedNotFollowed) {
+  fs::create_symlink(pics + "/a.jpg", out + "/a.jpg");
+  fs::create_symlink("../pics/b.jpg", out + "/b.jpg");
+  fs::create_hard_link(pics + "/c.jpg", out + "/c.jpg");
+  const auto sources = snapshot(pics);
+
+  const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--out", out, pics});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(lineCount(run.out), 3u);
+  EXPECT_EQ(snapshot(pics), sources);
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+    EXPECT_FALSE(fs::is_symlink(out + "/" + name)) << name;
+    EXPECT_EQ(frameOf(out + "/" + name).width, 160u) << name;
+  }
+}
+
+// A prefixed name that is another listed file is replaced, as earlier thumbnails are refreshed;
+// when that name is a link to a source, only the link goes.
+TEST_F(ToolFaults, PrefixedNameEqualToAnotherListedFileIsReplaced) {
+  scratch.write("pics/tba.jpg", picture(200, 100));
+  fs::create_symlink("b.jpg", pics + "/tbb.jpg");
+
+  const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", "tb", pics});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const auto line = [&](const std::string& name) {
+    return successLine(pics + "/" + name, pics + "/tb" + name) + "\n";
+  };
+  EXPECT_EQ(run.out,
+            line("a.jpg") + line("b.jpg") + line("c.jpg") + line("tba.jpg") + line("tbb.jpg"));
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+    EXPECT_EQ(testing::fileContents(pics + "/" + name), photo) << name;
+  EXPECT_FALSE(fs::is_symlink(pics + "/tbb.jpg"));
+  EXPECT_EQ(frameOf(pics + "/tba.jpg").width, 160u);
+  EXPECT_EQ(frameOf(pics + "/tbtba.jpg").width, 80u);
+  EXPECT_EQ(frameOf(pics + "/tbtbb.jpg").width, 80u);
+}
+
+TEST_F(ToolFaults, PrefixLeadingOutOfTheNameIsRefused) {
+  const auto before = snapshot(pics);
+  for (const char* prefix : {"./", "/", "../pics/"}) {
+    SCOPED_TRACE(prefix);
+    const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", prefix, pics});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(snapshot(pics), before);
+  }
+}
+
+}  // namespace
+}  // namespace velmora
