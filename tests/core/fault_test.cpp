@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +18,7 @@
 
 #include "../support/jpeg_samples.h"
 #include "../support/private_mounts.h"
+#include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/thumbnail_writer.h"
 #include "scratch_folder.h"
@@ -134,6 +136,41 @@ TEST_F(FaultTest, DestinationThatIsAFolderGivesCreateError) {
   EXPECT_EQ(entries(out), (std::set<std::string>{"photo.jpg"}));
 }
 
+// The injected write failures: what a full disk or a failing device does at any point of the
+// file, on any machine, root or not.
+ssize_t failFullDisk(int, const void*, std::size_t) {
+  errno = ENOSPC;
+  return -1;
+}
+
+int writesBeforeFailure = 0;
+ssize_t failLater(int fd, const void* data, std::size_t size) {
+  if (writesBeforeFailure-- > 0) return ::write(fd, data, std::min<std::size_t>(size, 100));
+  errno = EIO;
+  return -1;
+}
+
+ssize_t dribble(int fd, const void* data, std::size_t size) {
+  return ::write(fd, data, std::min<std::size_t>(size, 7));
+}
+
+TEST_F(FaultTest, InjectedWriteFailureAnywhereLeavesNothingBehind) {
+  for (int okWrites : {0, 1, 5}) {
+    SCOPED_TRACE(std::to_string(okWrites) + " writes before the failure");
+    writesBeforeFailure = okWrites;
+    ScopedWriteFunction failing(okWrites == 0 ? failFullDisk : failLater);
+    EXPECT_EQ(errorOf<EWriteError>({source, destination, kHalf}), "Stream write error");
+    expectNothingChanged({"photo.jpg"});
+  }
+}
+
+TEST_F(FaultTest, ShortWritesStillMakeAWholeFile) {
+  ScopedWriteFunction slow(dribble);
+  EXPECT_EQ(MakeThumbnail({source, destination, kHalf}), successLine(source, destination));
+  EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));
+  EXPECT_EQ(entries(out), (std::set<std::string>{"photo.jpg"}));
+}
+
 // A destination that is another name of the source (a link of either kind) loses that name to
 // the thumbnail; the source keeps its bytes.
 TEST_F(FaultTest, DestinationLinkedToTheSourceIsReplacedNotFollowed) {
@@ -152,6 +189,15 @@ TEST_F(FaultTest, DestinationLinkedToTheSourceIsReplacedNotFollowed) {
     EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));
     EXPECT_EQ(entries(out), (std::set<std::string>{"photo.jpg"}));
   }
+}
+
+TEST_F(FaultTest, DestinationNameTooLongGivesCreateError) {
+  const std::string name = std::string(250, 'n') + ".jpg";
+  const std::string longSource = scratch.write("pics/" + name, pictureBytes());
+  const std::string longDestination = scratch / ("pics/tb" + name);
+  EXPECT_EQ(errorOf<EFCreateError>({longSource, longDestination, kHalf}),
+            "Cannot create file \"" + longDestination + "\". File name too long");
+  EXPECT_EQ(entries(scratch / "pics"), (std::set<std::string>{"photo.jpg", name}));
 }
 
 TEST_F(FaultTest, MissingDestinationFolderLeavesNothing) {
