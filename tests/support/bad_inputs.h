@@ -131,6 +131,8 @@ inline std::vector<BadInput> badInputs() {
              return withSampling(plain(), {0x11, 0x22, 0x11});
            }),
       jpegError(
+          "second_frame_header_after_scan", [] { return withFrameHeaderAfterScan(plain()); }, 58),
+      jpegError(
           "huffman_table_over_subscribed", [] { return withCorruptHuffmanTable(plain()); }, 8),
 
       made("exif_offsets_out_of_range", [] { return withExif(exifOutOfRange()); }),

@@ -255,6 +255,18 @@ inline std::size_t scanHeaderOffset(const Bytes& jpeg) {
   return at;
 }
 
+// A copy of the frame header between the end of the scan and the end-of-image marker: only a
+// decoder that reads the file to its end meets it.
+inline Bytes withFrameHeaderAfterScan(const Bytes& jpeg) {
+  const std::size_t sof = frameHeader(jpeg);
+  const std::size_t length = 2 + (static_cast<std::size_t>(jpeg[sof + 2]) << 8 | jpeg[sof + 3]);
+  Bytes out(jpeg.begin(), jpeg.end() - 2);
+  out.insert(out.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(sof),
+             jpeg.begin() + static_cast<std::ptrdiff_t>(sof + length));
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
 // Over-subscribes the first Huffman table: three codes of length 1 cannot exist.
 inline Bytes withCorruptHuffmanTable(Bytes jpeg) {
   const std::size_t dht = findMarker(jpeg, 0xC4);
