@@ -188,8 +188,15 @@ void JpegDecoder::skipRows(std::int32_t count) {
 
 void JpegDecoder::finish() {
   State& s = *state_;
-  // The library refuses to finish before the last row has been passed.
-  skipRows(static_cast<std::int32_t>(s.cinfo.output_height - s.cinfo.output_scanline));
+  // The library refuses to finish before the last row has been passed. That row is decoded,
+  // not skipped: a skip reaching the bottom marks the input as ended without reading the rest
+  // of the file, so a damaged stream whose full decode fails would pass as a success.
+  const auto remaining = static_cast<std::int32_t>(s.cinfo.output_height - s.cinfo.output_scanline);
+  if (remaining > 0) {
+    skipRows(remaining - 1);
+    std::vector<unsigned char> last(static_cast<std::size_t>(s.cinfo.output_width) * 3);
+    readRow(last.data());
+  }
   guarded(s.err, [&] { jpeg_finish_decompress(&s.cinfo); });
 }
 
