@@ -16,7 +16,7 @@ ctest --preset asan -j "$jobs"
 
 if command -v clang++ >/dev/null 2>&1; then
   cmake --preset fuzz
-  cmake --build --preset fuzz -j "$jobs" --target thumbnail_fuzzer
+  cmake --build --preset fuzz -j "$jobs" --target thumbnail_fuzzer sampled_decode_fuzzer
   ctest --preset fuzz
 else
   echo "clang++ not found: the fuzz run is skipped."
