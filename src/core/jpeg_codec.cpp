@@ -69,7 +69,7 @@ struct JpegDecoder::State {
   int orientation = 1;
   bool greyscale = false;
   bool fourComponents = false;
-  std::vector<JSAMPLE> row;  // the library's own output row when it is not RGB
+  std::vector<JSAMPLE> row;  // the library's own output row: not RGB, or not wanted
 
   ~State() { jpeg_destroy_decompress(&cinfo); }
 
@@ -139,13 +139,39 @@ void JpegDecoder::start() {
     c.out_color_space = JCS_RGB;
   }
   guarded(s.err, [&] { jpeg_start_decompress(&c); });
-  if (s.greyscale || s.fourComponents) {
-    s.row.resize(static_cast<std::size_t>(c.output_width) *
-                 static_cast<std::size_t>(c.output_components));
-  }
+  // Also the row that rows passed over without skipping are decoded into, whatever the kind.
+  s.row.resize(static_cast<std::size_t>(c.output_width) *
+               static_cast<std::size_t>(c.output_components));
 }
 
-bool JpegDecoder::canSkipRows() const { return !state_->greyscale; }
+namespace {
+
+// libjpeg-turbo's row skipping (2.1.5) gives rows slightly off a full decode unless the picture
+// is one block row high per iMCU row, or two with only one component that tall and the others
+// stretched at most twice across (and a 2 x 2 stretch only in pictures at least 5 pixels
+// wide). Other layouts, rare among photographs, are decoded row by row.
+bool skippingIsExact(const jpeg_decompress_struct& c) {
+  constexpr JDIMENSION kNarrowestExactWidth = 5;
+  if (c.max_v_samp_factor == 1) return true;
+  if (c.max_v_samp_factor > 2) return false;
+  int tallComponents = 0;
+  for (int i = 0; i < c.num_components; ++i) {
+    if (c.comp_info[i].v_samp_factor == 2) {
+      ++tallComponents;
+      continue;
+    }
+    const int horizontal = c.max_h_samp_factor / c.comp_info[i].h_samp_factor;
+    if (horizontal > 2) return false;
+    if (horizontal == 2 && c.output_width < kNarrowestExactWidth) return false;
+  }
+  return tallComponents == 1;
+}
+
+}  // namespace
+
+bool JpegDecoder::canSkipRows() const {
+  return !state_->greyscale && skippingIsExact(state_->cinfo);
+}
 
 std::int32_t JpegDecoder::nextRow() const {
   return static_cast<std::int32_t>(state_->cinfo.output_scanline);

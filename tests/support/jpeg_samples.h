@@ -33,8 +33,10 @@ struct SampleSpec {
   int width = 64;
   int height = 48;
   SampleColour colour = SampleColour::YCbCr;
-  int lumaH = 2;  // sampling factors of the first component; the others are 1 x 1
+  int lumaH = 2;  // sampling factors of the first component
   int lumaV = 2;
+  int chromaH = 1;  // sampling factors of the other components
+  int chromaV = 1;
   bool progressive = false;
   bool arithmetic = false;
   int restartRows = 0;
@@ -91,8 +93,8 @@ inline Bytes makeJpeg(const SampleSpec& spec) {
   cinfo.comp_info[0].h_samp_factor = spec.lumaH;
   cinfo.comp_info[0].v_samp_factor = spec.lumaV;
   for (int c = 1; c < cinfo.num_components; ++c) {
-    cinfo.comp_info[c].h_samp_factor = 1;
-    cinfo.comp_info[c].v_samp_factor = 1;
+    cinfo.comp_info[c].h_samp_factor = spec.chromaH;
+    cinfo.comp_info[c].v_samp_factor = spec.chromaV;
   }
   if (spec.progressive) jpeg_simple_progression(&cinfo);
   cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
