@@ -94,6 +94,26 @@ class FormMainBrowsingTest : public QObject {
     QFile::remove(pics_ + "/d.jpg");
   }
 
+  void theListKeepsItsFolderInAbsoluteForm_data() {
+    QTest::addColumn<QString>("pointedAt");
+    QTest::addColumn<QString>("directory");
+    QTest::newRow("root keeps its separator") << "/"
+                                              << "/";
+    QTest::newRow("trailing separator dropped") << "PICS/"
+                                                << "PICS";
+    QTest::newRow("dot segments resolved") << "PICS/../pics"
+                                           << "PICS";
+  }
+  void theListKeepsItsFolderInAbsoluteForm() {
+    QFETCH(QString, pointedAt);
+    QFETCH(QString, directory);
+    pointedAt.replace("PICS", pics_);
+    directory.replace("PICS", pics_);
+    TFileListBox list;
+    QVERIFY(list.setDirectory(pointedAt, true));
+    QCOMPARE(list.Directory(), directory);
+  }
+
   void theComputerNodeEmptiesTheListAndKeepsItsFolder() {
     TFormMain form;
     selectFolder(form, pics_);
