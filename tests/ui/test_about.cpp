@@ -148,17 +148,6 @@ class TestAbout : public QObject {
     }
   }
 
-  void linksLookLikeLinks() {
-    TFormAbout form;
-    for (TRzURLLabel* link : {form.RzURLLabel4, form.RzURLLabel1}) {
-      QCOMPARE(link->font().family(), QStringLiteral("Verdana"));
-      QCOMPARE(link->font().pixelSize(), 11);
-      QVERIFY(link->font().underline());
-      QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
-      QCOMPARE(textColour(link), QColor(60, 60, 120));
-    }
-  }
-
   void clickingALinkOpensItsTarget_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("accepted");

@@ -1,4 +1,3 @@
-#include <QGuiApplication>
 #include <QtTest>
 #include <vector>
 
@@ -62,12 +61,6 @@ class TestLinks : public QObject {
         }
       }
     }
-  }
-
-  void theApplicationCarriesOurIconAndDesktopEntry() {
-    velmora::setupApplicationIdentity();
-    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.example.Velmora"));
-    QVERIFY(QGuiApplication::windowIcon().availableSizes().contains(QSize(32, 32)));
   }
 
   void theProgramIconComesInEveryDesktopSize() {
