@@ -2,10 +2,12 @@
 
 #include <QApplication>
 
+#include "core/heap_policy.h"
 #include "ui/AppIcons.h"
 #include "ui/UnitFormMain.h"
 
 int main(int argc, char* argv[]) {
+  velmora::keepFreedMemoryForReuse();
   QApplication application(argc, argv);
   // Ties the windows to the installed desktop entry, so the task bar shows our icon and name.
   velmora::setupApplicationIdentity();

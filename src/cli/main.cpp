@@ -5,9 +5,11 @@
 
 #include "cli/command_line.h"
 #include "cli/thumbnail_command.h"
+#include "core/heap_policy.h"
 #include "core/version.h"
 
 int main(int argc, char** argv) {
+  velmora::keepFreedMemoryForReuse();
   using namespace velmora::cli;
   try {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
