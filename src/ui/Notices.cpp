@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/version.h"
 
@@ -59,7 +60,14 @@ std::unique_ptr<QDialog> createNoticeDialog(const QString& text, NoticeKind kind
   message->setWordWrap(true);
   message->setTextFormat(Qt::PlainText);
   message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  message->setMaximumWidth(screenArea.width() / 2);
+  // A word-wrapped label asks for little width and would break even a short message; it
+  // keeps its widest line whole up to half the screen and wraps only beyond that.
+  const int halfScreen = screenArea.width() / 2;
+  const int widestLine = message->fontMetrics()
+                             .boundingRect(QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), 0, text)
+                             .width();
+  message->setMinimumWidth(std::min(widestLine + 1, halfScreen));
+  message->setMaximumWidth(halfScreen);
 
   auto* row = new QHBoxLayout;
   if (kind == NoticeKind::Error) {

@@ -92,6 +92,14 @@ class VersionAndNoticesTest : public QObject {
     QCOMPARE(message->text(), QStringLiteral("请选择保存目录!"));
     QVERIFY(message->wordWrap());
     QCOMPARE(message->maximumWidth(), QGuiApplication::primaryScreen()->geometry().width() / 2);
+    // A short message stands on one line instead of being broken by the word wrap.
+    auto shortNotice =
+        createNoticeDialog(QStringLiteral("本程序只提供缩小图片功能！"), NoticeKind::Notice);
+    shortNotice->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shortNotice.get()));
+    auto* shortMessage = shortNotice->findChild<QLabel*>(QStringLiteral("Message"));
+    QVERIFY(shortMessage->contentsRect().width() >=
+            shortMessage->fontMetrics().horizontalAdvance(shortMessage->text()));
     const auto buttons = notice->findChildren<QPushButton*>();
     QCOMPARE(buttons.size(), 1);
     QCOMPARE(buttons.front()->text(), QStringLiteral("OK"));
