@@ -4,7 +4,7 @@
 // CPU than this, so its CPU time is measured against this program's.
 //
 //   coefficient_floor FILE...          decode every file's coefficients, one after another
-//   coefficient_floor --modes FILE...  print "baseline FILE" or "progressive FILE" per file
+//   coefficient_floor --modes FILE...  print "baseline|progressive WIDTHxHEIGHT FILE" per file
 //
 // libjpeg's standard error handler is kept on purpose: the photo set is known to be readable,
 // and an unreadable file should stop the measurement loudly rather than be skipped.
@@ -34,7 +34,8 @@ std::vector<unsigned char> readWholeFile(const char* path) {
   return bytes;
 }
 
-// Returns whether the file is progressive; decodes its coefficients when asked to.
+// Returns whether the file is progressive; decodes its coefficients when asked to. The frame's
+// size is left in cinfo.
 bool decodeFile(jpeg_decompress_struct& cinfo, const char* path, bool readCoefficients) {
   const std::vector<unsigned char> bytes = readWholeFile(path);
   jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
   for (int i = first; i < argc; ++i) {
     const bool progressive = decodeFile(cinfo, argv[i], !modes);
     if (modes) {
-      std::printf("%s %s\n", progressive ? "progressive" : "baseline", argv[i]);
+      std::printf("%s %ux%u %s\n", progressive ? "progressive" : "baseline", cinfo.image_width,
+                  cinfo.image_height, argv[i]);
     }
   }
   jpeg_destroy_decompress(&cinfo);

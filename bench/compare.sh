@@ -120,8 +120,8 @@ split_baseline() {
   rm -rf "$photos/baseline"
   mkdir -p "$photos/baseline"
   "$build/bench/coefficient_floor" --modes "$photos"/all/*.jpg >"$photos/modes.txt"
-  local mode file
-  while read -r mode file; do
+  local mode size file
+  while read -r mode size file; do
     [ "$mode" = baseline ] && ln -f "$file" "$photos/baseline/"
   done <"$photos/modes.txt"
 }
@@ -253,6 +253,15 @@ main() {
     echo "  with heap reuse: peak / vips      $(ratio "$(med velmora-reuse all 5)" "$(med vips all 5)")"
   fi
   echo "  load average at the end           $(cut -d' ' -f1-3 /proc/loadavg)"
+
+  # The main window previews the clicked file with the same decoding: the largest photos show
+  # whether clicking through a folder of them stays quick.
+  echo
+  echo "preview (loadPreview, fastest and median of 5) of the largest photos:"
+  awk '{ split($2, d, "x"); print d[1] * d[2], $1, $3 }' "$photos/modes.txt" | sort -n -r |
+    head -n 6 | while read -r pixels mode file; do
+      printf '  %-11s %s\n' "$mode" "$("$build/bench/preview_timing" --repeat 5 "$file" | tail -n 1)"
+    done
 }
 
 main

@@ -73,8 +73,9 @@ int main(int argc, char** argv) {
     char picture[32];
     std::snprintf(source, sizeof source, "%dx%d", preview.sourceWidth, preview.sourceHeight);
     std::snprintf(picture, sizeof picture, "%dx%d", preview.picture.width, preview.picture.height);
+    const char* name = std::strrchr(argv[f], '/');
     std::printf("%-12s %-10s %8.1f %8.1f  %s\n", source, picture, times.front(),
-                times[times.size() / 2], argv[f]);
+                times[times.size() / 2], name ? name + 1 : argv[f]);
   }
   return 0;
 }
