@@ -122,11 +122,13 @@ split_baseline() {
   "$build/bench/coefficient_floor" --modes "$photos"/all/*.jpg >"$photos/modes.txt"
   local mode size file
   while read -r mode size file; do
-    [ "$mode" = baseline ] && ln -f "$file" "$photos/baseline/"
+    if [ "$mode" = baseline ]; then
+      ln -f "$file" "$photos/baseline/"
+    fi
   done <"$photos/modes.txt"
 }
 
-# One timed run: appends "tool set wall cpu peak_kib" to the results file. The output folder is
+# One timed run: appends "tool set wall cpu peak_KiB files user sys" to the results file. The output folder is
 # emptied before each run so that every tool writes into an empty folder.
 timed() {
   local tool=$1 set=$2
