@@ -135,9 +135,19 @@ timed() {
   shift 2
   rm -rf "$out"
   mkdir -p "$out"
-  local stats=$work/time.txt
-  if ! /usr/bin/time -f '%e %U %S %M' -o "$stats" "$@" >"$work/$tool.log" 2>&1; then
-    echo "$tool failed on the $set set; its output:" >&2
+  local stats=$work/time.txt status attempt
+  # On a shared machine a run is now and then ended by a signal from outside; such a run is
+  # repeated (twice at most), a run that fails by itself ends the bench.
+  for attempt in 1 2 3; do
+    status=0
+    /usr/bin/time -f '%e %U %S %M' -o "$stats" "$@" >"$work/$tool.log" 2>&1 || status=$?
+    [ "$status" -gt 128 ] && [ "$attempt" -lt 3 ] || break
+    log "$tool was ended by signal $((status - 128)); running it again"
+    rm -rf "$out"
+    mkdir -p "$out"
+  done
+  if [ "$status" -ne 0 ]; then
+    echo "$tool failed on the $set set (exit status $status); its output:" >&2
     tail -n 20 "$work/$tool.log" >&2
     exit 1
   fi
