@@ -2,11 +2,9 @@
 # Measures velmora-thumb against vipsthumbnail, ImageMagick, GraphicsMagick and the entropy
 # decoding floor on a folder of real photographs taken from Debian's wallpaper packages.
 #
-# Usage: bench/compare.sh [--rounds N] [--jobs N] [--heap-reuse]
-#   --rounds N    runs per tool, alternating between the tools (default 5)
-#   --jobs N      velmora-thumb's worker count (default: its own, all cores)
-#   --heap-reuse  also run velmora-thumb with glibc told to keep freed memory for reuse
-#                 (one arena, no trimming, no separate mappings for large blocks)
+# Usage: bench/compare.sh [--rounds N] [--jobs N]
+#   --rounds N  runs per tool, alternating between the tools (default 5)
+#   --jobs N    velmora-thumb's worker count (default: its own, all cores)
 # Environment: VELMORA_BENCH_CACHE (photo set and packages; default ~/.cache/velmora-bench),
 #              VELMORA_BENCH_BUILD (build folder; default build/bench in the source tree).
 #
@@ -17,13 +15,11 @@ set -euo pipefail
 
 rounds=5
 jobs=""
-heap_reuse=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
     --jobs) jobs=$2; shift 2 ;;
-    --heap-reuse) heap_reuse=1; shift ;;
-    -h | --help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -32,7 +28,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 cache=${VELMORA_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora-bench}
 build=${VELMORA_BENCH_BUILD:-$root/build/bench}
-reuse_tunables=glibc.malloc.arena_max=1:glibc.malloc.mmap_threshold=1073741824:glibc.malloc.trim_threshold=4294967295
 wallpaper_packages=(mate-backgrounds plasma-workspace-wallpapers lomiri-wallpapers-20.04 ukui-wallpapers)
 
 sudo=""
@@ -166,10 +161,6 @@ run_tool() {
   local files=("$dir"/*.jpg)
   case "$tool" in
     velmora) timed velmora "$set" "$build/src/cli/velmora-thumb" ${jobs:+-j "$jobs"} --fit 200x200 --out "$out" "$dir" ;;
-    velmora-reuse)
-      timed velmora-reuse "$set" env GLIBC_TUNABLES="$reuse_tunables" \
-        "$build/src/cli/velmora-thumb" ${jobs:+-j "$jobs"} --fit 200x200 --out "$out" "$dir"
-      ;;
     vips) timed vips "$set" vipsthumbnail "${files[@]}" -s 200x200 -o "$out/%s.jpg[Q=90]" ;;
     magick) timed magick "$set" mogrify -path "$out" -sample 200x200 -quality 90 "${files[@]}" ;;
     # gm puts the whole source path under the output folder, so it is given bare names.
@@ -187,11 +178,11 @@ med() { awk -v t="$1" -v s="$2" -v c="$3" '$1 == t && $2 == s { print $c }' "$re
 report() {
   local set=$1
   shift
-  printf '\n%-14s %8s %8s %8s %8s %10s %6s   (%s set, medians of %s rounds)\n' tool 'wall s' \
+  printf '\n%-8s %8s %8s %8s %8s %10s %6s   (%s set, medians of %s rounds)\n' tool 'wall s' \
     'cpu s' 'user s' 'sys s' 'peak MiB' files "$set" "$rounds"
   local tool
   for tool in "$@"; do
-    printf '%-14s %8s %8s %8s %8s %10.1f %6s\n' "$tool" "$(med "$tool" "$set" 3)" \
+    printf '%-8s %8s %8s %8s %8s %10.1f %6s\n' "$tool" "$(med "$tool" "$set" 3)" \
       "$(med "$tool" "$set" 4)" "$(med "$tool" "$set" 7)" "$(med "$tool" "$set" 8)" \
       "$(awk -v k="$(med "$tool" "$set" 5)" 'BEGIN { print k / 1024 }')" \
       "$(awk -v t="$tool" -v s="$set" '$1 == t && $2 == s { print $6; exit }' "$results")"
@@ -228,7 +219,6 @@ main() {
   cat "$photos"/all/*.jpg >/dev/null
 
   local tools=(velmora vips magick gm floor) round i
-  [ "$heap_reuse" -eq 0 ] || tools+=(velmora-reuse)
   for ((round = 1; round <= rounds; round++)); do
     log "round $round of $rounds"
     # Each round starts with a different tool, so slow drifts in the machine's load spread
@@ -259,11 +249,6 @@ main() {
   echo "  velmora peak, baseline only       $(awk -v k="$(med velmora baseline 5)" 'BEGIN { printf "%.1f MiB", k / 1024 }')   target <= 64 MiB"
   echo "  velmora user / floor user         $(ratio "$(med velmora all 7)" "$(med floor all 7)")   (decoding work alone)"
   echo "  velmora CPU / floor CPU, baseline $(ratio "$(med velmora baseline 4)" "$(med floor baseline 4)")"
-  if [ "$heap_reuse" -eq 1 ]; then
-    echo "  with heap reuse: wall / vips      $(ratio "$(med velmora-reuse all 3)" "$(med vips all 3)")"
-    echo "  with heap reuse: CPU / floor      $(ratio "$(med velmora-reuse all 4)" "$(med floor all 4)")"
-    echo "  with heap reuse: peak / vips      $(ratio "$(med velmora-reuse all 5)" "$(med vips all 5)")"
-  fi
   echo "  load average at the end           $(cut -d' ' -f1-3 /proc/loadavg)"
 
   # The main window previews the clicked file with the same decoding: the largest photos show
