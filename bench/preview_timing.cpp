@@ -13,6 +13,7 @@
 #include <exception>
 #include <vector>
 
+#include "core/heap_policy.h"
 #include "core/preview.h"
 
 namespace {
@@ -49,6 +50,9 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The desktop program sets this heap policy first thing; without it every progressive preview
+  // would also pay for fresh pages.
+  velmora::keepFreedMemoryForReuse();
   Options options;
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr, "usage: preview_timing [--area WxH] [--repeat N] FILE...\n");
