@@ -13,13 +13,6 @@ using namespace velmora::testing;
 
 namespace {
 
-void selectFolder(TFormMain& form, const QString& path) {
-  const auto folder = form.ShellTreeView1->shellNamespace().parse(path);
-  QVERIFY2(folder.has_value(), qPrintable(path));
-  form.ShellTreeView1->selectFolder(*folder);
-  QCOMPARE(form.ShellTreeView1->path(), path);
-}
-
 void selectComputerNode(TFormMain& form) {
   QTreeWidgetItem* root = form.ShellTreeView1->rootNode();
   QVERIFY(root);
@@ -37,12 +30,6 @@ QStringList listed(const TFormMain& form) {
   for (int row = 0; row < form.FileListBox1->count(); ++row)
     names << form.FileListBox1->item(row)->text();
   return names;
-}
-
-void selectFile(TFormMain& form, const QString& name) {
-  const auto found = form.FileListBox1->findItems(name, Qt::MatchExactly);
-  QCOMPARE(found.size(), 1);
-  form.FileListBox1->setCurrentItem(found.front());
 }
 
 }  // namespace

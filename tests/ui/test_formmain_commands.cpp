@@ -16,19 +16,6 @@ using namespace velmora::testing;
 
 namespace {
 
-void selectFolder(TFormMain& form, const QString& path) {
-  const auto folder = form.ShellTreeView1->shellNamespace().parse(path);
-  QVERIFY2(folder.has_value(), qPrintable(path));
-  form.ShellTreeView1->selectFolder(*folder);
-  QCOMPARE(form.FileListBox1->Directory(), path);
-}
-
-void selectFile(TFormMain& form, const QString& name) {
-  const auto found = form.FileListBox1->findItems(name, Qt::MatchExactly);
-  QCOMPARE(found.size(), 1);
-  form.FileListBox1->setCurrentItem(found.front());
-}
-
 QStringList logLines(const TFormMain& form) {
   const QString text = form.Memo1->toPlainText();
   return text.isEmpty() ? QStringList{} : text.split('\n');

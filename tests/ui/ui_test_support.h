@@ -16,7 +16,10 @@
 #include <vector>
 
 #include "core/jpeg_codec.h"
+#include "ui/FileListBox.h"
 #include "ui/Notices.h"
+#include "ui/RzShellCtrls.h"
+#include "ui/UnitFormMain.h"
 
 namespace velmora::testing {
 
@@ -88,6 +91,22 @@ class TestDesktop {
 };
 
 inline TestDesktop* testDesktop = nullptr;
+
+// Selects a folder in the main window's tree as a user would; the list then shows that folder.
+inline void selectFolder(TFormMain& form, const QString& path) {
+  const auto folder = form.ShellTreeView1->shellNamespace().parse(path);
+  QVERIFY2(folder.has_value(), qPrintable(path));
+  form.ShellTreeView1->selectFolder(*folder);
+  QCOMPARE(form.ShellTreeView1->path(), path);
+  QCOMPARE(form.FileListBox1->Directory(), path);
+}
+
+// Selects one listed file by its name.
+inline void selectFile(TFormMain& form, const QString& name) {
+  const auto found = form.FileListBox1->findItems(name, Qt::MatchExactly);
+  QCOMPARE(found.size(), 1);
+  form.FileListBox1->setCurrentItem(found.front());
+}
 
 }  // namespace velmora::testing
 
