@@ -27,6 +27,25 @@ constexpr int kButtonPanelHeight = 29;
 constexpr int kStatusBarHeight = 19;
 constexpr int kStatusSpare = 20;  // the status text stays this much narrower than its bar
 
+QToolButton* toolButton(QWidget* parent, const char* name, const QString& caption,
+                        QStyle::StandardPixmap icon, const QRect& bounds) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(QLatin1String(name));
+  button->setText(caption);
+  button->setIcon(parent->style()->standardIcon(icon));
+  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  button->setGeometry(bounds);
+  return button;
+}
+
+QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& bounds) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QLatin1String(name));
+  button->setGeometry(bounds);
+  return button;
+}
+
 }  // namespace
 
 QString CutLeadingFolder(const QString& directory) {
@@ -66,25 +85,23 @@ QString ShortenPathForWidth(const QString& path, const QFont& font, int limit) {
 TRzSelectFolderForm::TRzSelectFolderForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint) {
+  setupWidgets();
+  setupConnections();
+  FormCreate();
+}
+
+void TRzSelectFolderForm::setupWidgets() {
   setObjectName(QStringLiteral("RzSelectFolderForm"));
+  setWindowTitle(kDefaultCaption);
   QFont designFont(QStringLiteral("MS Sans Serif"));
   designFont.setPixelSize(11);
   setFont(designFont);
   resize(kDesignWidth, kDesignHeight);
 
-  btnNewFolder = new QToolButton(this);
-  btnNewFolder->setObjectName(QStringLiteral("btnNewFolder"));
-  btnNewFolder->setText(QStringLiteral("Create Folder"));
-  btnNewFolder->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
-  btnNewFolder->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  btnNewFolder->setGeometry(8, 4, 121, 24);
-
-  btnDeleteFolder = new QToolButton(this);
-  btnDeleteFolder->setObjectName(QStringLiteral("btnDeleteFolder"));
-  btnDeleteFolder->setText(QStringLiteral("Delete"));
-  btnDeleteFolder->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
-  btnDeleteFolder->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  btnDeleteFolder->setGeometry(137, 4, 92, 24);
+  btnNewFolder = toolButton(this, "btnNewFolder", QStringLiteral("Create Folder"),
+                            QStyle::SP_FileDialogNewFolder, {8, 4, 121, 24});
+  btnDeleteFolder = toolButton(this, "btnDeleteFolder", QStringLiteral("Delete"),
+                               QStyle::SP_TrashIcon, {137, 4, 92, 24});
 
   ShellTree = new TRzShellTree(this);
   ShellTree->setObjectName(QStringLiteral("ShellTree"));
@@ -92,28 +109,22 @@ TRzSelectFolderForm::TRzSelectFolderForm(QWidget* parent)
 
   ButtonPanel = new QWidget(this);
   ButtonPanel->setObjectName(QStringLiteral("ButtonPanel"));
-
-  btnOk = new QPushButton(QStringLiteral("OK"), ButtonPanel);
-  btnOk->setObjectName(QStringLiteral("btnOk"));
-  btnOk->setGeometry(12, 2, 75, 23);
+  btnOk = pushButton(ButtonPanel, "btnOk", QStringLiteral("OK"), {12, 2, 75, 23});
   btnOk->setDefault(true);
-
-  btnCancel = new QPushButton(QStringLiteral("Cancel"), ButtonPanel);
-  btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  btnCancel->setGeometry(92, 2, 75, 23);
+  btnCancel = pushButton(ButtonPanel, "btnCancel", QStringLiteral("Cancel"), {92, 2, 75, 23});
 
   RzStatusBar1 = new QStatusBar(this);
   RzStatusBar1->setObjectName(QStringLiteral("RzStatusBar1"));
   RzStatusBar1->setSizeGripEnabled(false);
+}
 
-  setWindowTitle(kDefaultCaption);
+void TRzSelectFolderForm::setupConnections() {
   connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(btnNewFolder, &QToolButton::clicked, this, &TRzSelectFolderForm::CreateBtnClick);
   connect(btnDeleteFolder, &QToolButton::clicked, this, &TRzSelectFolderForm::DeleteBtnClick);
   connect(ShellTree, &TRzShellTree::selectedNodeChanged, this,
           &TRzSelectFolderForm::ShellTreeChange);
-  FormCreate();
 }
 
 void TRzSelectFolderForm::FormCreate() {

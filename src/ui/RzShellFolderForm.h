@@ -70,6 +70,8 @@ class TRzSelectFolderForm : public QDialog {
   void moveEvent(QMoveEvent* event) override;
 
  private:
+  void setupWidgets();
+  void setupConnections();
   void FormCreate();
   void FormResize();
   void updateMinimumSize();
