@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <utility>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jerror.h>
@@ -23,6 +25,7 @@ namespace {
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  bool readFailed = false;  // the stop came from the source file, not from the codec
 };
 
 [[noreturn]] void jumpToGuard(j_common_ptr cinfo) {
@@ -43,7 +46,10 @@ void installErrorManager(ErrorManager& err) {
 // own objects with destructors, since the jump passes over them.
 template <typename Call>
 void guarded(ErrorManager& err, const Call& call) {
-  if (setjmp(err.jump) != 0) throw EJPEG(err.pub.msg_code);
+  if (setjmp(err.jump) != 0) {
+    if (err.readFailed) throw EReadError();
+    throw EJPEG(err.pub.msg_code);
+  }
   call();
 }
 
@@ -61,6 +67,70 @@ unsigned char cmykToChannel(unsigned ink, unsigned black, bool inverted) {
   return static_cast<unsigned char>((ink * black + 127) / 255);
 }
 
+// Feeds libjpeg from an open file a buffer at a time, so that memory never follows the file's
+// size and a file that is not a JPEG fails after its first bytes. The end of the file behaves
+// as libjpeg's own sources do: a warning and an inserted end marker.
+struct FileSource {
+  static constexpr std::size_t kBufferBytes = 128 * 1024;
+
+  jpeg_source_mgr pub{};
+  SourceFile file;
+  std::vector<JOCTET> buffer = std::vector<JOCTET>(kBufferBytes);
+  std::size_t bytesRead = 0;
+  bool primed = false;
+
+  explicit FileSource(SourceFile opened) : file(std::move(opened)) {
+    pub.init_source = [](j_decompress_ptr) {};
+    pub.fill_input_buffer = fill;
+    pub.skip_input_data = skip;
+    pub.resync_to_restart = jpeg_resync_to_restart;
+    pub.term_source = [](j_decompress_ptr) {};
+  }
+
+  static FileSource& of(j_decompress_ptr cinfo) {
+    return *reinterpret_cast<FileSource*>(cinfo->src);
+  }
+
+  // The next buffer's byte count, or -1 when the read failed.
+  ssize_t refill() {
+    primed = true;
+    const ssize_t got = file.readSome(buffer.data(), buffer.size());
+    pub.next_input_byte = buffer.data();
+    pub.bytes_in_buffer = got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (got > 0) bytesRead += static_cast<std::size_t>(got);
+    return got;
+  }
+
+  static boolean fill(j_decompress_ptr cinfo) {
+    FileSource& s = of(cinfo);
+    const ssize_t got = s.refill();
+    if (got < 0) {
+      reinterpret_cast<ErrorManager*>(cinfo->err)->readFailed = true;
+      ERREXIT(cinfo, JERR_FILE_READ);
+    }
+    if (got == 0) {
+      if (s.bytesRead == 0) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+      WARNMS(cinfo, JWRN_JPEG_EOF);
+      s.buffer[0] = 0xFF;
+      s.buffer[1] = JPEG_EOI;
+      s.pub.bytes_in_buffer = 2;
+    }
+    return TRUE;
+  }
+
+  static void skip(j_decompress_ptr cinfo, long count) {
+    FileSource& s = of(cinfo);
+    while (count > static_cast<long>(s.pub.bytes_in_buffer)) {
+      count -= static_cast<long>(s.pub.bytes_in_buffer);
+      fill(cinfo);
+    }
+    if (count > 0) {
+      s.pub.next_input_byte += count;
+      s.pub.bytes_in_buffer -= static_cast<std::size_t>(count);
+    }
+  }
+};
+
 }  // namespace
 
 struct JpegDecoder::State {
@@ -70,6 +140,7 @@ struct JpegDecoder::State {
   bool greyscale = false;
   bool fourComponents = false;
   std::vector<JSAMPLE> row;  // the library's own output row: not RGB, or not wanted
+  std::optional<FileSource> file;
 
   ~State() { jpeg_destroy_decompress(&cinfo); }
 
@@ -79,17 +150,40 @@ struct JpegDecoder::State {
   }
 };
 
+namespace {
+
+void createDecompressor(ErrorManager& err, jpeg_decompress_struct& cinfo) {
+  installErrorManager(err);
+  cinfo.err = &err.pub;
+  guarded(err, [&] {
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = kDecoderMemoryLimit;
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+  });
+}
+
+}  // namespace
+
+JpegDecoder::JpegDecoder(SourceFile file) : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  createDecompressor(s.err, s.cinfo);
+  s.file.emplace(std::move(file));
+  s.cinfo.src = &s.file->pub;
+}
+
 JpegDecoder::JpegDecoder(const unsigned char* data, std::size_t size)
     : state_(std::make_unique<State>()) {
   State& s = *state_;
-  installErrorManager(s.err);
-  s.cinfo.err = &s.err.pub;
-  guarded(s.err, [&] {
-    jpeg_create_decompress(&s.cinfo);
-    s.cinfo.mem->max_memory_to_use = kDecoderMemoryLimit;
-    jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
-    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
-  });
+  createDecompressor(s.err, s.cinfo);
+  guarded(s.err, [&] { jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size)); });
+}
+
+bool JpegDecoder::sourceIsEmpty() {
+  State& s = *state_;
+  if (!s.file) return s.cinfo.src->bytes_in_buffer == 0;
+  FileSource& f = *s.file;
+  if (!f.primed && f.refill() < 0) throw EReadError();
+  return f.bytesRead == 0;
 }
 
 JpegDecoder::~JpegDecoder() = default;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/source_file.h"
+
 namespace velmora {
 
 // The most memory one decoder may ask libjpeg for. Progressive files need the whole picture's
@@ -15,17 +17,22 @@ namespace velmora {
 // exhausting the machine. 1 GiB covers progressive 4:4:4 photos of about 170 megapixels.
 inline constexpr long kDecoderMemoryLimit = 1L << 30;
 
-// Decodes a JPEG held in memory with the thumbnail decoder settings: full scale, float IDCT,
+// Decodes a JPEG with the thumbnail decoder settings: full scale, float IDCT,
 // fancy upsampling, block smoothing; colour sources as RGB, greyscale sources dithered to the
 // 236-level grey table, four-component sources converted to RGB. Rows come out as RGB bytes.
 class JpegDecoder {
  public:
-  // The bytes must outlive the decoder.
+  // Reads the open file as a stream, a buffer at a time; a failing read ends as EReadError.
+  explicit JpegDecoder(SourceFile file);
+  // Reads bytes held in memory, which must outlive the decoder.
   JpegDecoder(const unsigned char* data, std::size_t size);
   ~JpegDecoder();
   JpegDecoder(const JpegDecoder&) = delete;
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
+  // True when the source holds no byte at all: such a file is not parsed, it counts as 0 x 0.
+  // May read the source's first bytes (EReadError when that fails).
+  bool sourceIsEmpty();
   // Parses the headers up to the first scan. An arithmetic-coded frame is refused with code 1.
   void readHeader();
   std::int32_t width() const;

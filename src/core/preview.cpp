@@ -21,11 +21,9 @@ std::int32_t previewReduction(std::int32_t areaWidth, std::int32_t areaHeight, s
 
 Preview loadPreview(const std::string& path, std::int32_t areaWidth, std::int32_t areaHeight) {
   Preview preview;
-  const std::vector<unsigned char> source = readWholeFile(path);
+  JpegDecoder decoder{SourceFile(path)};
   // A file of zero bytes counts as a 0 x 0 picture, which always fits.
-  if (source.empty()) return preview;
-
-  JpegDecoder decoder(source.data(), source.size());
+  if (decoder.sourceIsEmpty()) return preview;
   decoder.readHeader();
   const int orientation = decoder.exifOrientation();
   const bool swap = orientationSwapsSides(orientation);

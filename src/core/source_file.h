@@ -1,13 +1,30 @@
 #pragma once
-// Reading a source file whole, as the thumbnail writer and the preview do.
+// An open source file, read as a stream: memory never follows the file's size.
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
-#include <vector>
 
 namespace velmora {
 
-// All bytes of the file. Throws EFOpenError when it cannot be opened (a folder cannot be
-// opened as a file either) and EReadError when it cannot be read to its end.
-std::vector<unsigned char> readWholeFile(const std::string& path);
+class SourceFile {
+ public:
+  // Opens the file for reading. Throws EFOpenError when it cannot be opened, and for a folder,
+  // a device or a pipe, which are not pictures.
+  explicit SourceFile(const std::string& path);
+  ~SourceFile();
+  SourceFile(SourceFile&& other) noexcept;
+  SourceFile& operator=(SourceFile&&) = delete;
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+
+  // Reads the next bytes into the buffer: the count read, 0 at the end, -1 when the read fails.
+  // Never throws, so that libjpeg's callbacks may call it.
+  ssize_t readSome(unsigned char* buffer, std::size_t capacity) noexcept;
+
+ private:
+  int fd_;
+};
 
 }  // namespace velmora

@@ -44,11 +44,9 @@ PixelSize atLeastOnePixel(PixelSize size) {
 }  // namespace
 
 RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
-  const std::vector<unsigned char> source = readWholeFile(request.sourcePath);
+  JpegDecoder decoder{SourceFile(request.sourcePath)};
   // A file of zero bytes is not parsed: it counts as 0 x 0.
-  if (source.empty() && !Decide(0, 0, request.sizing)) return refused();
-
-  JpegDecoder decoder(source.data(), source.size());
+  if (decoder.sourceIsEmpty() && !Decide(0, 0, request.sizing)) return refused();
   decoder.readHeader();
   // The sizing rules see the picture as it is displayed.
   const int orientation = decoder.exifOrientation();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "core/errors.h"
@@ -151,6 +152,38 @@ TEST(SourceKinds, HugeClaimedPictureNeedsNoMemoryInProportion) {
   const ThumbnailRequest fitProgressive{
       folder.file("hugep.jpg"), folder.file("tp.jpg"), {SizingMode::Fit, 0, 200, 200}};
   EXPECT_EQ(exitCodeWithCappedMemory(fitProgressive), 2);
+}
+
+// Sources are streams: bytes after the picture, or a huge file that is no JPEG at all, are
+// never held in memory, and a read that fails is the read error, not a codec error.
+TEST(SourceKinds, SourceIsReadAsAStream) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitiser reserves more address space than the cap";
+#endif
+  TempFolder folder;
+  const std::string trailed = folder.file("trailed.jpg");
+  writeBytes(trailed, encodeJpeg(64, 48));
+  std::filesystem::resize_file(trailed, 1ull << 30);
+  EXPECT_EQ(exitCodeWithCappedMemory({trailed, folder.file("t.jpg"), {SizingMode::Rate, 50, 0, 0}}),
+            0);
+
+  const std::string zeros = folder.file("zeros.jpg");
+  writeBytes(zeros, {});
+  std::filesystem::resize_file(zeros, 1ull << 30);
+  try {
+    MakeThumbnail({zeros, folder.file("z.jpg"), {SizingMode::Rate, 50, 0, 0}});
+    ADD_FAILURE() << "a file of zeros was made";
+  } catch (const EJPEG& e) {
+    EXPECT_EQ(e.code(), 53);
+  }
+
+  // Reading a process's own memory at address 0 fails with an I/O error.
+  try {
+    MakeThumbnail({"/proc/self/mem", folder.file("m.jpg"), {SizingMode::Rate, 50, 0, 0}});
+    ADD_FAILURE() << "an unreadable file was made";
+  } catch (const EReadError& e) {
+    EXPECT_STREQ(e.what(), "Stream read error");
+  }
 }
 
 // Real-world files of odd kinds, when the folder of them is beside the project.
