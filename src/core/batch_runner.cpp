@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <map>
 #include <utility>
 
 #include "core/ordered_work.h"
@@ -35,48 +34,110 @@ std::string spellingOf(const std::string& path) {
 // A batch may read a file that an earlier request of the same batch writes (a prefix run over
 // a folder already holding "tba.jpg" writes it while making the thumbnail of "a.jpg"). The
 // one-by-one loop reads the new file then, so such a request must not be rendered before that
-// earlier write. Same file means the same spelling or, for files that exist now, the same
-// file on disk.
-std::vector<std::size_t> prerequisitesOf(const std::vector<ThumbnailRequest>& requests) {
-  std::vector<std::size_t> prerequisites(requests.size(), kNoPrerequisite);
-  std::map<std::string, std::size_t> lastWriterBySpelling;
-  std::map<FileIdentity, std::size_t> lastWriterByIdentity;
-  for (std::size_t index = 0; index < requests.size(); ++index) {
-    const ThumbnailRequest& request = requests[index];
-    std::size_t& prerequisite = prerequisites[index];
-    auto consider = [&prerequisite](std::size_t writer) {
-      if (prerequisite == kNoPrerequisite || writer > prerequisite) prerequisite = writer;
-    };
-    const auto bySpelling = lastWriterBySpelling.find(spellingOf(request.sourcePath));
-    if (bySpelling != lastWriterBySpelling.end()) consider(bySpelling->second);
-    if (const auto source = identityOf(request.sourcePath)) {
-      const auto byIdentity = lastWriterByIdentity.find(*source);
-      if (byIdentity != lastWriterByIdentity.end()) consider(byIdentity->second);
+// earlier write. Same file means the same spelling or, for files that exist, the same file on
+// disk. Only writers not yet committed matter, so the requests in flight are all it keeps.
+class RequestsInFlight {
+ public:
+  RequestsInFlight(std::size_t size, bool trackWriters) : ring_(size), trackWriters_(trackWriters) {}
+
+  const ThumbnailRequest& request(std::size_t index) const { return slotOf(index).request; }
+
+  // Keeps request `index` (the next one) and gives the latest request in flight that writes
+  // what it reads, or kNoPrerequisite.
+  std::size_t admit(std::size_t index, ThumbnailRequest request) {
+    Admitted& admitted = slotOf(index);
+    admitted.request = std::move(request);
+    admitted_ = index + 1;
+    if (!trackWriters_) return kNoPrerequisite;
+    const std::string sourceSpelling = spellingOf(admitted.request.sourcePath);
+    const std::optional<FileIdentity> source = identityOf(admitted.request.sourcePath);
+    std::size_t prerequisite = kNoPrerequisite;
+    for (std::size_t writer = index; writer > committed_;) {
+      const Admitted& earlier = slotOf(--writer);
+      if (earlier.destinationSpelling == sourceSpelling ||
+          (source && earlier.destination == source)) {
+        prerequisite = writer;
+        break;
+      }
     }
-    lastWriterBySpelling[spellingOf(request.destinationPath)] = index;
-    if (const auto destination = identityOf(request.destinationPath)) {
-      lastWriterByIdentity[*destination] = index;
+    admitted.destinationSpelling = spellingOf(admitted.request.destinationPath);
+    admitted.destination = identityOf(admitted.request.destinationPath);
+    return prerequisite;
+  }
+
+  // Request `index` has written its destination: it is no one's prerequisite any more, and a
+  // later request writing the same file now finds it as the new file it has become.
+  void committed(std::size_t index) {
+    committed_ = index + 1;
+    if (!trackWriters_) return;
+    const Admitted& done = slotOf(index);
+    const std::optional<FileIdentity> written = identityOf(done.request.destinationPath);
+    for (std::size_t later = index + 1; later < admitted_; ++later) {
+      Admitted& pending = slotOf(later);
+      if (pending.destinationSpelling == done.destinationSpelling ||
+          (done.destination && pending.destination == done.destination)) {
+        pending.destination = written;
+      }
     }
   }
-  return prerequisites;
-}
+
+ private:
+  struct Admitted {
+    ThumbnailRequest request;
+    std::string destinationSpelling;
+    std::optional<FileIdentity> destination;
+  };
+
+  Admitted& slotOf(std::size_t index) { return ring_[index % ring_.size()]; }
+  const Admitted& slotOf(std::size_t index) const { return ring_[index % ring_.size()]; }
+
+  std::vector<Admitted> ring_;
+  const bool trackWriters_;
+  std::size_t admitted_ = 0;
+  std::size_t committed_ = 0;
+};
+
+class ListedRequests : public RequestSource {
+ public:
+  explicit ListedRequests(const std::vector<ThumbnailRequest>& requests) : requests_(requests) {}
+  std::optional<ThumbnailRequest> next() override {
+    if (next_ >= requests_.size()) return std::nullopt;
+    return requests_[next_++];
+  }
+
+ private:
+  const std::vector<ThumbnailRequest>& requests_;
+  std::size_t next_ = 0;
+};
 
 }  // namespace
 
-void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,
-                   ProgressSink& progress, const RunOptions& options) {
+void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
+                   const RunOptions& options) {
   OrderedWorkPlan plan;
   plan.workers = options.workers;
-  if (options.workers > 1 && requests.size() > 1) {
-    plan.lookAhead = kFilesInFlightPerWorker * options.workers;
-    plan.prerequisites = prerequisitesOf(requests);
-  }
-  runOrdered<RenderedThumbnail>(
-      requests.size(), plan, [&](std::size_t index) { return renderThumbnail(requests[index]); },
+  const bool parallel = options.workers > 1;
+  plan.lookAhead = parallel ? kFilesInFlightPerWorker * options.workers : 1;
+  RequestsInFlight inFlight(plan.lookAhead, parallel);
+  runOrderedStream<RenderedThumbnail>(
+      plan,
+      [&](std::size_t index) -> std::optional<std::size_t> {
+        std::optional<ThumbnailRequest> request = source.next();
+        if (!request) return std::nullopt;
+        return inFlight.admit(index, std::move(*request));
+      },
+      [&](std::size_t index) { return renderThumbnail(inFlight.request(index)); },
       [&](std::size_t index, const RenderedThumbnail& rendered) {
-        log.append(commitThumbnail(requests[index], rendered));
+        log.append(commitThumbnail(inFlight.request(index), rendered));
+        inFlight.committed(index);
         progress.advance();
       });
+}
+
+void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,
+                   ProgressSink& progress, const RunOptions& options) {
+  ListedRequests source(requests);
+  runThumbnails(source, log, progress, options);
 }
 
 }  // namespace velmora

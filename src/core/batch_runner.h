@@ -1,6 +1,7 @@
 #pragma once
 // Running thumbnail requests in order, as both commands and the command-line tool do.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,14 @@ class ProgressSink {
   virtual void advance() = 0;
 };
 
+// Requests as they come, for a run that starts before all of them are known.
+class RequestSource {
+ public:
+  virtual ~RequestSource() = default;
+  // The next request in run order, or nothing once there are no more; may wait for one.
+  virtual std::optional<ThumbnailRequest> next() = 0;
+};
+
 struct RunOptions {
   unsigned workers = 1;  // files rendered at once; results are still committed in list order
 };
@@ -30,5 +39,11 @@ struct RunOptions {
 // it are written and logged, nothing after it is written, and the error is rethrown.
 void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,
                    ProgressSink& progress, const RunOptions& options = {});
+
+// The same, taking the requests from `source` while the first ones are already being made;
+// only the requests within the workers' look-ahead are held at once. An error of the source
+// counts as the error of the request it failed to give.
+void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
+                   const RunOptions& options = {});
 
 }  // namespace velmora

@@ -33,12 +33,8 @@ namespace detail {
 template <typename Result, typename Work>
 class OrderedWorkers {
  public:
-  OrderedWorkers(std::size_t count, const OrderedWorkPlan& plan, Work& work)
-      : count_(count),
-        plan_(plan),
-        lookAhead_(plan.lookAhead > 0 ? plan.lookAhead : 1),
-        work_(work),
-        slots_(lookAhead_ < count ? lookAhead_ : count) {}
+  OrderedWorkers(std::size_t lookAhead, Work& work)
+      : lookAhead_(lookAhead), work_(work), slots_(lookAhead), prerequisites_(lookAhead) {}
 
   ~OrderedWorkers() {
     {
@@ -52,15 +48,24 @@ class OrderedWorkers {
   OrderedWorkers(const OrderedWorkers&) = delete;
   OrderedWorkers& operator=(const OrderedWorkers&) = delete;
 
-  // Starts up to the planned number of threads; the system may give fewer.
-  std::size_t start() {
-    const std::size_t wanted = plan_.workers < count_ ? plan_.workers : count_;
+  // Starts up to `wanted` threads; the system may give fewer.
+  std::size_t start(std::size_t wanted) {
     try {
       while (threads_.size() < wanted) threads_.emplace_back([this] { workLoop(); });
     } catch (const std::system_error&) {
       // Fewer threads only means less parallelism; the caller runs alone when none started.
     }
     return threads_.size();
+  }
+
+  // Makes the next job available, with the job it waits for (or kNoPrerequisite).
+  void offer(std::size_t prerequisite) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      prerequisites_[offered_ % lookAhead_] = prerequisite;
+      ++offered_;
+    }
+    canClaim_.notify_all();
   }
 
   // Waits for job `index` and hands over its result, or rethrows its error.
@@ -90,22 +95,21 @@ class OrderedWorkers {
     std::exception_ptr error;
   };
 
-  // Only jobs within the look-ahead of the commit are started, and a job's slot is emptied
-  // before the commit moves on, so job i and job i + lookAhead never share a slot at once.
-  Slot& slotOf(std::size_t index) { return slots_[index % slots_.size()]; }
+  // Only jobs within the look-ahead of the commit are offered and started, and a job's slot is
+  // emptied before the commit moves on, so job i and job i + lookAhead never share a slot at once.
+  Slot& slotOf(std::size_t index) { return slots_[index % lookAhead_]; }
 
   bool claimable(std::size_t index) const {
-    if (index >= committed_ + lookAhead_) return false;
-    if (index >= plan_.prerequisites.size()) return true;
-    const std::size_t prerequisite = plan_.prerequisites[index];
+    if (index >= offered_ || index >= committed_ + lookAhead_) return false;
+    const std::size_t prerequisite = prerequisites_[index % lookAhead_];
     return prerequisite == kNoPrerequisite || prerequisite < committed_;
   }
 
   void workLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      canClaim_.wait(lock, [&] { return stopping_ || next_ >= count_ || claimable(next_); });
-      if (stopping_ || next_ >= count_) return;
+      canClaim_.wait(lock, [&] { return stopping_ || claimable(next_); });
+      if (stopping_) return;
       const std::size_t index = next_++;
       lock.unlock();
       Slot slot;
@@ -121,40 +125,120 @@ class OrderedWorkers {
     }
   }
 
-  const std::size_t count_;
-  const OrderedWorkPlan& plan_;
   const std::size_t lookAhead_;
   Work& work_;
   std::vector<Slot> slots_;
+  std::vector<std::size_t> prerequisites_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable canClaim_;
   std::condition_variable finished_;
   std::size_t next_ = 0;       // the next job a worker takes
+  std::size_t offered_ = 0;    // jobs made available so far
   std::size_t committed_ = 0;  // jobs committed so far
   bool stopping_ = false;
 };
 
+// Admits jobs on the calling thread, keeping at most `lookAhead` admitted and not committed.
+// An error of the source is held back until every job admitted before it is committed, so it
+// comes in job order like any other.
+template <typename Admit>
+class Admission {
+ public:
+  Admission(Admit& admit, std::size_t lookAhead) : admit_(admit), lookAhead_(lookAhead) {}
+
+  std::size_t admitted() const { return admitted_; }
+
+  // Admits the next job if the source has one; its prerequisite, or nothing.
+  std::optional<std::size_t> next() {
+    if (ended_) return std::nullopt;
+    std::optional<std::size_t> prerequisite;
+    try {
+      prerequisite = admit_(admitted_);
+    } catch (...) {
+      error_ = std::current_exception();
+    }
+    if (!prerequisite) {
+      ended_ = true;
+      return std::nullopt;
+    }
+    ++admitted_;
+    return prerequisite;
+  }
+
+  // True while job `index` is one to run; rethrows the source's error once it is reached.
+  bool reaches(std::size_t index) const {
+    if (index < admitted_) return true;
+    if (error_) std::rethrow_exception(error_);
+    return false;
+  }
+
+  bool roomFor(std::size_t committed) const { return !ended_ && admitted_ < committed + lookAhead_; }
+
+ private:
+  Admit& admit_;
+  const std::size_t lookAhead_;
+  std::size_t admitted_ = 0;
+  bool ended_ = false;
+  std::exception_ptr error_;
+};
+
 }  // namespace detail
 
-// Runs work(i) for every job i in [0, count) on the plan's worker threads and commit(i, result)
-// on the calling thread in increasing i. The first exception in job order, from work or
-// commit, ends the run: no later job is committed, every worker is stopped and joined, and
-// the exception is rethrown here. With one worker (or none available) work and commit simply
-// alternate on the calling thread.
-template <typename Result, typename Work, typename Commit>
-void runOrdered(std::size_t count, const OrderedWorkPlan& plan, Work work, Commit commit) {
-  if (plan.workers > 1 && count > 1) {
-    detail::OrderedWorkers<Result, Work> workers(count, plan, work);
-    if (workers.start() > 0) {
-      for (std::size_t index = 0; index < count; ++index) {
+// Runs jobs pulled one by one from a source, in the order it gives them, on the plan's worker
+// threads, and commits their results on the calling thread in that order, so the source may
+// still be finding jobs while the first ones are done.
+//   admit(i):     called on the calling thread for i = 0, 1, ... until it gives nothing; makes
+//                 job i ready and gives the earlier job it must wait for, or kNoPrerequisite.
+//                 At most plan.lookAhead jobs (at least one) are admitted and not committed,
+//                 so the caller can keep each job's data in a ring of that size.
+//   work(i):      on a worker thread; its data stays valid until commit(i) returns.
+//   commit(i, r): on the calling thread, in increasing i.
+// The first exception in job order, from admit, work or commit, ends the run: no later job is
+// committed, every worker is stopped and joined, and the exception is rethrown here. With one
+// worker (or none available) admit, work and commit simply alternate on the calling thread.
+template <typename Result, typename Admit, typename Work, typename Commit>
+void runOrderedStream(const OrderedWorkPlan& plan, Admit admit, Work work, Commit commit) {
+  const std::size_t lookAhead = plan.lookAhead > 0 ? plan.lookAhead : 1;
+  detail::Admission<Admit> admission(admit, plan.workers > 1 ? lookAhead : 1);
+  std::size_t index = 0;
+  if (plan.workers > 1 && lookAhead > 1) {
+    detail::OrderedWorkers<Result, Work> workers(lookAhead, work);
+    while (admission.roomFor(0) && admission.admitted() < 2) {
+      if (const auto prerequisite = admission.next()) workers.offer(*prerequisite);
+    }
+    if (admission.admitted() > 1 && workers.start(plan.workers) > 0) {
+      for (; admission.reaches(index); ++index) {
+        while (admission.roomFor(index)) {
+          if (const auto prerequisite = admission.next()) workers.offer(*prerequisite);
+        }
         commit(index, workers.take(index));
         workers.committed(index);
       }
       return;
     }
+    // Alone after all: finish the jobs already admitted, then go on one by one.
+    for (; index < admission.admitted(); ++index) commit(index, work(index));
   }
-  for (std::size_t index = 0; index < count; ++index) commit(index, work(index));
+  for (;; ++index) {
+    if (index == admission.admitted()) admission.next();
+    if (!admission.reaches(index)) return;
+    commit(index, work(index));
+  }
+}
+
+// Runs work(i) for every job i in [0, count) as runOrderedStream does, with the plan's
+// prerequisites (per job; empty: no job waits for another).
+template <typename Result, typename Work, typename Commit>
+void runOrdered(std::size_t count, const OrderedWorkPlan& plan, Work work, Commit commit) {
+  runOrderedStream<Result>(
+      plan,
+      [&](std::size_t index) -> std::optional<std::size_t> {
+        if (index >= count) return std::nullopt;
+        if (index >= plan.prerequisites.size()) return kNoPrerequisite;
+        return plan.prerequisites[index];
+      },
+      work, commit);
 }
 
 }  // namespace velmora

@@ -102,6 +102,32 @@ TEST_P(OrderedWork, JobWaitsForItsPrerequisiteCommit) {
       });
 }
 
+TEST_P(OrderedWork, StreamIsAdmittedWithinLookAheadAndItsErrorComesInJobOrder) {
+  const OrderedWorkPlan plan = planFor(GetParam());
+  std::size_t admitted = 0;
+  std::size_t committed = 0;
+  try {
+    runOrderedStream<int>(
+        plan,
+        [&](std::size_t i) -> std::optional<std::size_t> {
+          EXPECT_EQ(i, admitted);
+          EXPECT_LT(admitted - committed, std::max<std::size_t>(plan.lookAhead, 1));
+          if (i == 40) throw std::runtime_error("source broke");
+          ++admitted;
+          return kNoPrerequisite;
+        },
+        [](std::size_t i) { return busyWork(i); },
+        [&](std::size_t i, int result) {
+          EXPECT_EQ(static_cast<std::size_t>(result), i);
+          committed = i + 1;
+        });
+    FAIL() << "no error";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "source broke");
+  }
+  EXPECT_EQ(committed, 40u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Workers, OrderedWork, ::testing::Values(1u, 2u, 4u, 16u));
 
 }  // namespace
