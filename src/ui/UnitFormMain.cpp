@@ -138,16 +138,6 @@ void TFormMain::setupWidgets() {
   setupTopPanel();
   setupBrowsing();
   setupSettings();
-  // Group boxes as the designed layout has them: the caption sits on the frame line, so the
-  // designed positions of the controls fall inside the frame. Set on the two panes that hold
-  // group boxes, so that the boxes this window owns (about box, folder chooser) keep their look.
-  const QString groupBoxLook = QStringLiteral(
-      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px;"
-      " padding: 0px 2px; }");
-  GroupBox2->setStyleSheet(groupBoxLook);
-  Panel3->setStyleSheet(groupBoxLook);
-
   Splitter1 = named(new TSplitter(Qt::Vertical, TSplitter::ResizedPane::Second), "Splitter1");
   Splitter1->setHandleWidth(6);
   Splitter1->setHandleColor(kScrollBarColour);
@@ -165,6 +155,31 @@ void TFormMain::setupWidgets() {
   column->addWidget(Splitter1, 1);
 
   setupTabOrder();
+  setupLooks();
+}
+
+// Style sheets come last: a styled widget and its children take their fonts from the parents
+// they have when the sheet is set, and only now does every control sit in the window, under the
+// window's font (or its group's).
+void TFormMain::setupLooks() {
+  // Group boxes as the designed layout has them: the caption sits on the frame line, so the
+  // designed positions of the controls fall inside the frame. Set on the two panes that hold
+  // group boxes, so that the boxes this window owns (about box, folder chooser) keep their look.
+  const QString groupBoxLook = QStringLiteral(
+      "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px;"
+      " padding: 0px 2px; }");
+  GroupBox2->setStyleSheet(groupBoxLook);
+  Panel3->setStyleSheet(groupBoxLook);
+
+  const QString panelButtonLook = QStringLiteral(
+      "QPushButton { background-color: rgb(244,244,240); border: 1px solid rgb(160,160,160); }"
+      "QPushButton:hover { border: 1px solid rgb(255,199,60); background-color: "
+      "rgb(255,236,190); }"
+      "QPushButton:focus { border: 1px solid rgb(106,141,244); }"
+      "QPushButton:pressed { background-color: rgb(106,141,244); color: white; }");
+  BTNAbout->setStyleSheet(panelButtonLook);
+  BTNHomePage->setStyleSheet(panelButtonLook);
 }
 
 void TFormMain::setupTopPanel() {
@@ -177,20 +192,15 @@ void TFormMain::setupTopPanel() {
   Label7->setFont(pixelFont(QStringLiteral("Arial"), 16, true));
   Label7->setStyleSheet(QStringLiteral("color: blue;"));
 
-  const QString buttonLook = QStringLiteral(
-      "QPushButton { background-color: rgb(244,244,240); border: 1px solid rgb(160,160,160); }"
-      "QPushButton:hover { border: 1px solid rgb(255,199,60); background-color: "
-      "rgb(255,236,190); }"
-      "QPushButton:focus { border: 1px solid rgb(106,141,244); }"
-      "QPushButton:pressed { background-color: rgb(106,141,244); color: white; }");
   BTNAbout = named(new QPushButton(QStringLiteral("关于")), "BTNAbout");
   BTNAbout->setIcon(buttonGlyph(ButtonGlyph::About));
   BTNAbout->setFixedWidth(74);
-  BTNAbout->setStyleSheet(buttonLook);
   BTNHomePage = named(new QPushButton(QStringLiteral("主页")), "BTNHomePage");
   BTNHomePage->setIcon(buttonGlyph(ButtonGlyph::HomePage));
   BTNHomePage->setFixedWidth(86);
-  BTNHomePage->setStyleSheet(buttonLook);
+  // Both buttons fill the panel's height, like the headline beside them.
+  for (QPushButton* button : {BTNAbout, BTNHomePage})
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
   auto* row = new QHBoxLayout(Panel1);
   row->setContentsMargins(0, 0, 0, 0);

@@ -126,6 +126,7 @@ class TFormMain : public QWidget {
   void setupCommandGroup();
   void setupLogGroup();
   void setupTabOrder();
+  void setupLooks();
   void setupConnections();
 
   void enableSizingFields(SizingMode mode);

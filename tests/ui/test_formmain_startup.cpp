@@ -108,6 +108,8 @@ class FormMainStartUpTest : public QObject {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.Panel1->height(), 24);
+    QCOMPARE(form.BTNAbout->geometry(), QRect(800 - 86 - 74, 0, 74, 24));
+    QCOMPARE(form.BTNHomePage->geometry(), QRect(800 - 86, 0, 86, 24));
     QCOMPARE(form.GroupBox2->height(), 334);
     QCOMPARE(form.Panel3->width(), 185);
     QCOMPARE(form.ShellTreeView1->width(), 207);
@@ -117,6 +119,33 @@ class FormMainStartUpTest : public QObject {
     QCOMPARE(form.SpeedButton2->geometry(), QRect(354, 12, 281, 29));
     QCOMPARE(form.ePath->geometry(), QRect(256, 46, 441, 19));
     QCOMPARE(form.Image1->width(), 179);
+  }
+
+  void everyControlDrawsInItsDesignedFont() {
+    TFormMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto expectedFamily = [&](const QWidget* control) {
+      const bool naming = control == form.GroupBox6 || form.GroupBox6->isAncestorOf(control);
+      return naming || control == form.Memo1 ? QStringLiteral("MS Sans Serif")
+                                             : QStringLiteral("Arial");
+    };
+    QList<QWidget*> controls = form.findChildren<QWidget*>();
+    controls << &form;
+    int checked = 0;
+    for (const QWidget* control : controls) {
+      const QString name = control->objectName();
+      if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
+      const QFont font = control->font();
+      const bool headline = control == form.Label7;
+      const QString expected = expectedFamily(control);
+      QVERIFY2(font.family() == expected, qPrintable(name + QLatin1String(": ") + font.family()));
+      QVERIFY2(font.pixelSize() == (headline ? 16 : 11), qPrintable(name));
+      QVERIFY2(font.bold() == headline, qPrintable(name));
+      QVERIFY2(QFontInfo(font).family() == QFontInfo(QFont(expected)).family(), qPrintable(name));
+      ++checked;
+    }
+    QCOMPARE(checked, 52);
   }
 
   void neverShrinksBelowItsMinimum_data() {
