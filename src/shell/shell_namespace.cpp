@@ -158,10 +158,11 @@ ShellAttributes ShellNamespace::attributes(const TRzShellLocator& item) const {
     return attributes | ShellAttribute::HasSubfolders;
   }
   attributes |= ShellAttribute::FileSystem;
+  // The root always holds the computer, whatever the desktop directory holds.
+  if (item.isRoot()) return attributes | ShellAttribute::HasSubfolders;
   const auto firstChild = subfolderNames(itemPath, true);
   // A folder that cannot be listed keeps its expand mark: the attempt to open it tells more.
   if (!firstChild || !firstChild->isEmpty()) attributes |= ShellAttribute::HasSubfolders;
-  if (item.isRoot()) return attributes;
   const ShellItemId& id = item.last();
   if (id.kind == ShellItemKind::Folder) {
     attributes |= ShellAttribute::CanRename;

@@ -329,7 +329,9 @@ void TRzShellTree::populate(QTreeWidgetItem* node) {
   }
   asNode(node)->populated = true;
   node->addChildren(nodes);
-  if (node->childCount() == 0) node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+  // The policy decides whether the view shows the children at all, not only the expand mark.
+  node->setChildIndicatorPolicy(node->childCount() > 0 ? QTreeWidgetItem::ShowIndicator
+                                                       : QTreeWidgetItem::DontShowIndicator);
 }
 
 QTreeWidgetItem* TRzShellTree::findChild(QTreeWidgetItem* parent,

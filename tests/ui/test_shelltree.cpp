@@ -76,6 +76,25 @@ class ShellTreeTest : public QObject {
     QCOMPARE(zed->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
   }
 
+  void filesOnlyDesktopStillOffersHomeAndComputer() {
+    const QString filesOnly = temp_.filePath("files-only");
+    QVERIFY(QDir().mkpath(filesOnly));
+    QFile note(filesOnly + "/note.txt");
+    QVERIFY(note.open(QIODevice::WriteOnly));
+    qputenv("XDG_DESKTOP_DIR", QFile::encodeName(filesOnly));
+    TRzShellTree tree;
+    qputenv("XDG_DESKTOP_DIR", QFile::encodeName(desktop_));
+    QTreeWidgetItem* root = tree.rootNode();
+    QCOMPARE(captions(root), (QStringList{"home", "计算机"}));
+    QVERIFY(tree.model()->hasChildren(tree.model()->index(0, 0)));
+    QTreeWidgetItem* home = childNamed(root, "home");
+    tree.expandItem(home);
+    QTreeWidgetItem* desktop = childNamed(home, "Desktop");
+    QVERIFY(desktop);
+    tree.setCurrentItem(desktop);
+    QCOMPARE(tree.path(), desktop_);
+  }
+
   void selectionReportsTheNodePath_data() {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("expectedPath");
