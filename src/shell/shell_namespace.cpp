@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -88,24 +88,6 @@ int kindRank(ShellItemKind kind) {
   return 3;
 }
 
-// The user-dirs.dirs form: XDG_DESKTOP_DIR="$HOME/Desktop" or an absolute path in quotes.
-QString desktopFromUserDirs(const QString& home) {
-  QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (configHome.isEmpty()) configHome = joinFolder(home, QStringLiteral(".config"));
-  QFile file(joinFolder(configHome, QStringLiteral("user-dirs.dirs")));
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
-  QTextStream in(&file);
-  QString value;
-  while (!in.atEnd()) {
-    const QString line = in.readLine().trimmed();
-    if (!line.startsWith(QLatin1String("XDG_DESKTOP_DIR="))) continue;
-    value = line.mid(int(std::strlen("XDG_DESKTOP_DIR=")));
-    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
-      value = value.mid(1, value.size() - 2);
-  }
-  return value;
-}
-
 }  // namespace
 
 QString trimmedName(const QString& text) {
@@ -118,9 +100,10 @@ QString trimmedName(const QString& text) {
 
 QString desktopDirectory() {
   const QString home = cleanFolder(QDir::homePath());
+  // The variable, when set, is the user's choice for this run; Qt reads only user-dirs.dirs.
   QString desktop = qEnvironmentVariable("XDG_DESKTOP_DIR");
-  if (desktop.isEmpty()) desktop = desktopFromUserDirs(home);
   if (desktop.startsWith(QLatin1String("$HOME"))) desktop = home + desktop.mid(5);
+  if (desktop.isEmpty()) desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (desktop.startsWith(QLatin1Char('/')) && isDirectory(desktop)) return cleanFolder(desktop);
   return home;
 }

@@ -84,9 +84,9 @@ class ShellNamespace {
   VolumeLister volumes_;
 };
 
-// The desktop directory: XDG_DESKTOP_DIR from the environment, else from
-// $XDG_CONFIG_HOME/user-dirs.dirs (~/.config by default), "$HOME" expanded; when that folder
-// does not exist, the home folder.
+// The desktop directory: XDG_DESKTOP_DIR from the environment ("$HOME" expanded), else the
+// platform's desktop location (user-dirs.dirs, ~/Desktop by default); when that folder does
+// not exist, the home folder.
 QString desktopDirectory();
 
 // The text trimmed of every character of code 32 or less at both ends.

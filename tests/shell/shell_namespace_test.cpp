@@ -85,7 +85,7 @@ class ShellNamespaceTest : public QObject {
                                                     << "home";
     QTest::newRow("nothing configured") << ""
                                         << ""
-                                        << "home";
+                                        << "home/Desktop";
   }
   void desktopDirectoryFollowsTheEnvironment() {
     QFETCH(QString, variable);
