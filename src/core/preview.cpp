@@ -30,6 +30,9 @@ Preview loadPreview(const std::string& path, std::int32_t areaWidth, std::int32_
   preview.sourceWidth = swap ? decoder.height() : decoder.width();
   preview.sourceHeight = swap ? decoder.width() : decoder.height();
 
+  // A pane dragged shut shows nothing, so nothing beyond the header is decoded.
+  if (areaWidth <= 0 || areaHeight <= 0) return preview;
+
   const std::int32_t e =
       previewReduction(areaWidth, areaHeight, preview.sourceWidth, preview.sourceHeight);
   const std::int32_t width = std::max(preview.sourceWidth / e, 1);

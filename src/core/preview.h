@@ -20,7 +20,8 @@ struct Preview {
   RgbImage picture;  // (W div E) x (H div E), decoded and sampled as thumbnails are
 };
 
-// Loads the file as the thumbnail writer does and makes its preview for the given area.
+// Loads the file as the thumbnail writer does and makes its preview for the given area. An
+// area of zero width or height gets the source's size and no picture: only the header is read.
 // Throws EFOpenError, EReadError or EJPEG.
 Preview loadPreview(const std::string& path, std::int32_t areaWidth, std::int32_t areaHeight);
 

@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "core/version.h"
 
@@ -40,6 +42,16 @@ void setNoticePresenter(NoticePresenter* presenter) { installedPresenter = prese
 void showNotice(const QString& text) { presenter().notice(text); }
 
 void showApplicationError(const QString& message) { presenter().errorBox(withFullStop(message)); }
+
+QString errorText(const std::exception& error) {
+  // Out of memory surfaces as bad_alloc, or as length_error when a size overflows.
+  if (dynamic_cast<const std::bad_alloc*>(&error) || dynamic_cast<const std::length_error*>(&error))
+    return QStringLiteral("Out of memory");
+  // Run-time errors carry a message written for people; the library's logic errors and
+  // bad_cast-like ones carry only the name of a class or function.
+  if (dynamic_cast<const std::runtime_error*>(&error)) return QString::fromUtf8(error.what());
+  return QStringLiteral("Unknown error");
+}
 
 QString withFullStop(const QString& message) {
   if (!message.isEmpty() && message.back() > QLatin1Char('.')) return message + QLatin1Char('.');

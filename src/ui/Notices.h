@@ -35,6 +35,10 @@ enum class NoticeKind { Notice, Error };
 // The dialog the default presenter shows, built but not shown.
 std::unique_ptr<QDialog> createNoticeDialog(const QString& text, NoticeKind kind);
 
+// The text a user sees for an error: the program's own messages and run-time errors as they
+// read; never a library's internal name ("std::bad_alloc", "basic_string::_M_create").
+QString errorText(const std::exception& error);
+
 // Runs an event handler so that no exception reaches Qt: whatever it throws ends the handler
 // there and is shown in the application error box.
 template <typename Handler>
@@ -43,7 +47,7 @@ void runHandler(Handler&& handler) noexcept {
     try {
       handler();
     } catch (const std::exception& error) {
-      showApplicationError(QString::fromUtf8(error.what()));
+      showApplicationError(errorText(error));
     } catch (...) {
       showApplicationError(QStringLiteral("Unknown error"));
     }

@@ -6,6 +6,7 @@
 #include "core/jpeg_codec.h"
 #include "core/nearest_sampling.h"
 #include "core/sampled_decode.h"
+#include "../support/jpeg_samples.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
@@ -80,6 +81,19 @@ TEST(LoadPreview, NaturalSizeShowsEveryDecodedPixel) {
   const std::vector<unsigned char> jpeg = encodeJpeg(150, 100);
   writeBytes(folder.file("p.jpg"), jpeg);
   EXPECT_EQ(loadPreview(folder.file("p.jpg"), 179, 236).picture.pixels, everyPixel(jpeg).pixels);
+}
+
+TEST(LoadPreview, ShutAreaReadsOnlyTheHeader) {
+  // Claims 65500 x 65500 with the data of a small picture: a decode would take gigabytes.
+  TempFolder folder;
+  writeBytes(folder.file("huge.jpg"),
+             samples::withFrameSize(samples::makeJpeg(samples::SampleSpec{}), 65500, 65500));
+  for (const auto& [areaWidth, areaHeight] : {std::pair{0, 236}, {179, 0}}) {
+    const Preview preview = loadPreview(folder.file("huge.jpg"), areaWidth, areaHeight);
+    EXPECT_EQ(preview.sourceWidth, 65500);
+    EXPECT_EQ(preview.sourceHeight, 65500);
+    EXPECT_TRUE(preview.picture.pixels.empty());
+  }
 }
 
 TEST(LoadPreview, EmptyFileIsAnEmptyPicture) {

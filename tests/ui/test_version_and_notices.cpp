@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "ui/Notices.h"
 #include "ui/UPub_Version.h"
@@ -82,6 +84,15 @@ class VersionAndNoticesTest : public QObject {
     });
     QVERIFY(!after);
     QCOMPARE(boxes.take(), QStringList{"error: Stream read error."});
+  }
+
+  void errorTextsNeverNameALibraryClass() {
+    RecordingPresenter boxes;
+    runHandler([] { throw std::bad_alloc(); });
+    runHandler([] { std::vector<char>(std::size_t(-1) / 2); });
+    runHandler([] { (void)std::string("abc").substr(9); });
+    QCOMPARE(boxes.take(), (QStringList{"error: Out of memory.", "error: Out of memory.",
+                                        "error: Unknown error."}));
   }
 
   void noticeIsAPlainBoxWithTheApplicationTitle() {
