@@ -13,4 +13,6 @@ void keepFreedMemoryForReuse() {
   mallopt(M_TRIM_THRESHOLD, kLargeBlock);
 }
 
+void giveFreedMemoryBack() { malloc_trim(0); }
+
 }  // namespace velmora

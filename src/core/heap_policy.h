@@ -12,4 +12,8 @@ namespace velmora {
 // thread starts.
 void keepFreedMemoryForReuse();
 
+// Hands the memory kept for reuse back to the system. Call when a run has ended, so an idle
+// program does not hold a whole batch's pages.
+void giveFreedMemoryBack();
+
 }  // namespace velmora

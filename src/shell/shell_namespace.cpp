@@ -103,7 +103,8 @@ QString desktopDirectory() {
   // The variable, when set, is the user's choice for this run; Qt reads only user-dirs.dirs.
   QString desktop = qEnvironmentVariable("XDG_DESKTOP_DIR");
   if (desktop.startsWith(QLatin1String("$HOME"))) desktop = home + desktop.mid(5);
-  if (desktop.isEmpty()) desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (desktop.isEmpty())
+    desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (desktop.startsWith(QLatin1Char('/')) && isDirectory(desktop)) return cleanFolder(desktop);
   return home;
 }

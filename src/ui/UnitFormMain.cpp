@@ -1,5 +1,6 @@
 #include "ui/UnitFormMain.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
@@ -437,6 +438,14 @@ void TFormMain::centreOnDesktop() {
        desktop.y() + qMax(0, (desktop.height() - height()) / 2));
 }
 
+void TFormMain::closeEvent(QCloseEvent* event) {
+  if (guard_.mayClose()) {
+    QWidget::closeEvent(event);
+  } else {
+    event->ignore();
+  }
+}
+
 void TFormMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   FormResize();
@@ -458,22 +467,26 @@ void TFormMain::pointFileListAtTree(bool relist) {
 }
 
 void TFormMain::ShellTreeView1Change() {
-  runHandler([this] {
-    FileListBox1->Clear();
-    pointFileListAtTree(true);
+  guard_.runWhenIdle("ShellTreeView1Change", [this] {
+    runHandler([this] {
+      FileListBox1->Clear();
+      pointFileListAtTree(true);
+    });
   });
 }
 
 void TFormMain::FileListBox1Change() {
-  runHandler([this] {
-    const int areaWidth = Image1->width();
-    const int areaHeight = Image1->height();
-    const std::string path = FileListBox1->fileNameBytes();
-    if (path.empty()) return;
-    const Preview preview = loadPreview(path, areaWidth, areaHeight);
-    LabFile->setText(
-        QStringLiteral("尺寸:%1x%2").arg(preview.sourceWidth).arg(preview.sourceHeight));
-    Image1->setPixmap(QPixmap::fromImage(toQImage(preview.picture)));
+  guard_.runWhenIdle("FileListBox1Change", [this] {
+    runHandler([this] {
+      const int areaWidth = Image1->width();
+      const int areaHeight = Image1->height();
+      const std::string path = FileListBox1->fileNameBytes();
+      if (path.empty()) return;
+      const Preview preview = loadPreview(path, areaWidth, areaHeight);
+      LabFile->setText(
+          QStringLiteral("尺寸:%1x%2").arg(preview.sourceWidth).arg(preview.sourceHeight));
+      Image1->setPixmap(QPixmap::fromImage(toQImage(preview.picture)));
+    });
   });
 }
 
@@ -505,27 +518,29 @@ void TFormMain::rb5Click() {
 
 void TFormMain::validateNumericField(QLineEdit* field, std::int32_t upperLimit,
                                      const char* aboveLimitMessage) {
-  runHandler([=] {
-    const FieldVerdict verdict =
-        validateField(field->text().toStdString(), upperLimit, aboveLimitMessage);
-    const QString message = QString::fromStdString(verdict.message);
-    const QString reset = QString::fromLatin1(kFieldResetText);
-    // Assigning the text raises the change event again, nested, which then finds "100" valid.
-    auto resetField = [&] {
-      if (field->text() != reset) field->setText(reset);
-    };
-    switch (verdict.action) {
-      case FieldAction::Accept:
-        break;
-      case FieldAction::ResetThenNotify:
-        resetField();
-        showNotice(message);
-        break;
-      case FieldAction::NotifyThenReset:
-        showNotice(message);
-        resetField();
-        break;
-    }
+  guard_.runWhenIdle(field->objectName().toStdString(), [=] {
+    runHandler([=] {
+      const FieldVerdict verdict =
+          validateField(field->text().toStdString(), upperLimit, aboveLimitMessage);
+      const QString message = QString::fromStdString(verdict.message);
+      const QString reset = QString::fromLatin1(kFieldResetText);
+      // Assigning the text raises the change event again, nested, which then finds "100" valid.
+      auto resetField = [&] {
+        if (field->text() != reset) field->setText(reset);
+      };
+      switch (verdict.action) {
+        case FieldAction::Accept:
+          break;
+        case FieldAction::ResetThenNotify:
+          resetField();
+          showNotice(message);
+          break;
+        case FieldAction::NotifyThenReset:
+          showNotice(message);
+          resetField();
+          break;
+      }
+    });
   });
 }
 
@@ -548,18 +563,20 @@ void TFormMain::rbname2Click() {
 }
 
 void TFormMain::BtnSFClick() {
-  runHandler([this] {
-    RzSelectFolderDialog1->setFolderPath(ePath->text());
-    if (RzSelectFolderDialog1->showChooser()) ePath->setText(RzSelectFolderDialog1->folderPath());
+  guard_.runCommand([this] {
+    runHandler([this] {
+      RzSelectFolderDialog1->setFolderPath(ePath->text());
+      if (RzSelectFolderDialog1->showChooser()) ePath->setText(RzSelectFolderDialog1->folderPath());
+    });
   });
 }
 
 void TFormMain::BTNAboutClick() {
-  runHandler([this] { TFormAbout::showAbout(this); });
+  guard_.runCommand([this] { runHandler([this] { TFormAbout::showAbout(this); }); });
 }
 
 void TFormMain::BTNHomePageClick() {
-  runHandler([] { openHomePage(); });
+  guard_.runCommand([this] { runHandler([] { openHomePage(); }); });
 }
 
 SizingRequest TFormMain::sizingRequest() const {
@@ -616,42 +633,47 @@ void TFormMain::MakeThumbnail(const ThumbnailRequest& request) {
 }
 
 void TFormMain::SpeedButton1Click() {
-  runHandler([this] {
-    Memo1->clear();
-    if (!CheckRunPreconditions()) return;
-    const std::string source = FileListBox1->fileNameBytes();
-    if (source.empty()) {
-      showNotice(QString::fromUtf8(kNoFileSelected));
-      return;
-    }
-    ThumbnailRequest request;
-    request.sourcePath = source;
-    request.sizing = sizingRequest();
-    request.destinationPath = singleImageDestination(
-        source, treePath(), toBytes(FileListBox1->Directory()), namingSettings());
-    MakeThumbnail(request);
+  guard_.runCommand([this] {
+    runHandler([this] {
+      Memo1->clear();
+      if (!CheckRunPreconditions()) return;
+      const std::string source = FileListBox1->fileNameBytes();
+      if (source.empty()) {
+        showNotice(QString::fromUtf8(kNoFileSelected));
+        return;
+      }
+      ThumbnailRequest request;
+      request.sourcePath = source;
+      request.sizing = sizingRequest();
+      request.destinationPath = singleImageDestination(
+          source, treePath(), toBytes(FileListBox1->Directory()), namingSettings());
+      MakeThumbnail(request);
+    });
   });
 }
 
 void TFormMain::SpeedButton2Click() {
-  runHandler([this] {
-    Memo1->clear();
-    if (!CheckRunPreconditions()) return;
-    const SizingRequest sizing = sizingRequest();
-    const NamingSettings naming = namingSettings();
-    // The names listed now are the names processed, whatever the batch adds to the folder.
-    const std::vector<std::string> names = FileListBox1->names();
-    const std::vector<ThumbnailRequest> requests = batchRequests(treePath(), names, naming, sizing);
+  guard_.runCommand([this] {
+    runHandler([this] {
+      Memo1->clear();
+      if (!CheckRunPreconditions()) return;
+      const SizingRequest sizing = sizingRequest();
+      const NamingSettings naming = namingSettings();
+      // The names listed now are the names processed, whatever the batch adds to the folder.
+      const std::vector<std::string> names = FileListBox1->names();
+      const std::vector<ThumbnailRequest> requests =
+          batchRequests(treePath(), names, naming, sizing);
 
-    ProgressBar1->setRange(0, static_cast<int>(names.size()));
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    MemoLog log(Memo1);
-    BarProgress progress(ProgressBar1);
-    RunOptions options;
-    options.workers = std::max(1u, std::thread::hardware_concurrency());
-    runThumbnails(requests, log, progress, options);
-    ProgressBar1->hide();
+      ProgressBar1->setRange(0, static_cast<int>(names.size()));
+      ProgressBar1->setValue(0);
+      ProgressBar1->show();
+      MemoLog log(Memo1);
+      BarProgress progress(ProgressBar1);
+      RunOptions options;
+      options.workers = std::max(1u, std::thread::hardware_concurrency());
+      runThumbnails(requests, log, progress, options);
+      ProgressBar1->hide();
+    });
   });
 }
 

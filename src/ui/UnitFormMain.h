@@ -8,6 +8,7 @@
 
 #include "core/output_naming.h"
 #include "core/thumbnail_request.h"
+#include "ui/CommandGuard.h"
 
 class QFrame;
 class QGroupBox;
@@ -115,6 +116,8 @@ class TFormMain : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // A close requested while a command runs takes effect once the command has ended.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void setupWidgets();
@@ -137,6 +140,9 @@ class TFormMain : public QWidget {
   NamingSettings namingSettings() const;
   std::string treePath() const;
   void centreOnDesktop();
+
+  // Commands and dialogs, one at a time; list and field changes wait for the command's end.
+  CommandGuard guard_{this};
 };
 
 }  // namespace velmora
