@@ -131,6 +131,8 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
 void TFormMain::setupWidgets() {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Velmora V$V$"));
+  // The name task bars and window lists give the program; the caption stays the window's own.
+  setWindowIconText(QString::fromUtf8(kApplicationTitle));
   setWindowIcon(applicationIcon());
   setFont(pixelFont(QStringLiteral("Arial"), 11));
   setMinimumSize(kMinWidth, kMinHeight);
@@ -382,6 +384,8 @@ void TFormMain::setupTabOrder() {
       Memo1,        rbname1,      rbname2,  ePath,       Edit2,          BtnSF,
       SpeedButton1, SpeedButton2, BTNAbout, BTNHomePage, ShellTreeView1, FileListBox1};
   for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  // Taken when the window first becomes active; otherwise the first control built would have it.
+  order.front()->setFocus();
   ProgressBar1->setFocusPolicy(Qt::NoFocus);
 }
 

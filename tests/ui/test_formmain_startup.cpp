@@ -45,6 +45,9 @@ class FormMainStartUpTest : public QObject {
                                 desktop.y() + qMax(0, (desktop.height() - 600) / 2)));
     QCOMPARE(form.windowTitle(), QStringLiteral("Velmora V2.8"));
     QCOMPARE(form.Label7->text(), QStringLiteral("Velmora  V2.8"));
+    QCOMPARE(form.windowIconText(), QStringLiteral("Velmora V2.0"));
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(QApplication::focusWidget(), form.rb1);
 
     QVERIFY(form.rb1->isChecked());
     QVERIFY(form.rbname1->isChecked());
