@@ -3,9 +3,13 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <utility>
 
+#include "core/atomic_file.h"
 #include "core/ordered_work.h"
+#include "core/temporary_files.h"
 #include "core/thumbnail_writer.h"
 
 namespace velmora {
@@ -14,7 +18,7 @@ namespace {
 
 // Files rendered ahead of the commit, per worker: enough that a worker does not sit idle behind
 // one long (progressive) file, few enough that memory follows the worker count rather than the
-// batch size. Finished results are encoded thumbnails, small next to a decoder's working memory.
+// batch size. Finished results wait as staged files on the disk, not in memory.
 // Measured over 48 wallpaper photos (fit 200x200, 2 workers): 8 instead of 2 cut the wall time
 // by about 12 % and raised the peak from 180 to 200 MiB.
 constexpr std::size_t kFilesInFlightPerWorker = 8;
@@ -38,7 +42,8 @@ std::string spellingOf(const std::string& path) {
 // disk. Only writers not yet committed matter, so the requests in flight are all it keeps.
 class RequestsInFlight {
  public:
-  RequestsInFlight(std::size_t size, bool trackWriters) : ring_(size), trackWriters_(trackWriters) {}
+  RequestsInFlight(std::size_t size, bool trackWriters)
+      : ring_(size), trackWriters_(trackWriters) {}
 
   const ThumbnailRequest& request(std::size_t index) const { return slotOf(index).request; }
 
@@ -97,6 +102,33 @@ class RequestsInFlight {
   std::size_t committed_ = 0;
 };
 
+// The folders a run writes to. Each is swept of what killed runs left there before the run's
+// first temporary goes in, and flushed once after the run's last rename into it, so that the
+// new names survive a power cut without a flush per file.
+class DestinationFolders {
+ public:
+  // On any worker thread, before a temporary is staged in the folder.
+  void sweepOnce(const std::string& folder) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!swept_.insert(folder).second) return;
+    }
+    sweepStaleTemporaries(folder);
+  }
+
+  // On the committing thread, after a rename into the folder.
+  void renamedInto(const std::string& folder) { renamed_.insert(folder); }
+
+  void syncRenamed() const {
+    for (const std::string& folder : renamed_) syncFolder(folder);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::string> swept_;
+  std::set<std::string> renamed_;
+};
+
 class ListedRequests : public RequestSource {
  public:
   explicit ListedRequests(const std::vector<ThumbnailRequest>& requests) : requests_(requests) {}
@@ -119,19 +151,37 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
   const bool parallel = options.workers > 1;
   plan.lookAhead = parallel ? kFilesInFlightPerWorker * options.workers : 1;
   RequestsInFlight inFlight(plan.lookAhead, parallel);
-  runOrderedStream<RenderedThumbnail>(
-      plan,
-      [&](std::size_t index) -> std::optional<std::size_t> {
-        std::optional<ThumbnailRequest> request = source.next();
-        if (!request) return std::nullopt;
-        return inFlight.admit(index, std::move(*request));
-      },
-      [&](std::size_t index) { return renderThumbnail(inFlight.request(index)); },
-      [&](std::size_t index, const RenderedThumbnail& rendered) {
-        log.append(commitThumbnail(inFlight.request(index), rendered));
-        inFlight.committed(index);
-        progress.advance();
-      });
+  DestinationFolders folders;
+  // Workers render and stage; the committing thread only renames, logs and advances. Staged
+  // files not yet committed when the run ends early are removed with their results.
+  const auto run = [&] {
+    runOrderedStream<PreparedThumbnail>(
+        plan,
+        [&](std::size_t index) -> std::optional<std::size_t> {
+          std::optional<ThumbnailRequest> request = source.next();
+          if (!request) return std::nullopt;
+          return inFlight.admit(index, std::move(*request));
+        },
+        [&](std::size_t index) {
+          const ThumbnailRequest& request = inFlight.request(index);
+          folders.sweepOnce(folderOf(request.destinationPath));
+          return prepareThumbnail(request);
+        },
+        [&](std::size_t index, PreparedThumbnail prepared) {
+          const ThumbnailRequest& request = inFlight.request(index);
+          log.append(commitThumbnail(request, prepared));
+          if (!prepared.refused) folders.renamedInto(folderOf(request.destinationPath));
+          inFlight.committed(index);
+          progress.advance();
+        });
+  };
+  try {
+    run();
+  } catch (...) {
+    folders.syncRenamed();
+    throw;
+  }
+  folders.syncRenamed();
 }
 
 void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,

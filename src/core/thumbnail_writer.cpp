@@ -8,6 +8,7 @@
 #include "core/nearest_sampling.h"
 #include "core/sampled_decode.h"
 #include "core/source_file.h"
+#include "core/temporary_files.h"
 
 namespace velmora {
 
@@ -67,14 +68,27 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
   return result;
 }
 
-std::string commitThumbnail(const ThumbnailRequest& request, const RenderedThumbnail& rendered) {
-  if (rendered.refused) return refusalLine(request.sourcePath);
-  replaceFileAtomically(request.destinationPath, rendered.jpeg);
+PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request) {
+  PreparedThumbnail prepared;
+  RenderedThumbnail rendered = renderThumbnail(request);
+  prepared.refused = rendered.refused;
+  if (!rendered.refused) prepared.staged.emplace(request.destinationPath, rendered.jpeg);
+  return prepared;
+}
+
+std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& prepared) {
+  if (prepared.refused) return refusalLine(request.sourcePath);
+  prepared.staged->putInPlace();
   return successLine(request.sourcePath, request.destinationPath);
 }
 
 std::string MakeThumbnail(const ThumbnailRequest& request) {
-  return commitThumbnail(request, renderThumbnail(request));
+  const std::string folder = folderOf(request.destinationPath);
+  sweepStaleTemporaries(folder);
+  PreparedThumbnail prepared = prepareThumbnail(request);
+  const std::string line = commitThumbnail(request, prepared);
+  if (!prepared.refused) syncFolder(folder);
+  return line;
 }
 
 }  // namespace velmora

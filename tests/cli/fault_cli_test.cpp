@@ -154,6 +154,14 @@ TEST(KilledBatch, LeavesOnlyWholeThumbnailsAndNothingTheNextRunLists) {
     const auto listed = listJpegFiles(scratch.path());
     ASSERT_TRUE(listed.has_value());
     EXPECT_EQ(listed->size(), sources.size() + thumbnails);
+
+    // The next run into the folder removes the temporaries the killed one left behind.
+    const testing::ThumbRun next =
+        testing::runThumb({"--rate", "50", "--prefix", "tb", scratch.path() + "/p100.jpg"});
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
+      EXPECT_TRUE(matchesJpegPattern(entry.path().filename().string())) << entry.path();
+    }
     ::testing::Test::RecordProperty("killed_after_" + std::to_string(killAfter),
                                     std::to_string(run.killedBy) + " signal, " +
                                         std::to_string(thumbnails) + " thumbnails, " +

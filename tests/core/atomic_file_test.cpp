@@ -137,5 +137,23 @@ TEST(AtomicFile, NewFileTakesTheUsualMode) {
   EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
+// A private thumbnail stays private, and one the superuser replaces stays its owner's.
+TEST(AtomicFile, ReplacedFileKeepsItsModeOwnerAndGroup) {
+  TempFolder folder;
+  const std::string destination = folder.file("t.jpg");
+  writeBytes(destination, kOld);
+  ASSERT_EQ(::chmod(destination.c_str(), 0600), 0);
+  const bool mayGiveAway = ::geteuid() == 0 && ::chown(destination.c_str(), 1234, 4321) == 0;
+  replaceFileAtomically(destination, kNew);
+  struct stat info {};
+  ASSERT_EQ(::stat(destination.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  if (mayGiveAway) {
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, 4321u);
+  }
+  EXPECT_EQ(readBytes(destination), kNew);
+}
+
 }  // namespace
 }  // namespace velmora
