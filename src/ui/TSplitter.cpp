@@ -5,10 +5,37 @@
 
 namespace velmora {
 
+namespace {
+
+// Every other pixel black, in a checkerboard: the panes stay visible through the line.
+class HatchedLine : public QWidget {
+ public:
+  HatchedLine() {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), QBrush(Qt::black, Qt::Dense4Pattern));
+  }
+};
+
+}  // namespace
+
 TSplitter::TSplitter(Qt::Orientation orientation, ResizedPane resized, QWidget* parent)
     : QSplitter(orientation, parent), resized_(resized) {
   setOpaqueResize(false);
   setChildrenCollapsible(true);
+  dragLine_ = new HatchedLine;
+  dragLine_->setParent(this);  // known by now, so it is not taken for a pane
+}
+
+// Every other child widget becomes a pane; the drag line stays out of the panes.
+void TSplitter::childEvent(QChildEvent* event) {
+  if (dragLine_ && event->child() == dragLine_) return;
+  QSplitter::childEvent(event);
 }
 
 void TSplitter::setHandleColor(const QColor& color) {
@@ -26,10 +53,18 @@ int TSplitter::settledPosition(int position) const {
   return resized_ == ResizedPane::First ? settled : shared - settled;
 }
 
-void TSplitter::dragHandleTo(int position) { setRubberBand(settledPosition(position)); }
+void TSplitter::dragHandleTo(int position) {
+  const int settled = settledPosition(position);
+  const QRect area = contentsRect();
+  dragLine_->setGeometry(orientation() == Qt::Horizontal
+                             ? QRect(settled, area.y(), handleWidth(), area.height())
+                             : QRect(area.x(), settled, area.width(), handleWidth()));
+  dragLine_->raise();
+  dragLine_->show();
+}
 
 void TSplitter::releaseHandleAt(int position) {
-  setRubberBand(-1);
+  dragLine_->hide();
   moveSplitter(settledPosition(position), 1);
 }
 

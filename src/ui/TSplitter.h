@@ -1,7 +1,8 @@
 #pragma once
 // A splitter that resizes one pane the way a classic desktop splitter does: while dragging,
-// only a line shows where the pane's edge will go; on release the pane takes that size. A pane
-// dragged below the minimum size snaps shut, and the pane opposite keeps at least that size.
+// only a hatched line shows where the pane's edge will go; on release the pane takes that size.
+// A pane dragged below the minimum size snaps shut, and the pane opposite keeps at least that
+// size.
 
 #include <QColor>
 #include <QSplitter>
@@ -31,12 +32,17 @@ class TSplitter : public QSplitter {
   void dragHandleTo(int position);
   void releaseHandleAt(int position);
 
+  // The line that shows the new position while the handle is dragged; hidden otherwise.
+  QWidget* dragLine() const { return dragLine_; }
+
  protected:
   QSplitterHandle* createHandle() override;
+  void childEvent(QChildEvent* event) override;
 
  private:
   ResizedPane resized_;
   QColor handleColor_;
+  QWidget* dragLine_ = nullptr;
 };
 
 class TSplitterHandle : public QSplitterHandle {

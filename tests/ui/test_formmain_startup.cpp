@@ -181,6 +181,16 @@ class FormMainStartUpTest : public QObject {
       splitter->releaseHandleAt(position);
       return std::make_pair(whileDragging, splitter->sizes().at(1));
     };
+    // While dragging, a hatched line shows where the edge will go.
+    splitter->dragHandleTo(shared - 100);
+    QWidget* line = splitter->dragLine();
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->geometry(), QRect(shared - 100, 0, splitter->handleWidth(), splitter->height()));
+    const QImage look = line->grab().toImage();
+    QVERIFY(look.pixel(0, 0) != look.pixel(1, 0));
+    splitter->releaseHandleAt(shared - 185);
+    QVERIFY(line->isHidden());
+
     auto [during, after] = previewWidthAfterDragTo(100);
     QCOMPARE(during, 185);
     QCOMPARE(after, 100);
