@@ -44,6 +44,12 @@ WidthHeight widthHeightValue(const std::string& text) {
   throw UsageError(kNotANumber, false);
 }
 
+SamplingFilter filterValue(const std::string& text) {
+  if (text == "nearest") return SamplingFilter::Nearest;
+  if (text == "area") return SamplingFilter::Area;
+  throw badUsage("--filter is nearest or area, not \"" + text + "\"");
+}
+
 unsigned workerCount(const std::string& text) {
   const std::optional<std::int32_t> value = readInteger(text);
   if (!value || *value < 1 || static_cast<unsigned>(*value) > kMostWorkers) {
@@ -140,6 +146,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, unsigned
       command.naming = {NamingMode::SameNameInChosenFolder, "", reader.valueOf(option, attached)};
     } else if (option == "-j" || option == "--jobs") {
       command.workers = workerCount(reader.valueOf(option, attached));
+    } else if (option == "--filter") {
+      command.filter = filterValue(reader.valueOf(option, attached));
     } else {
       throw badUsage("unknown option " + option);
     }
@@ -149,7 +157,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, unsigned
 }
 
 std::string usageText() {
-  return "Usage: velmora-thumb [sizing] [naming] [-j N] PATH...\n"
+  return "Usage: velmora-thumb [sizing] [naming] [--filter F] [-j N] PATH...\n"
          "Makes a JPEG thumbnail of each file PATH, or of every *.jpg and *.jpeg file in each\n"
          "folder PATH, and prints one log line per file.\n"
          "\n"
@@ -165,6 +173,9 @@ std::string usageText() {
          "  --prefix P    next to the source, named P followed by the source's name\n"
          "  --out DIR     in folder DIR, under the source's own name\n"
          "\n"
+         "  --filter F    nearest: each pixel picks one source pixel (default, the window's\n"
+         "                rule); area: each pixel averages the source pixels it covers, from a\n"
+         "                reduced-size decode (no aliasing, and faster)\n"
          "  -j N          render N files at once (default: the number of cores)\n"
          "  --help        show this text\n"
          "  --version     show the version\n"

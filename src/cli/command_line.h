@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/output_naming.h"
+#include "core/thumbnail_request.h"
 #include "core/thumbnail_sizing.h"
 
 namespace velmora::cli {
@@ -17,6 +18,7 @@ struct CommandLine {
   SizingRequest sizing{SizingMode::Rate, 50, 0, 0};
   NamingSettings naming{NamingMode::PrefixInSourceFolder, "tb", ""};
   unsigned workers = 1;
+  SamplingFilter filter = SamplingFilter::Nearest;
   std::vector<std::string> paths;
 };
 

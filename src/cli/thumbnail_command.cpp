@@ -78,13 +78,20 @@ PlannedRun planRun(const std::string& path) {
   throw UsageError("\"" + path + "\" is neither a file nor a folder", false);
 }
 
-std::vector<ThumbnailRequest> requestsOf(const PlannedRun& run, const CommandLine& command) {
+std::vector<ThumbnailRequest> unfilteredRequestsOf(const PlannedRun& run,
+                                                   const CommandLine& command) {
   if (run.selectedPath.empty()) {
     return batchRequests(run.sourceFolder, run.listedNames, command.naming, command.sizing);
   }
   const std::string destination =
       singleImageDestination(run.selectedPath, run.sourceFolder, run.sourceFolder, command.naming);
   return {ThumbnailRequest{run.selectedPath, destination, command.sizing}};
+}
+
+std::vector<ThumbnailRequest> requestsOf(const PlannedRun& run, const CommandLine& command) {
+  std::vector<ThumbnailRequest> requests = unfilteredRequestsOf(run, command);
+  for (ThumbnailRequest& request : requests) request.filter = command.filter;
+  return requests;
 }
 
 }  // namespace

@@ -131,6 +131,210 @@ struct FileSource {
   }
 };
 
+// Hands libjpeg the file without its AC scans: marker segments and the entropy-coded data of
+// DC scans pass through, an AC scan's header and data are dropped unread (only searched for
+// the next marker), so libjpeg never spends time decoding them. It reads from the source that
+// was in place, whatever that is, swapping it back in for each refill.
+class DcScanSource {
+ public:
+  static void installIn(j_decompress_ptr cinfo, std::unique_ptr<DcScanSource>& owner) {
+    owner.reset(new DcScanSource(cinfo));
+    cinfo->src = &owner->link_.pub;
+  }
+
+ private:
+  enum class Mode { Markers, PassEntropy, DropEntropy, Ended };
+  static constexpr std::size_t kChunk = 16 * 1024;
+  static constexpr int kEndOfInput = -1;
+
+  explicit DcScanSource(j_decompress_ptr cinfo) : cinfo_(cinfo), inner_(cinfo->src) {
+    link_.self = this;
+    jpeg_source_mgr& pub = link_.pub;
+    pub.init_source = [](j_decompress_ptr) {};
+    pub.fill_input_buffer = [](j_decompress_ptr c) -> boolean { return of(c).fill(); };
+    pub.skip_input_data = [](j_decompress_ptr c, long count) { of(c).skip(count); };
+    pub.resync_to_restart = jpeg_resync_to_restart;
+    pub.term_source = [](j_decompress_ptr c) { of(c).terminateInner(); };
+    pub.next_input_byte = nullptr;
+    pub.bytes_in_buffer = 0;
+    // The header reading stopped just after the first scan's header; in a progressive file the
+    // first scan is a DC scan, whose data follows.
+    mode_ = Mode::PassEntropy;
+  }
+
+  // libjpeg knows only the source manager; the link leads back to its owner.
+  struct Link {
+    jpeg_source_mgr pub;
+    DcScanSource* self;
+  };
+
+  static DcScanSource& of(j_decompress_ptr cinfo) {
+    return *reinterpret_cast<Link*>(cinfo->src)->self;
+  }
+
+  bool refillInner() {
+    cinfo_->src = inner_;
+    const boolean filled = inner_->fill_input_buffer(cinfo_);
+    cinfo_->src = &link_.pub;
+    return filled && inner_->bytes_in_buffer > 0;
+  }
+
+  void terminateInner() {
+    cinfo_->src = inner_;
+    inner_->term_source(cinfo_);
+    cinfo_->src = &link_.pub;
+  }
+
+  int takeByte() {
+    if (inner_->bytes_in_buffer == 0 && !refillInner()) return kEndOfInput;
+    --inner_->bytes_in_buffer;
+    return *inner_->next_input_byte++;
+  }
+
+  void emit(int byte) { out_.push_back(static_cast<JOCTET>(byte)); }
+
+  // Entropy-coded data up to the next marker, kept or dropped; byte stuffing (FF 00) and
+  // restart markers belong to the data.
+  void scanEntropy() {
+    if (inner_->bytes_in_buffer == 0 && !refillInner()) {
+      mode_ = Mode::Ended;
+      return;
+    }
+    const JOCTET* start = inner_->next_input_byte;
+    const auto* mark = static_cast<const JOCTET*>(std::memchr(start, 0xFF, inner_->bytes_in_buffer));
+    const std::size_t plain = mark != nullptr ? static_cast<std::size_t>(mark - start)
+                                              : inner_->bytes_in_buffer;
+    if (mode_ == Mode::PassEntropy) out_.insert(out_.end(), start, start + plain);
+    inner_->next_input_byte += plain;
+    inner_->bytes_in_buffer -= plain;
+    if (mark == nullptr) return;
+    takeByte();
+    int code = takeByte();
+    while (code == 0xFF) code = takeByte();
+    if (code == kEndOfInput) {
+      mode_ = Mode::Ended;
+    } else if (code == 0x00 || (code >= JPEG_RST0 && code <= JPEG_RST0 + 7)) {
+      if (mode_ == Mode::PassEntropy) {
+        emit(0xFF);
+        emit(code);
+      }
+    } else {
+      takeMarker(code);
+    }
+  }
+
+  // Between segments: anything up to the next marker is dropped.
+  void scanForMarker() {
+    int byte = takeByte();
+    while (byte != kEndOfInput && byte != 0xFF) byte = takeByte();
+    while (byte == 0xFF) byte = takeByte();
+    if (byte == kEndOfInput) {
+      mode_ = Mode::Ended;
+    } else {
+      takeMarker(byte);
+    }
+  }
+
+  // Reads a marker's segment (after its code) and keeps it unless it opens an AC scan.
+  void takeMarker(int code) {
+    const bool standalone = code == JPEG_EOI || code == 0xD8 || code == 0x01 ||
+                            (code >= JPEG_RST0 && code <= JPEG_RST0 + 7);
+    if (standalone) {
+      emit(0xFF);
+      emit(code);
+      mode_ = code == JPEG_EOI ? Mode::Ended : Mode::Markers;
+      return;
+    }
+    const int high = takeByte();
+    const int low = takeByte();
+    if (low == kEndOfInput) {
+      mode_ = Mode::Ended;
+      return;
+    }
+    const int length = (high << 8) | low;
+    segment_.clear();
+    for (int i = 2; i < length; ++i) {
+      const int byte = takeByte();
+      if (byte == kEndOfInput) break;
+      segment_.push_back(static_cast<JOCTET>(byte));
+    }
+    const bool scan = code == 0xDA;
+    const bool acScan = scan && !segment_.empty() &&
+                        static_cast<std::size_t>(1 + 2 * segment_[0]) < segment_.size() &&
+                        segment_[1 + 2 * segment_[0]] != 0;
+    if (!acScan) {
+      emit(0xFF);
+      emit(code);
+      emit(high);
+      emit(low);
+      out_.insert(out_.end(), segment_.begin(), segment_.end());
+    }
+    mode_ = !scan ? Mode::Markers : acScan ? Mode::DropEntropy : Mode::PassEntropy;
+  }
+
+  boolean fill() {
+    out_.clear();
+    while (out_.size() < kChunk && mode_ != Mode::Ended) {
+      if (mode_ == Mode::Markers) {
+        scanForMarker();
+      } else {
+        scanEntropy();
+      }
+    }
+    // At the end libjpeg is given an end-of-image marker, as its own sources do.
+    if (out_.empty()) {
+      emit(0xFF);
+      emit(JPEG_EOI);
+    }
+    link_.pub.next_input_byte = out_.data();
+    link_.pub.bytes_in_buffer = out_.size();
+    return TRUE;
+  }
+
+  void skip(long count) {
+    jpeg_source_mgr& pub = link_.pub;
+    while (count > static_cast<long>(pub.bytes_in_buffer)) {
+      count -= static_cast<long>(pub.bytes_in_buffer);
+      fill();
+    }
+    if (count > 0) {
+      pub.next_input_byte += count;
+      pub.bytes_in_buffer -= static_cast<std::size_t>(count);
+    }
+  }
+
+  Link link_{};
+  j_decompress_ptr cinfo_;
+  jpeg_source_mgr* inner_;
+  Mode mode_;
+  std::vector<JOCTET> out_;
+  std::vector<JOCTET> segment_;
+};
+
+// The settings of every decode for averaging.
+void configureForAveraging(jpeg_decompress_struct& c, int eighths) {
+  c.scale_num = static_cast<unsigned>(eighths);
+  c.scale_denom = 8;
+  c.dct_method = JDCT_ISLOW;
+  c.quantize_colors = FALSE;
+  if (c.jpeg_color_space == JCS_GRAYSCALE) {
+    c.out_color_space = JCS_GRAYSCALE;
+  } else if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) {
+    c.out_color_space = JCS_CMYK;
+  } else {
+    c.out_color_space = JCS_RGB;
+  }
+}
+
+// True when every component has all bits of its DC coefficients.
+bool dcScansComplete(const jpeg_decompress_struct& c) {
+  if (c.coef_bits == nullptr) return false;
+  for (int i = 0; i < c.num_components; ++i) {
+    if (c.coef_bits[i][0] != 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 struct JpegDecoder::State {
@@ -139,6 +343,8 @@ struct JpegDecoder::State {
   int orientation = 1;
   bool greyscale = false;
   bool fourComponents = false;
+  bool dcOnly = false;
+  std::unique_ptr<DcScanSource> dcSource;  // stands in front of the file's own source
   std::vector<JSAMPLE> row;  // the library's own output row: not RGB, or not wanted
   std::optional<FileSource> file;
 
@@ -277,9 +483,9 @@ void JpegDecoder::readRow(unsigned char* rgb) {
   if (s.greyscale) {
     s.readInto(s.row.data());
     // The quantiser gives indices; its colormap holds the 236 grey levels.
-    const JSAMPLE* levels = s.cinfo.colormap[0];
+    const JSAMPLE* levels = s.cinfo.quantize_colors ? s.cinfo.colormap[0] : nullptr;
     for (std::size_t x = 0; x < width; ++x) {
-      const unsigned char grey = levels[s.row[x]];
+      const unsigned char grey = levels != nullptr ? levels[s.row[x]] : s.row[x];
       rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = grey;
     }
   } else if (s.fourComponents) {
@@ -308,6 +514,9 @@ void JpegDecoder::skipRows(std::int32_t count) {
 
 void JpegDecoder::finish() {
   State& s = *state_;
+  // The rest of the file is left unread on purpose: that is the point of decoding the DC scans
+  // alone.
+  if (s.dcOnly) return;
   // The library refuses to finish before the last row has been passed. That row is decoded,
   // not skipped: a skip reaching the bottom marks the input as ended without reading the rest
   // of the file, so a damaged stream whose full decode fails would pass as a success.
@@ -318,6 +527,61 @@ void JpegDecoder::finish() {
     readRow(last.data());
   }
   guarded(s.err, [&] { jpeg_finish_decompress(&s.cinfo); });
+}
+
+bool JpegDecoder::progressive() const { return state_->cinfo.progressive_mode != FALSE; }
+
+bool JpegDecoder::fourComponents() const {
+  const J_COLOR_SPACE space = state_->cinfo.jpeg_color_space;
+  return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+std::int32_t JpegDecoder::outputWidth() const {
+  return static_cast<std::int32_t>(state_->cinfo.output_width);
+}
+
+std::int32_t JpegDecoder::outputHeight() const {
+  return static_cast<std::int32_t>(state_->cinfo.output_height);
+}
+
+void JpegDecoder::startScaled(int eighths) {
+  State& s = *state_;
+  jpeg_decompress_struct& c = s.cinfo;
+  configureForAveraging(c, eighths);
+  c.do_fancy_upsampling = TRUE;
+  c.do_block_smoothing = TRUE;
+  c.buffered_image = FALSE;
+  s.greyscale = c.out_color_space == JCS_GRAYSCALE;
+  s.fourComponents = c.out_color_space == JCS_CMYK;
+  guarded(s.err, [&] { jpeg_start_decompress(&c); });
+  s.row.resize(static_cast<std::size_t>(c.output_width) *
+               static_cast<std::size_t>(c.output_components));
+}
+
+void JpegDecoder::startFromDcScans() {
+  State& s = *state_;
+  jpeg_decompress_struct& c = s.cinfo;
+  configureForAveraging(c, 1);
+  // Without smoothing (which guesses AC coefficients from neighbouring blocks) and with plain
+  // replication, each block comes out as its mean: what an area average wants.
+  c.do_fancy_upsampling = FALSE;
+  c.do_block_smoothing = FALSE;
+  c.buffered_image = TRUE;
+  s.greyscale = c.out_color_space == JCS_GRAYSCALE;
+  s.fourComponents = c.out_color_space == JCS_CMYK;
+  s.dcOnly = true;
+  DcScanSource::installIn(&c, s.dcSource);
+  guarded(s.err, [&] {
+    jpeg_start_decompress(&c);
+    for (;;) {
+      const int status = jpeg_consume_input(&c);
+      if (status == JPEG_SUSPENDED || status == JPEG_REACHED_EOI) break;
+      if (status == JPEG_SCAN_COMPLETED && dcScansComplete(c)) break;
+    }
+    jpeg_start_output(&c, c.input_scan_number);
+  });
+  s.row.resize(static_cast<std::size_t>(c.output_width) *
+               static_cast<std::size_t>(c.output_components));
 }
 
 namespace {

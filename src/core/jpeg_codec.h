@@ -54,6 +54,21 @@ class JpegDecoder {
   // Passes over the remaining rows and reads the file to its end.
   void finish();
 
+  // Decoding for area averaging, instead of start(): no dithering (greyscale comes out as its
+  // own grey levels), integer IDCT. Rows are then outputWidth() wide and outputHeight() high.
+  bool progressive() const;
+  // True for CMYK and YCCK files, whose colours come from multiplying ink by black.
+  bool fourComponents() const;
+  // Starts decoding at scale eighths/8 (1 to 8), reading every scan.
+  void startScaled(int eighths);
+  // Starts decoding a progressive file at scale 1/8 from its DC coefficients alone. The AC
+  // scans are passed over without being decoded, and input is read only until every
+  // component's DC coefficients are complete; finish() then reads nothing more, so damage
+  // further on goes unnoticed. Chroma comes out flat per block.
+  void startFromDcScans();
+  std::int32_t outputWidth() const;
+  std::int32_t outputHeight() const;
+
  private:
   struct State;
   std::unique_ptr<State> state_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/atomic_file.h"
+#include "core/averaged_decode.h"
 #include "core/exif_orientation.h"
 #include "core/jpeg_codec.h"
 #include "core/nearest_sampling.h"
@@ -58,11 +59,16 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
   if (!decided) return refused();
 
   const PixelSize size = atLeastOnePixel(*decided);
-  const SamplingPlan plan(decoder.width(), decoder.height(), orientation, size.width, size.height);
-  decoder.start();
   JpegEncoder encoder(size.width, size.height);
   EncoderSink sink(encoder);
-  decodeSampled(decoder, plan, sink);
+  if (request.filter == SamplingFilter::Area) {
+    decodeAveraged(decoder, orientation, size.width, size.height, sink);
+  } else {
+    const SamplingPlan plan(decoder.width(), decoder.height(), orientation, size.width,
+                            size.height);
+    decoder.start();
+    decodeSampled(decoder, plan, sink);
+  }
   RenderedThumbnail result;
   result.jpeg = encoder.finish();
   return result;

@@ -115,6 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "Try 'velmora-thumb --help'.\n"},
         UsageCase{{"--out", "/tmp", "--prefix", "s"},
                   "velmora-thumb: choose one naming rule; --prefix is a second one\n"
+                  "Try 'velmora-thumb --help'.\n"},
+        UsageCase{{"--filter", "bicubic"},
+                  "velmora-thumb: --filter is nearest or area, not \"bicubic\"\n"
                   "Try 'velmora-thumb --help'.\n"}));
 
 TEST(VelmoraThumb, MissingPathsAndRunChecks) {

@@ -1,0 +1,213 @@
+// How close area-averaged thumbnails come to an ideal reduction: for each file, the thumbnail
+// that `velmora-thumb --filter area` writes (rendered in memory by the engine) against a
+// reference made here independently: the whole file decoded at full size by plain libjpeg and
+// box-filtered in floating point to the same size. Prints the PSNR of every file and the
+// lowest; the nearest-neighbour thumbnail's PSNR against the same reference is shown beside it.
+//
+//   area_quality [--fit WxH | --rate N] FILE...     (default --fit 200x200)
+//
+// Four-component (CMYK) files are skipped: libjpeg has no RGB conversion of its own for them.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+// jpeglib.h relies on size_t and FILE being declared before it.
+#include <jpeglib.h>
+
+#include "core/exif_orientation.h"
+#include "core/jpeg_codec.h"
+#include "core/nearest_sampling.h"
+#include "core/source_file.h"
+#include "core/thumbnail_writer.h"
+
+namespace {
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  int components = 0;
+  std::vector<unsigned char> samples;  // RGB
+};
+
+// A plain full-size decode to RGB (greyscale repeated in the three channels).
+bool decodeFull(const std::vector<unsigned char>& bytes, Picture& picture) {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  picture.components = cinfo.num_components;
+  if (cinfo.num_components == 4) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  picture.width = static_cast<int>(cinfo.output_width);
+  picture.height = static_cast<int>(cinfo.output_height);
+  picture.samples.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = &picture.samples[static_cast<std::size_t>(cinfo.output_scanline) *
+                                    picture.width * 3];
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+// For each output sample, the source samples it covers with the covered length of each.
+std::vector<std::vector<std::pair<int, double>>> coverage(int source, int output) {
+  std::vector<std::vector<std::pair<int, double>>> result(static_cast<std::size_t>(output));
+  const double step = static_cast<double>(source) / output;
+  for (int i = 0; i < output; ++i) {
+    const double begin = i * step;
+    const double end = (i + 1) * step;
+    for (int j = static_cast<int>(std::floor(begin)); j < source && j < end; ++j) {
+      const double covered = std::min(end, j + 1.0) - std::max(begin, static_cast<double>(j));
+      if (covered > 0) result[static_cast<std::size_t>(i)].push_back({j, covered / step});
+    }
+  }
+  return result;
+}
+
+Picture boxFilter(const Picture& source, int width, int height) {
+  const auto across = coverage(source.width, width);
+  const auto down = coverage(source.height, height);
+  std::vector<double> rows(static_cast<std::size_t>(source.height) * width * 3);
+  for (int y = 0; y < source.height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (const auto& [j, w] : across[static_cast<std::size_t>(x)]) {
+        for (int c = 0; c < 3; ++c) {
+          rows[(static_cast<std::size_t>(y) * width + x) * 3 + c] +=
+              w * source.samples[(static_cast<std::size_t>(y) * source.width + j) * 3 + c];
+        }
+      }
+    }
+  }
+  Picture result{width, height, 3, std::vector<unsigned char>(static_cast<std::size_t>(width) * height * 3)};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (const auto& [j, w] : down[static_cast<std::size_t>(y)]) {
+          sum += w * rows[(static_cast<std::size_t>(j) * width + x) * 3 + c];
+        }
+        result.samples[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
+            static_cast<unsigned char>(std::lround(std::clamp(sum, 0.0, 255.0)));
+      }
+    }
+  }
+  return result;
+}
+
+// The stored picture turned as displayed (equal sizes: the sampling plan only reorders).
+Picture orient(const Picture& stored, int orientation) {
+  const bool swap = velmora::orientationSwapsSides(orientation);
+  const int width = swap ? stored.height : stored.width;
+  const int height = swap ? stored.width : stored.height;
+  const velmora::SamplingPlan plan(stored.width, stored.height, orientation, width, height);
+  Picture shown{width, height, 3, std::vector<unsigned char>(stored.samples.size())};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int line = plan.transposed() ? x : y;
+      const int sample = plan.transposed() ? y : x;
+      const int sy = plan.storedRowOfLine()[static_cast<std::size_t>(line)];
+      const int sx = plan.storedColumnOfSample()[static_cast<std::size_t>(sample)];
+      std::memcpy(&shown.samples[(static_cast<std::size_t>(y) * width + x) * 3],
+                  &stored.samples[(static_cast<std::size_t>(sy) * stored.width + sx) * 3], 3);
+    }
+  }
+  return shown;
+}
+
+double psnr(const Picture& a, const Picture& b) {
+  double squares = 0;
+  for (std::size_t k = 0; k < a.samples.size(); ++k) {
+    const double d = static_cast<double>(a.samples[k]) - b.samples[k];
+    squares += d * d;
+  }
+  const double mse = squares / static_cast<double>(a.samples.size());
+  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// The reference through the thumbnail's own output format: how close any thumbnail file of
+// this size can come.
+Picture encodedAndDecoded(const Picture& picture) {
+  velmora::JpegEncoder encoder(picture.width, picture.height);
+  for (int y = 0; y < picture.height; ++y) {
+    encoder.writeRow(&picture.samples[static_cast<std::size_t>(y) * picture.width * 3]);
+  }
+  Picture result;
+  decodeFull(encoder.finish(), result);
+  return result;
+}
+
+Picture thumbnail(const std::string& path, const velmora::SizingRequest& sizing,
+                  velmora::SamplingFilter filter) {
+  velmora::ThumbnailRequest request{path, "", sizing, filter};
+  const velmora::RenderedThumbnail rendered = velmora::renderThumbnail(request);
+  Picture result;
+  if (!rendered.refused) decodeFull(rendered.jpeg, result);
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  velmora::SizingRequest sizing{velmora::SizingMode::Fit, 0, 200, 200};
+  int first = 1;
+  if (argc > 2 && std::strcmp(argv[1], "--fit") == 0) {
+    int w = 0, h = 0;
+    std::sscanf(argv[2], "%dx%d", &w, &h);
+    sizing = {velmora::SizingMode::Fit, 0, h, w};
+    first = 3;
+  } else if (argc > 2 && std::strcmp(argv[1], "--rate") == 0) {
+    sizing = {velmora::SizingMode::Rate, std::atoi(argv[2]), 0, 0};
+    first = 3;
+  }
+  double lowest = 99;
+  int measured = 0;
+  for (int i = first; i < argc; ++i) {
+    Picture area;
+    try {
+      area = thumbnail(argv[i], sizing, velmora::SamplingFilter::Area);
+    } catch (const std::exception& error) {
+      std::printf("%-60s %s\n", argv[i], error.what());
+      continue;
+    }
+    const std::vector<unsigned char> bytes = velmora::readWholeFile(argv[i]);
+    Picture full;
+    if (!decodeFull(bytes, full)) {
+      std::printf("%-60s skipped (four components)\n", argv[i]);
+      continue;
+    }
+    velmora::JpegDecoder header(bytes.data(), bytes.size());
+    header.readHeader();
+    const int orientation = header.exifOrientation();
+    if (area.samples.empty()) {
+      std::printf("%-60s refused\n", argv[i]);
+      continue;
+    }
+    const Picture nearest = thumbnail(argv[i], sizing, velmora::SamplingFilter::Nearest);
+    const bool swap = velmora::orientationSwapsSides(orientation);
+    const Picture reference =
+        orient(boxFilter(full, swap ? area.height : area.width, swap ? area.width : area.height),
+               orientation);
+    const double score = psnr(area, reference);
+    lowest = std::min(lowest, score);
+    ++measured;
+    std::printf("%-60s %5dx%-5d -> %4dx%-4d area %6.2f dB  nearest %6.2f dB  format %6.2f dB\n",
+                argv[i], full.width, full.height, area.width, area.height, score,
+                psnr(nearest, reference), psnr(encodedAndDecoded(reference), reference));
+  }
+  std::printf("files measured: %d, lowest area PSNR: %.2f dB\n", measured, lowest);
+  return 0;
+}
