@@ -1,17 +1,30 @@
 #include "ui/GbkLengthValidator.h"
 
+#include <QStringEncoder>
+
 namespace velmora {
 namespace {
 
-int charBytes(char32_t codePoint) { return codePoint < 0x80 ? 1 : 2; }
+std::optional<int> charBytes(char32_t codePoint) {
+  // A fresh encoder for each character: an encoder's error flag survives resetState().
+  QStringEncoder gbk("GBK");
+  const QByteArray bytes = gbk.encode(QString::fromUcs4(&codePoint, 1));
+  if (gbk.hasError() || bytes.isEmpty()) return std::nullopt;
+  return int(bytes.size());
+}
+
+bool fits(QStringView text, int maxBytes) {
+  const std::optional<int> bytes = gbkByteCount(text);
+  return bytes && *bytes <= maxBytes;
+}
 
 // How many QChars of `text`, from its start, fit into `budget` bytes.
 qsizetype prefixWithin(QStringView text, int budget) {
   qsizetype taken = 0;
   for (const char32_t codePoint : text.toUcs4()) {
-    const int bytes = charBytes(codePoint);
-    if (bytes > budget) break;
-    budget -= bytes;
+    const std::optional<int> bytes = charBytes(codePoint);
+    if (!bytes || *bytes > budget) break;
+    budget -= *bytes;
     taken += QChar::requiresSurrogates(codePoint) ? 2 : 1;
   }
   return taken;
@@ -19,14 +32,18 @@ qsizetype prefixWithin(QStringView text, int budget) {
 
 }  // namespace
 
-int gbkByteCount(QStringView text) {
-  int bytes = 0;
-  for (const char32_t codePoint : text.toUcs4()) bytes += charBytes(codePoint);
-  return bytes;
+std::optional<int> gbkByteCount(QStringView text) {
+  int total = 0;
+  for (const char32_t codePoint : text.toUcs4()) {
+    const std::optional<int> bytes = charBytes(codePoint);
+    if (!bytes) return std::nullopt;
+    total += *bytes;
+  }
+  return total;
 }
 
 QString limitInsertion(const QString& before, const QString& after, int& cursor, int maxBytes) {
-  if (gbkByteCount(after) <= maxBytes) return after;
+  if (fits(after, maxBytes)) return after;
   cursor = qBound(0, cursor, int(after.size()));
   const QStringView tail = QStringView(after).mid(cursor);
   if (!before.endsWith(tail)) {
@@ -39,7 +56,8 @@ QString limitInsertion(const QString& before, const QString& after, int& cursor,
   while (start < headLimit && before[start] == after[start]) ++start;
   const QStringView head = QStringView(after).left(start);
   const QStringView inserted = QStringView(after).mid(start, cursor - start);
-  const int room = maxBytes - gbkByteCount(head) - gbkByteCount(tail);
+  const int room = maxBytes - gbkByteCount(head).value_or(maxBytes) -
+                   gbkByteCount(tail).value_or(maxBytes);
   const QStringView kept = inserted.left(prefixWithin(inserted, qMax(room, 0)));
   cursor = int(head.size() + kept.size());
   return head.toString() + kept.toString() + tail.toString();
@@ -49,7 +67,7 @@ GbkLengthValidator::GbkLengthValidator(int maxBytes, QObject* parent)
     : QValidator(parent), maxBytes_(maxBytes) {}
 
 QValidator::State GbkLengthValidator::validate(QString& input, int& pos) const {
-  if (gbkByteCount(input) > maxBytes_) {
+  if (!fits(input, maxBytes_)) {
     const QString limited = limitInsertion(accepted_, input, pos, maxBytes_);
     if (limited == accepted_) return Invalid;
     input = limited;

@@ -1,14 +1,17 @@
 #pragma once
-// A length limit counted in bytes of the GBK code page: one byte for an ASCII character, two
-// for any other (a Chinese character). Typing past the limit is refused; pasted text is cut
-// to what still fits, as a single-line edit of that code page does.
+// A length limit counted in bytes of the GBK code page, as Qt's GBK encoder writes them: one
+// byte for an ASCII character, two for a Chinese one. Typing past the limit is refused; pasted
+// text is cut to what still fits, as a single-line edit of that code page does. A character
+// GBK cannot write (an emoji) never fits.
 
 #include <QString>
 #include <QValidator>
+#include <optional>
 
 namespace velmora {
 
-int gbkByteCount(QStringView text);
+// Nothing when some character of `text` has no GBK form.
+std::optional<int> gbkByteCount(QStringView text);
 
 // The text after an edit that turned `before` into `after` with the cursor at `cursor` (just
 // behind what was inserted), keeping the inserted text only as far as `maxBytes` allows.

@@ -241,6 +241,9 @@ class FormMainSettingsTest : public QObject {
     QTest::newRow("pasting two chinese") << "" << 0 << "缩略" << false << "缩";
     QTest::newRow("pasting letter and chinese") << "" << 0 << "a缩" << false << "a";
     QTest::newRow("pasting in front") << "b" << 0 << "xyz" << false << "xb";
+    QTest::newRow("typing an emoji") << "" << 0 << "😀" << true << "";
+    QTest::newRow("pasting past an emoji") << "" << 0 << "a😀b" << false << "a";
+    QTest::newRow("symbol of one gbk byte") << "a" << 1 << "€" << true << "a€";
   }
   void prefixHoldsAtMostTwoBytes() {
     QFETCH(QString, before);
@@ -252,8 +255,9 @@ class FormMainSettingsTest : public QObject {
     form.Edit2->setText(before);
     form.Edit2->setCursorPosition(cursor);
     if (typed) {
-      for (const QChar c : typedOrPasted)
-        QTest::sendKeyEvent(QTest::Click, form.Edit2, Qt::Key_unknown, QString(c), Qt::NoModifier);
+      for (const char32_t c : typedOrPasted.toUcs4())
+        QTest::sendKeyEvent(QTest::Click, form.Edit2, Qt::Key_unknown, QString::fromUcs4(&c, 1),
+                            Qt::NoModifier);
     } else {
       form.Edit2->insert(typedOrPasted);
     }
