@@ -58,6 +58,24 @@ unsigned workerCount(const std::string& text) {
   return static_cast<unsigned>(*value);
 }
 
+unsigned shardNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return 0;
+  }
+  return static_cast<unsigned>(std::stoul(text));
+}
+
+Shard shardValue(const std::string& text) {
+  const std::size_t slash = text.find('/');
+  const unsigned index = slash == std::string::npos ? 0 : shardNumber(text.substr(0, slash));
+  const unsigned count = slash == std::string::npos ? 0 : shardNumber(text.substr(slash + 1));
+  if (index < 1 || count < 1 || index > count) {
+    throw badUsage("--shard needs K/N with 1 <= K <= N, not \"" + text + "\"");
+  }
+  return {index, count};
+}
+
 // Walks the arguments; an option's value is the next argument or follows "=" ("--rate=20").
 class ArgumentReader {
  public:
@@ -148,16 +166,33 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, unsigned
       command.workers = workerCount(reader.valueOf(option, attached));
     } else if (option == "--filter") {
       command.filter = filterValue(reader.valueOf(option, attached));
+    } else if (!attached && (option == "-r" || option == "--recursive")) {
+      command.recursive = true;
+    } else if (!attached && option == "--update") {
+      command.update = true;
+    } else if (option == "--files-from") {
+      command.filesFrom = reader.valueOf(option, attached);
+    } else if (!attached && (option == "-0" || option == "--null")) {
+      command.nullSeparated = true;
+    } else if (option == "--shard") {
+      command.shard = shardValue(reader.valueOf(option, attached));
+    } else if (!attached && (option == "-q" || option == "--quiet")) {
+      command.quiet = true;
     } else {
       throw badUsage("unknown option " + option);
     }
   }
-  if (command.paths.empty()) throw badUsage("no JPEG file or folder given");
+  if (command.paths.empty() && !command.filesFrom) {
+    throw badUsage("no JPEG file or folder given");
+  }
+  if (command.nullSeparated && !command.filesFrom) throw badUsage("-0 needs --files-from");
   return command;
 }
 
 std::string usageText() {
-  return "Usage: velmora-thumb [sizing] [naming] [--filter F] [-j N] PATH...\n"
+  return "Usage: velmora-thumb [sizing] [naming] [--filter F] [options] PATH...\n"
+         "       velmora-thumb [sizing] [naming] [--filter F] [options] --files-from FILE\n"
+         "                     [PATH...]\n"
          "Makes a JPEG thumbnail of each file PATH, or of every *.jpg and *.jpeg file in each\n"
          "folder PATH, and prints one log line per file.\n"
          "\n"
@@ -176,7 +211,22 @@ std::string usageText() {
          "  --filter F    nearest: each pixel picks one source pixel (default, the window's\n"
          "                rule); area: each pixel averages the source pixels it covers, from a\n"
          "                reduced-size decode (no aliasing, and faster)\n"
+         "\n"
+         "Files:\n"
+         "  -r, --recursive   take each folder PATH with all its sub-folders (hidden folders,\n"
+         "                    links to folders and the output folder are left out); with --out\n"
+         "                    the tree is mirrored there, with --prefix thumbnails go beside\n"
+         "                    their sources\n"
+         "  --update          skip a file whose thumbnail exists and is not older than it\n"
+         "  --files-from FILE also take the files listed in FILE, one path per line\n"
+         "                    (- reads standard input)\n"
+         "  -0, --null        the list's paths end with a NUL byte instead of a newline\n"
+         "  --shard K/N       take only shard K of N (1 <= K <= N), chosen by a stable hash of\n"
+         "                    each file's path below its folder PATH, so that N machines make\n"
+         "                    every thumbnail exactly once\n"
+         "\n"
          "  -j N          render N files at once (default: the number of cores)\n"
+         "  -q, --quiet   no progress display on a terminal and no summary line\n"
          "  --help        show this text\n"
          "  --version     show the version\n"
          "\n"

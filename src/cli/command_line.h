@@ -1,6 +1,7 @@
 #pragma once
 // What the command-line tool was asked to do, read from its arguments.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +14,12 @@ namespace velmora::cli {
 
 enum class Action { Run, Help, Version };
 
+// Shard `index` of `count` (1 <= index <= count); 1 of 1 takes every file.
+struct Shard {
+  unsigned index = 1;
+  unsigned count = 1;
+};
+
 struct CommandLine {
   Action action = Action::Run;
   SizingRequest sizing{SizingMode::Rate, 50, 0, 0};
@@ -20,6 +27,12 @@ struct CommandLine {
   unsigned workers = 1;
   SamplingFilter filter = SamplingFilter::Nearest;
   std::vector<std::string> paths;
+  bool recursive = false;                // a folder is taken with its sub-folders
+  bool update = false;                   // skip a file whose thumbnail is not older than it
+  std::optional<std::string> filesFrom;  // a list of paths; "-" is standard input
+  bool nullSeparated = false;            // the list's paths end with NUL, not newline
+  Shard shard;
+  bool quiet = false;  // no progress display and no summary
 };
 
 // Bad usage. A value rejected by a field rule carries the window's own message; other usage

@@ -1,5 +1,7 @@
 // velmora-thumb: the thumbnail engine's command-line front door.
 
+#include <unistd.h>
+
 #include <iostream>
 #include <thread>
 
@@ -22,7 +24,8 @@ int main(int argc, char** argv) {
         std::cout << "velmora-thumb " << velmora::kVersion << '\n';
         return kExitDone;
       case Action::Run:
-        return runThumbnailCommand(command, std::cout, std::cerr);
+        return runThumbnailCommand(command, std::cout, std::cerr,
+                                   {isatty(STDOUT_FILENO) == 1, isatty(STDERR_FILENO) == 1});
     }
   } catch (const UsageError& error) {
     std::cerr << (error.pointToHelp() ? "velmora-thumb: " : "") << error.what() << '\n';

@@ -173,7 +173,9 @@ class Admission {
     return false;
   }
 
-  bool roomFor(std::size_t committed) const { return !ended_ && admitted_ < committed + lookAhead_; }
+  bool roomFor(std::size_t committed) const {
+    return !ended_ && admitted_ < committed + lookAhead_;
+  }
 
  private:
   Admit& admit_;

@@ -1,0 +1,154 @@
+#include "cli/archive_requests.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <utility>
+
+#include "core/errors.h"
+#include "core/output_naming.h"
+#include "core/path_text.h"
+
+namespace velmora::cli {
+
+namespace {
+
+// FNV-1a over the path's bytes: fixed by its definition, so every machine agrees.
+std::uint64_t stableHash(const std::string& text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char byte : text) {
+    hash ^= static_cast<unsigned char>(byte);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+bool newerOrSame(const timespec& a, const timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec >= b.tv_nsec;
+}
+
+// The thumbnail exists and is not older than its source.
+bool isUpToDate(const ThumbnailRequest& request) {
+  struct stat destination {};
+  struct stat source {};
+  return stat(request.destinationPath.c_str(), &destination) == 0 &&
+         stat(request.sourcePath.c_str(), &source) == 0 &&
+         newerOrSame(destination.st_mtim, source.st_mtim);
+}
+
+}  // namespace
+
+void createFolders(const std::string& folder) {
+  for (std::size_t end = folder.find(kPathSeparator, 1);;
+       end = folder.find(kPathSeparator, end + 1)) {
+    mkdir(folder.substr(0, end).c_str(), 0777);
+    if (end == std::string::npos) return;
+  }
+}
+
+bool inShard(const std::string& keyPath, const Shard& shard) {
+  return shard.count <= 1 || stableHash(keyPath) % shard.count == shard.index - 1;
+}
+
+ArchiveRequests::ArchiveRequests(std::vector<PlannedRun> runs, const CommandLine& command,
+                                 std::optional<FolderIdentity> excluded)
+    : runs_(std::move(runs)), command_(command), excluded_(excluded) {
+  finder_ = std::thread([this] { findAll(); });
+}
+
+ArchiveRequests::~ArchiveRequests() {
+  stopping_ = true;
+  finder_.join();
+}
+
+std::optional<ThumbnailRequest> ArchiveRequests::next() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  arrived_.wait(lock, [&] { return !waiting_.empty() || finished_; });
+  if (waiting_.empty()) return std::nullopt;
+  ThumbnailRequest request = std::move(waiting_.front());
+  waiting_.pop_front();
+  return request;
+}
+
+std::vector<std::string> ArchiveRequests::takeMessages() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(messages_, {});
+}
+
+void ArchiveRequests::findAll() {
+  for (const PlannedRun& run : runs_) {
+    if (stopping_) break;
+    if (run.kind == RunKind::Tree) {
+      findTree(run);
+    } else if (run.kind == RunKind::Folder) {
+      queue(
+          chosen(batchRequests(run.sourceFolder, run.listedNames, command_.naming, command_.sizing),
+                 run.listedNames));
+    } else {
+      const std::string destination = singleImageDestination(run.selectedPath, run.sourceFolder,
+                                                             run.sourceFolder, command_.naming);
+      queue(chosen({ThumbnailRequest{run.selectedPath, destination, command_.sizing}},
+                   {run.selectedPath}));
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+  }
+  arrived_.notify_all();
+}
+
+void ArchiveRequests::findTree(const PlannedRun& run) {
+  TreeWalk walk(run.sourceFolder, excluded_, [this](const std::string& folder, int error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back("cannot read the folder \"" + folder + "\": " + systemErrorText(error));
+  });
+  const bool mirrored = command_.naming.mode == NamingMode::SameNameInChosenFolder;
+  while (!stopping_) {
+    std::optional<WalkedFolder> folder = walk.next();
+    if (!folder) return;
+    NamingSettings naming = command_.naming;
+    if (mirrored && !folder->relativePath.empty()) {
+      naming.outputFolder = joinPath(trimBlanks(naming.outputFolder), folder->relativePath);
+    }
+    std::vector<std::string> keys;
+    keys.reserve(folder->names.size());
+    for (const std::string& name : folder->names) {
+      keys.push_back(folder->relativePath.empty() ? name : joinPath(folder->relativePath, name));
+    }
+    std::vector<ThumbnailRequest> requests =
+        chosen(batchRequests(folder->path, folder->names, naming, command_.sizing), keys);
+    // The folder exists before any thumbnail of it can be written.
+    if (mirrored && !requests.empty()) createFolders(naming.outputFolder);
+    queue(std::move(requests));
+  }
+}
+
+std::vector<ThumbnailRequest> ArchiveRequests::chosen(std::vector<ThumbnailRequest> requests,
+                                                      const std::vector<std::string>& keys) {
+  found_ += requests.size();
+  std::vector<ThumbnailRequest> taken;
+  for (std::size_t index = 0; index < requests.size() && !stopping_; ++index) {
+    if (!inShard(keys[index], command_.shard)) continue;
+    if (command_.update && isUpToDate(requests[index])) {
+      ++upToDate_;
+      continue;
+    }
+    taken.push_back(std::move(requests[index]));
+    taken.back().filter = command_.filter;
+  }
+  return taken;
+}
+
+void ArchiveRequests::queue(std::vector<ThumbnailRequest> requests) {
+  if (requests.empty()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (ThumbnailRequest& request : requests) waiting_.push_back(std::move(request));
+    toMake_ += requests.size();
+  }
+  arrived_.notify_all();
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,61 @@
+#include "cli/progress_line.h"
+
+#include <cstdio>
+
+namespace velmora::cli {
+
+namespace {
+
+// Redrawn at most this often: a terminal is slower than a run of small files.
+constexpr std::chrono::milliseconds kRedrawEvery{100};
+
+std::string clockText(double seconds) {
+  const long whole = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string progressText(std::size_t done, const ProgressTotal& total, double elapsed,
+                         std::size_t width) {
+  const std::size_t files = total.files > done ? total.files : done;
+  const std::size_t filled = files == 0 ? 0 : width * done / files;
+  const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
+  char rateText[32];
+  std::snprintf(rateText, sizeof rateText, "%.1f/s", rate);
+  std::string text = std::to_string(done) + "/" + std::to_string(files) + (total.final ? "" : "+") +
+                     " [" + std::string(filled, '#') + std::string(width - filled, '.') + "] " +
+                     rateText + " ";
+  if (!total.final) return text + "counting";
+  if (rate <= 0) return text + "--:-- left";
+  return text + clockText(static_cast<double>(files - done) / rate) + " left";
+}
+
+ProgressLine::ProgressLine(std::ostream& terminal, std::function<ProgressTotal()> total)
+    : terminal_(terminal), total_(std::move(total)) {}
+
+void ProgressLine::advance() {
+  ++done_;
+  if (std::chrono::steady_clock::now() - lastDrawn_ >= kRedrawEvery) draw();
+}
+
+void ProgressLine::draw() {
+  lastDrawn_ = std::chrono::steady_clock::now();
+  const double elapsed = std::chrono::duration<double>(lastDrawn_ - start_).count();
+  terminal_ << "\r\033[K" << progressText(done_, total_(), elapsed) << std::flush;
+  shown_ = true;
+}
+
+void ProgressLine::clear() {
+  if (!shown_) return;
+  terminal_ << "\r\033[K" << std::flush;
+  shown_ = false;
+}
+
+}  // namespace velmora::cli

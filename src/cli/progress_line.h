@@ -1,0 +1,44 @@
+#pragma once
+// The one-line progress display a run shows on a terminal: done/total, a bar, the rate and the
+// time left, redrawn in place and removed at the end.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "core/batch_runner.h"
+
+namespace velmora::cli {
+
+struct ProgressTotal {
+  std::size_t files = 0;  // files to make, known so far
+  bool final = false;     // no more will be found
+};
+
+// What the line shows after `done` files of `total` in `elapsed` seconds; `width` is the
+// bar's.
+std::string progressText(std::size_t done, const ProgressTotal& total, double elapsed,
+                         std::size_t width = 30);
+
+class ProgressLine : public ProgressSink {
+ public:
+  ProgressLine(std::ostream& terminal, std::function<ProgressTotal()> total);
+
+  void advance() override;
+  // Takes the line off the screen, so other output can be written where it was.
+  void clear();
+  // Draws the line now (after clear, or while the files are still being found).
+  void draw();
+
+ private:
+  std::ostream& terminal_;
+  std::function<ProgressTotal()> total_;
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point lastDrawn_{};
+  std::size_t done_ = 0;
+  bool shown_ = false;
+};
+
+}  // namespace velmora::cli
