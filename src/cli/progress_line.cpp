@@ -42,7 +42,7 @@ ProgressLine::ProgressLine(std::ostream& terminal, std::function<ProgressTotal()
 
 void ProgressLine::advance() {
   ++done_;
-  if (std::chrono::steady_clock::now() - lastDrawn_ >= kRedrawEvery) draw();
+  if (!shown_ || std::chrono::steady_clock::now() - lastDrawn_ >= kRedrawEvery) draw();
 }
 
 void ProgressLine::draw() {

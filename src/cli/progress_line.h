@@ -26,13 +26,15 @@ class ProgressLine : public ProgressSink {
  public:
   ProgressLine(std::ostream& terminal, std::function<ProgressTotal()> total);
 
+  // Redraws now and then, and always when the line was taken off.
   void advance() override;
   // Takes the line off the screen, so other output can be written where it was.
   void clear();
-  // Draws the line now (after clear, or while the files are still being found).
-  void draw();
 
  private:
+  void draw();
+
+
   std::ostream& terminal_;
   std::function<ProgressTotal()> total_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

@@ -42,7 +42,6 @@ class StreamLog : public LogSink {
   void append(const std::string& line) override {
     if (sharedTerminal_) sharedTerminal_->clear();
     out_ << line << std::endl;
-    if (sharedTerminal_) sharedTerminal_->draw();
     ++(isRefusal(line) ? refused_ : made_);
   }
 

@@ -1,0 +1,122 @@
+// The tool over photo archives: whole trees, re-runs, lists of paths and shards, run as a user
+// runs it (standard error is not a terminal here, so no progress line is drawn).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "../core/made_jpegs.h"
+#include "../core/scratch_folder.h"
+#include "thumb_process.h"
+
+namespace velmora {
+namespace {
+
+using testing::ScratchFolder;
+namespace fs = std::filesystem;
+
+std::string made(const std::string& source, const std::string& destination) {
+  return "缩略图生成:" + source + "-->" + destination + "\n";
+}
+
+// Every file below `folder`, as paths relative to it.
+std::set<std::string> filesBelow(const std::string& folder) {
+  std::set<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files.insert(fs::relative(entry.path(), folder).string());
+  }
+  return files;
+}
+
+bool startsWith(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolder) {
+  ScratchFolder scratch;
+  const std::string tree = scratch / "photos";
+  testing::writeJpeg(tree + "/b.jpg", 64, 48, 1);
+  testing::writeJpeg(tree + "/2019/Summer/c.jpg", 64, 48, 2);
+  testing::writeJpeg(tree + "/2019/a.JPG", 64, 48, 3);
+  testing::writeJpeg(tree + "/.hidden/h.jpg", 64, 48, 4);
+  fs::create_directory_symlink("..", tree + "/2019/loop");
+  const std::string out = tree + "/thumbs";
+  for (int run = 0; run < 2; ++run) {
+    const testing::ThumbRun mirror = testing::runThumb({"-r", "--out", out, tree});
+    EXPECT_EQ(mirror.exitCode, 0);
+    EXPECT_EQ(mirror.out, made(tree + "/b.jpg", out + "/b.jpg") +
+                              made(tree + "/2019/a.JPG", out + "/2019/a.JPG") +
+                              made(tree + "/2019/Summer/c.jpg", out + "/2019/Summer/c.jpg"));
+    EXPECT_TRUE(startsWith(mirror.err, "3 made, 0 refused, 0 up to date, ")) << mirror.err;
+  }
+  EXPECT_EQ(filesBelow(out), (std::set<std::string>{"b.jpg", "2019/a.JPG", "2019/Summer/c.jpg"}));
+  const testing::ThumbRun beside = testing::runThumb({"-r", "-q", "--prefix", "t", tree + "/2019"});
+  EXPECT_EQ(beside.exitCode, 0);
+  EXPECT_EQ(beside.err, "");
+  EXPECT_TRUE(fs::exists(tree + "/2019/Summer/tc.jpg"));
+  const testing::ThumbRun same = testing::runThumb({"-r", "--out", tree + "/2019/..", tree});
+  EXPECT_EQ(same.exitCode, 2);
+  EXPECT_EQ(same.err, "源目录和目标目录相同!\n");
+}
+
+TEST(ArchiveOptions, UpdateRedoesOnlySourcesNewerThanTheirThumbnails) {
+  ScratchFolder scratch;
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+    testing::writeJpeg(scratch / ("in/" + std::string(name)), 64, 48, 1);
+  }
+  const std::string in = scratch / "in";
+  const std::string out = scratch / "out";
+  fs::create_directory(out);
+  EXPECT_EQ(testing::runThumb({"--out", out, in}).exitCode, 0);
+  fs::last_write_time(in + "/b.jpg", fs::last_write_time(out + "/b.jpg") + std::chrono::seconds(5));
+  const testing::ThumbRun update = testing::runThumb({"--update", "--out", out, in});
+  EXPECT_EQ(update.exitCode, 0);
+  EXPECT_EQ(update.out, made(in + "/b.jpg", out + "/b.jpg"));
+  EXPECT_TRUE(startsWith(update.err, "1 made, 0 refused, 2 up to date, ")) << update.err;
+}
+
+TEST(ArchiveOptions, ListedPathsAreTakenByteForByteAndAMissingOneIsAnError) {
+  ScratchFolder scratch;
+  testing::writeJpeg(scratch / " blank .jpg", 64, 48, 1);
+  fs::copy_file(scratch / " blank .jpg", scratch / "caf\xe9.jpg");
+  const std::string blank = scratch / " blank .jpg";
+  const std::string latin1 = scratch / "caf\xe9.jpg";
+  const std::string lines = scratch.write("lines", blank + "\n\n" + latin1 + "\n");
+  const testing::ThumbRun byLine = testing::runThumb({"--files-from", lines, "--prefix", "t"});
+  EXPECT_EQ(byLine.exitCode, 0);
+  EXPECT_EQ(byLine.out,
+            made(blank, scratch / "t blank .jpg") + made(latin1, scratch / "tcaf\xe9.jpg"));
+  const std::string nul = scratch.write("nul", latin1 + '\0' + scratch / "gone.jpg" + '\0' + blank);
+  const testing::ThumbRun byNul = testing::runThumb({"-0", "--files-from", nul, "--prefix", "u"});
+  EXPECT_EQ(byNul.exitCode, 1);
+  EXPECT_EQ(byNul.out, made(latin1, scratch / "ucaf\xe9.jpg"));
+  EXPECT_TRUE(startsWith(byNul.err, "Cannot open file \"" + scratch / "gone.jpg" + "\"."))
+      << byNul.err;
+  EXPECT_FALSE(fs::exists(scratch / "u blank .jpg"));
+}
+
+TEST(ArchiveOptions, ShardsTogetherMakeEveryThumbnailExactlyOnce) {
+  ScratchFolder scratch;
+  for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h"}) {
+    testing::writeJpeg(scratch / ("tree/" + std::string(name) + "/p.jpg"), 32, 32, 1);
+  }
+  EXPECT_EQ(testing::runThumb({"-r", "--out", scratch / "whole", scratch / "tree"}).exitCode, 0);
+  std::size_t made = 0;
+  for (const char* shard : {"1/3", "2/3", "3/3"}) {
+    const std::string out = scratch / ("shard" + std::string(1, shard[0]));
+    const testing::ThumbRun run =
+        testing::runThumb({"-r", "--shard", shard, "--out", out, scratch / "tree"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const std::string& file : filesBelow(out)) {
+      ++made;
+      EXPECT_EQ(testing::fileContents(out + "/" + file),
+                testing::fileContents(scratch / ("whole/" + file)));
+    }
+  }
+  EXPECT_EQ(made, 8u);
+}
+
+}  // namespace
+}  // namespace velmora
