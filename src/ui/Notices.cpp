@@ -4,6 +4,9 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QtMath>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -29,6 +32,43 @@ class DialogPresenter : public NoticePresenter {
 };
 
 NoticePresenter* installedPresenter = nullptr;
+
+// The box's text, looking like a label but wrapped the way a label cannot: at blanks where it
+// can, and inside a word (a long file name) where it must, so every character can be read. It
+// keeps its widest line whole up to half the screen and wraps only beyond that. The text stays
+// selectable, for copying a file name out of the box.
+QTextEdit* messageText(QDialog* box, const QString& text, int halfScreen) {
+  auto* message = new QTextEdit(box);
+  message->setObjectName(QStringLiteral("Message"));
+  message->setReadOnly(true);
+  message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  message->setFocusPolicy(Qt::NoFocus);
+  message->setFrameShape(QFrame::NoFrame);
+  message->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  message->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  message->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  QPalette colours = message->palette();
+  colours.setColor(QPalette::Base, Qt::transparent);
+  colours.setColor(QPalette::Text, colours.color(QPalette::WindowText));
+  message->setPalette(colours);
+  message->document()->setDocumentMargin(0);
+  message->setPlainText(text);
+  message->ensurePolished();  // measured in the font it is shown in
+
+  const int widestLine = message->fontMetrics()
+                             .boundingRect(QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), 0, text)
+                             .width();
+  const int width = std::min(widestLine + 1, halfScreen);
+  // Measured on a copy: the edit lays its own text out only once it is shown.
+  QTextDocument measure;
+  measure.setDefaultFont(message->font());
+  measure.setDefaultTextOption(message->document()->defaultTextOption());
+  measure.setDocumentMargin(0);
+  measure.setPlainText(text);
+  measure.setTextWidth(width);
+  message->setFixedSize(width, qCeil(measure.size().height()));
+  return message;
+}
 
 NoticePresenter& presenter() {
   static DialogPresenter dialogs;
@@ -67,19 +107,7 @@ std::unique_ptr<QDialog> createNoticeDialog(const QString& text, NoticeKind kind
   QScreen* screen = QGuiApplication::primaryScreen();
   const QRect screenArea = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
 
-  auto* message = new QLabel(text);
-  message->setObjectName(QStringLiteral("Message"));
-  message->setWordWrap(true);
-  message->setTextFormat(Qt::PlainText);
-  message->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // A word-wrapped label asks for little width and would break even a short message; it
-  // keeps its widest line whole up to half the screen and wraps only beyond that.
-  const int halfScreen = screenArea.width() / 2;
-  const int widestLine = message->fontMetrics()
-                             .boundingRect(QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), 0, text)
-                             .width();
-  message->setMinimumWidth(std::min(widestLine + 1, halfScreen));
-  message->setMaximumWidth(halfScreen);
+  QTextEdit* message = messageText(dialog.get(), text, screenArea.width() / 2);
 
   auto* row = new QHBoxLayout;
   if (kind == NoticeKind::Error) {

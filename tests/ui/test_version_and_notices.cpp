@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextEdit>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -99,18 +100,23 @@ class VersionAndNoticesTest : public QObject {
     auto notice = createNoticeDialog(QStringLiteral("请选择保存目录!"), NoticeKind::Notice);
     QCOMPARE(notice->windowTitle(), QStringLiteral("Velmora V2.0"));
     QVERIFY(!notice->findChild<QLabel*>(QStringLiteral("Icon")));
-    auto* message = notice->findChild<QLabel*>(QStringLiteral("Message"));
-    QCOMPARE(message->text(), QStringLiteral("请选择保存目录!"));
-    QVERIFY(message->wordWrap());
-    QCOMPARE(message->maximumWidth(), QGuiApplication::primaryScreen()->geometry().width() / 2);
+    const int halfScreen = QGuiApplication::primaryScreen()->geometry().width() / 2;
+    auto* message = notice->findChild<QTextEdit*>(QStringLiteral("Message"));
+    QCOMPARE(message->toPlainText(), QStringLiteral("请选择保存目录!"));
     // A short message stands on one line instead of being broken by the word wrap.
-    auto shortNotice =
-        createNoticeDialog(QStringLiteral("本程序只提供缩小图片功能！"), NoticeKind::Notice);
-    shortNotice->show();
-    QVERIFY(QTest::qWaitForWindowExposed(shortNotice.get()));
-    auto* shortMessage = shortNotice->findChild<QLabel*>(QStringLiteral("Message"));
-    QVERIFY(shortMessage->contentsRect().width() >=
-            shortMessage->fontMetrics().horizontalAdvance(shortMessage->text()));
+    QCOMPARE(message->document()->lineCount(), 1);
+    // A long one wraps at half the screen, inside a word where it must, and shows every line.
+    const QString longName = QStringLiteral("/tmp/") + QString(250, QLatin1Char('n')) +
+                             QStringLiteral(".jpg");
+    auto longError = createNoticeDialog(
+        QStringLiteral("Cannot create file \"%1\". File name too long.").arg(longName),
+        NoticeKind::Error);
+    longError->show();
+    QVERIFY(QTest::qWaitForWindowExposed(longError.get()));
+    auto* longMessage = longError->findChild<QTextEdit*>(QStringLiteral("Message"));
+    QCOMPARE(longMessage->width(), halfScreen);
+    QVERIFY(longMessage->document()->idealWidth() <= longMessage->viewport()->width());
+    QVERIFY(longMessage->document()->size().height() <= longMessage->viewport()->height());
     const auto buttons = notice->findChildren<QPushButton*>();
     QCOMPARE(buttons.size(), 1);
     QCOMPARE(buttons.front()->text(), QStringLiteral("OK"));
