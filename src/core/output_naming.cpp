@@ -1,5 +1,7 @@
 #include "core/output_naming.h"
 
+#include <sys/stat.h>
+
 #include "core/path_text.h"
 
 namespace velmora {
@@ -22,11 +24,17 @@ std::string selectedName(const std::string& selectedPath, const std::string& sou
 
 }  // namespace
 
+std::string chosenOutputFolder(const std::string& shown) {
+  struct stat info {};
+  if (!shown.empty() && ::stat(shown.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return shown;
+  return trimBlanks(shown);
+}
+
 std::string singleImageDestination(const std::string& selectedPath, const std::string& treePath,
                                    const std::string& sourceFolder, const NamingSettings& naming) {
   const std::string name = selectedName(selectedPath, sourceFolder);
   if (naming.mode == NamingMode::SameNameInChosenFolder) {
-    return joinPath(naming.outputFolder, name);
+    return joinPath(chosenOutputFolder(naming.outputFolder), name);
   }
   // The separator test looks at the source folder, not at the tree path it is appended to.
   std::string destination = treePath;
@@ -48,7 +56,7 @@ std::vector<ThumbnailRequest> batchRequests(const std::string& treePath,
   // as one.
   const std::string destinationFolder =
       naming.mode == NamingMode::SameNameInChosenFolder
-          ? trimBlanks(naming.outputFolder) + kPathSeparator
+          ? chosenOutputFolder(naming.outputFolder) + kPathSeparator
           : directory + kPathSeparator + trimBlanks(naming.prefix);
   std::vector<ThumbnailRequest> requests;
   requests.reserve(listedNames.size());

@@ -19,13 +19,16 @@ struct NamingSettings {
   std::string outputFolder;  // as shown
 };
 
+// The output folder the commands write into: the text as shown when a folder of exactly that
+// name exists ("out " and "out" are different folders), otherwise the text trimmed of blanks.
+std::string chosenOutputFolder(const std::string& shown);
+
 // The single-image command's destination for the selected file.
 //   selectedPath: the file list's full path of the selected file
 //   treePath:     the folder tree's selected path
 //   sourceFolder: the file list's directory
 std::string singleImageDestination(const std::string& selectedPath, const std::string& treePath,
-                                   const std::string& sourceFolder,
-                                   const NamingSettings& naming);
+                                   const std::string& sourceFolder, const NamingSettings& naming);
 
 // The batch's folder: the tree path with one trailing separator removed.
 std::string batchDirectory(const std::string& treePath);

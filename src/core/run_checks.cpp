@@ -32,7 +32,7 @@ RunCheckResult checkRunPreconditions(const RunCheckInput& input) {
       !prefixDistinguishesName(trimBlanks(input.naming.prefix))) {
     return RunCheckResult::EmptyPrefix;
   }
-  const std::string outputFolder = trimBlanks(input.naming.outputFolder);
+  const std::string outputFolder = chosenOutputFolder(input.naming.outputFolder);
   if (input.naming.mode == NamingMode::SameNameInChosenFolder && outputFolder.empty()) {
     return RunCheckResult::NoOutputFolder;
   }

@@ -1,6 +1,9 @@
 #include "core/output_naming.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
@@ -46,8 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         SingleCase{"ChosenFolderEndingInSeparator", "/pics/a.jpg", "/pics", "/pics",
                    folderNaming("/out/"), "/out/a.jpg"},
         SingleCase{"ChosenRoot", "/pics/a.jpg", "/pics", "/pics", folderNaming("/"), "/a.jpg"},
-        SingleCase{"ChosenFolderNotTrimmed", "/pics/a.jpg", "/pics", "/pics", folderNaming("/out "),
-                   "/out /a.jpg"},
+        SingleCase{"MissingChosenFolderTrimmed", "/pics/a.jpg", "/pics", "/pics",
+                   folderNaming("/out "), "/out/a.jpg"},
         SingleCase{"NameWithSpaces", "/pics/my photo.jpeg", "/pics", "/pics", prefixNaming("tb"),
                    "/pics/tbmy photo.jpeg"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -99,6 +102,19 @@ TEST(BatchNaming, ChosenFolderTrimmedAndNotTestedForSeparator) {
             (std::vector<Pair>{{"/pics/a.jpg", "/out/a.jpg"}}));
   EXPECT_EQ(pairsOf(batchRequests("/pics", {"a.jpg"}, folderNaming("/out/"), {})),
             (std::vector<Pair>{{"/pics/a.jpg", "/out//a.jpg"}}));
+}
+
+TEST(ChosenFolder, ExistingNameEndingInABlankIsKeptByBothCommands) {
+  testing::TempFolder folder;
+  const std::string blank = folder.file("out ");
+  ASSERT_EQ(::mkdir(blank.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(folder.file("out").c_str(), 0755), 0);
+  EXPECT_EQ(singleImageDestination("/pics/a.jpg", "/pics", "/pics", folderNaming(blank)),
+            blank + "/a.jpg");
+  EXPECT_EQ(pairsOf(batchRequests("/pics", {"a.jpg"}, folderNaming(blank), {})),
+            (std::vector<Pair>{{"/pics/a.jpg", blank + "/a.jpg"}}));
+  const std::string missing = folder.file("gone ");
+  EXPECT_EQ(chosenOutputFolder(missing), folder.file("gone"));
 }
 
 }  // namespace
