@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 
@@ -50,17 +52,33 @@ QByteArray unescapeMountField(const QByteArray& field) {
   return out;
 }
 
-}  // namespace
-
-QStringList listedMountPoints(const QByteArray& mountTable) {
-  QStringList points{QStringLiteral("/")};
+// The table's mount points in order, each with whether it is worth showing.
+std::vector<std::pair<QString, bool>> mountPoints(const QByteArray& mountTable) {
+  std::vector<std::pair<QString, bool>> points;
   for (const QByteArray& line : mountTable.split('\n')) {
     const QList<QByteArray> fields = line.simplified().split(' ');
     if (fields.size() < 3) continue;
     const QString point = QFile::decodeName(unescapeMountField(fields[1]));
-    if (!point.startsWith(QLatin1Char('/')) || points.contains(point)) continue;
-    if (isPseudoFileSystem(fields[2]) || isPrivateTree(point)) continue;
-    points.append(point);
+    if (!point.startsWith(QLatin1Char('/'))) continue;
+    points.emplace_back(point, !isPseudoFileSystem(fields[2]) && !isPrivateTree(point));
+  }
+  return points;
+}
+
+}  // namespace
+
+QStringList listedMountPoints(const QByteArray& mountTable) {
+  QStringList points{QStringLiteral("/")};
+  for (const auto& [point, shown] : mountPoints(mountTable)) {
+    if (shown && !points.contains(point)) points.append(point);
+  }
+  return points;
+}
+
+QStringList leftOutMountPoints(const QByteArray& mountTable) {
+  QStringList points;
+  for (const auto& [point, shown] : mountPoints(mountTable)) {
+    if (!shown && point != QLatin1String("/") && !points.contains(point)) points.append(point);
   }
   return points;
 }

@@ -13,6 +13,9 @@ namespace velmora {
 // is a directory is checked by the caller: bind-mounted files must not appear as folders.
 QStringList listedMountPoints(const QByteArray& mountTable);
 
+// The mount points listedMountPoints leaves out, in table order.
+QStringList leftOutMountPoints(const QByteArray& mountTable);
+
 // listedMountPoints over /proc/self/mounts, keeping only directories.
 QStringList mountedVolumes();
 

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -18,6 +20,10 @@ namespace {
 
 constexpr int kNodeType = QTreeWidgetItem::UserType + 1;
 constexpr int kIndent = 19;
+// A slice of a subtree walk; the event loop runs between slices.
+constexpr int kWalkSliceMs = 25;
+// How often a walk shows what it has read: each showing lays out the whole tree again.
+constexpr int kWalkShowMs = 1000;
 
 // A node remembers its item and whether its children were read.
 class ShellTreeNode : public QTreeWidgetItem {
@@ -112,6 +118,9 @@ TRzShellTree::TRzShellTree(ShellNamespace shellNamespace, QWidget* parent)
   });
   connect(this, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current) { reportCurrentChange(current); });
+  subtreeTimer_ = new QTimer(this);
+  subtreeTimer_->setInterval(0);
+  connect(subtreeTimer_, &QTimer::timeout, this, &TRzShellTree::continueSubtreeWalk);
   fill();
 }
 
@@ -143,6 +152,7 @@ void TRzShellTree::setDefaultKeyHandling(bool enabled) {
 }
 
 void TRzShellTree::fill(const TRzShellLocator& folder) {
+  stopSubtreeWalk();
   OverrideCursorScope busy;
   {
     QuietScope quiet(quiet_);
@@ -245,6 +255,64 @@ void TRzShellTree::mousePressEvent(QMouseEvent* event) {
   QTreeWidget::mousePressEvent(event);
 }
 
+void TRzShellTree::keyPressEvent(QKeyEvent* event) {
+  // The view's own handling of "*" expands whatever the model offers, links and /proc included.
+  if (event->key() == Qt::Key_Asterisk) {
+    if (currentItem()) expandSubtree(currentItem());
+    event->accept();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
+
+void TRzShellTree::expandSubtree(QTreeWidgetItem* node) {
+  if (!subtreeWalk_) {
+    subtreeWalk_ = std::make_unique<SubtreeWalk>(namespace_);
+    subtreeShown_.start();
+  }
+  subtreePending_.push_back(QPersistentModelIndex(indexFromItem(node)));
+  subtreeTimer_->start();
+  continueSubtreeWalk();
+}
+
+// Folders are read in slices between which the event loop runs, and shown expanded about once
+// a second: expanding a node lays out every row of the tree, so expanding each node as it is
+// read made the walk quadratic.
+void TRzShellTree::continueSubtreeWalk() {
+  QElapsedTimer slice;
+  slice.start();
+  while (!subtreePending_.empty() && slice.elapsed() < kWalkSliceMs) {
+    const QPersistentModelIndex index = subtreePending_.front();
+    subtreePending_.pop_front();
+    QTreeWidgetItem* node = index.isValid() ? itemFromIndex(index) : nullptr;
+    if (!node || !subtreeWalk_->admits(asNode(node)->item())) continue;
+    if (!asNode(node)->populated) populate(node);
+    subtreeRead_.push_back(index);
+    for (int i = 0; i < node->childCount(); ++i) {
+      subtreePending_.push_back(QPersistentModelIndex(indexFromItem(node->child(i))));
+    }
+  }
+  if (subtreePending_.empty() || subtreeShown_.elapsed() >= kWalkShowMs) showSubtreeRead();
+  if (subtreePending_.empty()) stopSubtreeWalk();
+}
+
+void TRzShellTree::showSubtreeRead() {
+  // One layout for all of them instead of one per node.
+  scheduleDelayedItemsLayout();
+  for (const QPersistentModelIndex& index : subtreeRead_) {
+    if (index.isValid()) expand(index);
+  }
+  subtreeRead_.clear();
+  subtreeShown_.restart();
+}
+
+void TRzShellTree::stopSubtreeWalk() {
+  subtreeTimer_->stop();
+  subtreePending_.clear();
+  subtreeRead_.clear();
+  subtreeWalk_.reset();
+}
+
 void TRzShellTree::contextMenuEvent(QContextMenuEvent* event) {
   QTreeWidgetItem* node =
       event->reason() == QContextMenuEvent::Mouse ? itemAt(event->pos()) : currentItem();
@@ -258,8 +326,12 @@ void TRzShellTree::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 QTreeWidgetItem* TRzShellTree::makeNode(const TRzShellLocator& item) const {
+  return makeNode(item, namespace_.attributes(item));
+}
+
+QTreeWidgetItem* TRzShellTree::makeNode(const TRzShellLocator& item,
+                                        ShellAttributes attributes) const {
   auto* node = new ShellTreeNode(item);
-  const ShellAttributes attributes = namespace_.attributes(item);
   node->setText(0, namespace_.displayName(item));
   node->setChildIndicatorPolicy(attributes.testFlag(ShellAttribute::HasSubfolders)
                                     ? QTreeWidgetItem::ShowIndicator
@@ -286,20 +358,27 @@ QTreeWidgetItem* TRzShellTree::makeNode(const TRzShellLocator& item) const {
         break;
     }
   }
-  const QIcon picture = style()->standardIcon(icon);
-  if (attributes.testFlag(ShellAttribute::Hidden)) {
-    // Dimmed like an item marked for cutting.
-    node->setForeground(0, palette().color(QPalette::Disabled, QPalette::Text));
-    node->setIcon(0, QIcon(picture.pixmap(16, 16, QIcon::Disabled)));
-  } else {
-    node->setIcon(0, picture);
-  }
+  const bool hidden = attributes.testFlag(ShellAttribute::Hidden);
+  // Dimmed like an item marked for cutting.
+  if (hidden) node->setForeground(0, palette().color(QPalette::Disabled, QPalette::Text));
+  node->setIcon(0, nodeIcon(icon, hidden));
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   if (!readOnly_ && !item.isRoot() && attributes.testFlag(ShellAttribute::CanRename)) {
     flags |= Qt::ItemIsEditable;
   }
   node->setFlags(flags);
   return node;
+}
+
+// The style decodes its pictures anew on every request: thousands of folders took seconds.
+QIcon TRzShellTree::nodeIcon(QStyle::StandardPixmap kind, bool dimmed) const {
+  const int key = int(kind) * 2 + int(dimmed);
+  auto found = icons_.find(key);
+  if (found == icons_.end()) {
+    const QIcon picture = style()->standardIcon(kind);
+    found = icons_.insert(key, dimmed ? QIcon(picture.pixmap(16, 16, QIcon::Disabled)) : picture);
+  }
+  return *found;
 }
 
 bool TRzShellTree::passesFilter(const TRzShellLocator&, ShellAttributes attributes) const {
@@ -320,11 +399,12 @@ void TRzShellTree::populate(QTreeWidgetItem* node) {
   QList<QTreeWidgetItem*> nodes;
   for (const TRzShellLocator& child : *children) {
     if (hadChildren && findChild(node, child)) continue;
-    if (!passesFilter(child, namespace_.attributes(child))) continue;
+    const ShellAttributes attributes = namespace_.attributes(child);
+    if (!passesFilter(child, attributes)) continue;
     if (hadChildren) {
-      insertSorted(node, makeNode(child));
+      insertSorted(node, makeNode(child, attributes));
     } else {
-      nodes.append(makeNode(child));
+      nodes.append(makeNode(child, attributes));
     }
   }
   asNode(node)->populated = true;

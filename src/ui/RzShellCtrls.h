@@ -14,10 +14,19 @@
 // the context menu.
 
 #include <QCursor>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
+#include <QPersistentModelIndex>
+#include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
+#include <deque>
 #include <functional>
+#include <memory>
 
 #include "shell/shell_namespace.h"
+#include "shell/subtree_walk.h"
 
 namespace velmora {
 
@@ -53,6 +62,12 @@ class TRzShellTree : public QTreeWidget {
   void fill(const TRzShellLocator& folder = {});
   // fill(), keeping the current selection.
   void refresh();
+  // Expands the node and every folder below it, a slice at a time so that the window keeps
+  // painting and answering; links and system file systems are not entered, no folder twice.
+  // Refilling the tree ends the walk.
+  void expandSubtree(QTreeWidgetItem* node);
+  bool expandingSubtree() const { return subtreeWalk_ != nullptr; }
+
   // Selects the node of `folder`, expanding and, where needed, adding each level below the
   // root. A level that cannot be reached sounds the beep; the deepest node reached is selected.
   void selectFolder(const TRzShellLocator& folder);
@@ -91,9 +106,12 @@ class TRzShellTree : public QTreeWidget {
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
   void mousePressEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QTreeWidgetItem* makeNode(const TRzShellLocator& item) const;
+  QTreeWidgetItem* makeNode(const TRzShellLocator& item, ShellAttributes attributes) const;
+  QIcon nodeIcon(QStyle::StandardPixmap kind, bool dimmed) const;
   bool passesFilter(const TRzShellLocator& item, ShellAttributes attributes) const;
   void populate(QTreeWidgetItem* node);
   QTreeWidgetItem* findChild(QTreeWidgetItem* parent, const TRzShellLocator& item) const;
@@ -101,6 +119,9 @@ class TRzShellTree : public QTreeWidget {
   void relocate(QTreeWidgetItem* node, const TRzShellLocator& renamed, int depth);
   void reportCurrentChange(QTreeWidgetItem* current);
   void reportRenameError(const QString& text);
+  void continueSubtreeWalk();
+  void showSubtreeRead();
+  void stopSubtreeWalk();
 
   ShellNamespace namespace_;
   ShellNameDelegate* nameDelegate_ = nullptr;
@@ -111,6 +132,12 @@ class TRzShellTree : public QTreeWidget {
   bool contextMenus_ = true;
   bool quiet_ = false;  // set while the tree changes its own nodes: no selection reports
   std::function<void(const QString&)> renameErrorHandler_;
+  mutable QHash<int, QIcon> icons_;
+  std::unique_ptr<SubtreeWalk> subtreeWalk_;
+  std::deque<QPersistentModelIndex> subtreePending_;
+  std::vector<QPersistentModelIndex> subtreeRead_;  // read, not yet shown expanded
+  QElapsedTimer subtreeShown_;
+  QTimer* subtreeTimer_ = nullptr;
 };
 
 }  // namespace velmora

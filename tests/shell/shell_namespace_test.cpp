@@ -1,6 +1,7 @@
 // The folder namespace over a temporary home: the tests never read the real home folder.
 
 #include "shell/shell_namespace.h"
+#include "shell/subtree_walk.h"
 
 #include <QDir>
 #include <QFile>
@@ -227,6 +228,25 @@ class ShellNamespaceTest : public QObject {
     QVERIFY(shell.rename(folders({}, {"new"}), " new ").ok);
     QVERIFY(QDir(desktop_ + "/new").removeRecursively());
     QVERIFY(QDir(desktop_ + "/taken").removeRecursively());
+  }
+
+  void subtreeWalkEndsOnLinksSystemFoldersAndRepeats() {
+    const ShellNamespace shell = shellNamespace();
+    QVERIFY(QFile::link(desktop_ + "/img2", desktop_ + "/img2/inner/loop"));
+    SubtreeWalk walk(shell);
+    QVERIFY(walk.admits({}));
+    QVERIFY(walk.admits(folders({}, {"img2"})));
+    QVERIFY(!walk.admits(folders({}, {"img2"})));
+    QVERIFY(!walk.admits(folders({}, {"img2", "inner", "loop"})));
+    QVERIFY(!walk.admits(folders({}, {"linked"})));
+    // The desktop again, reached through the home folder.
+    QVERIFY(!walk.admits(folders(kHome, {"Desktop"})));
+    const TRzShellLocator fileSystemRoot = kComputer.child({ShellItemKind::Volume, "/"});
+    QVERIFY(walk.admits(kComputer));
+    QVERIFY(walk.admits(fileSystemRoot));
+    QVERIFY(!walk.admits(folders(fileSystemRoot, {"proc"})));
+    QVERIFY(!walk.admits(folders(fileSystemRoot, {"sys"})));
+    QVERIFY(QFile::remove(desktop_ + "/img2/inner/loop"));
   }
 
   void existenceFollowsTheDisk() {

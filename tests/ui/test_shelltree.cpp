@@ -95,6 +95,24 @@ class ShellTreeTest : public QObject {
     QCOMPARE(tree.path(), desktop_);
   }
 
+  void asteriskExpandsTheSubtreeButNoLink() {
+    QVERIFY(QFile::link(desktop_ + "/photos", desktop_ + "/photos/2024/june/back"));
+    for (const auto modifier : {Qt::NoModifier, Qt::KeypadModifier}) {
+      TRzShellTree tree;
+      QTreeWidgetItem* photos = childNamed(tree.rootNode(), "photos");
+      tree.setCurrentItem(photos);
+      QTest::keyClick(&tree, Qt::Key_Asterisk, modifier);
+      QTRY_VERIFY(!tree.expandingSubtree());
+      QTreeWidgetItem* june = childNamed(childNamed(photos, "2024"), "june");
+      QVERIFY(june && june->isExpanded());
+      QTreeWidgetItem* back = childNamed(june, "back");
+      QVERIFY(back);
+      QVERIFY(!back->isExpanded());
+      QCOMPARE(back->childCount(), 0);
+    }
+    QVERIFY(QFile::remove(desktop_ + "/photos/2024/june/back"));
+  }
+
   void selectionReportsTheNodePath_data() {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("expectedPath");

@@ -1,0 +1,52 @@
+#include "shell/subtree_walk.h"
+
+#include <sys/stat.h>
+
+#include <QFile>
+
+#include "shell/mount_table.h"
+
+namespace velmora {
+
+namespace {
+
+std::set<dev_t> devicesOf(const QStringList& mountPoints) {
+  std::set<dev_t> devices;
+  for (const QString& point : mountPoints) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(point).constData(), &info) == 0) devices.insert(info.st_dev);
+  }
+  return devices;
+}
+
+QByteArray mountTable() {
+  QFile table(QStringLiteral("/proc/self/mounts"));
+  return table.open(QIODevice::ReadOnly) ? table.readAll() : QByteArray();
+}
+
+}  // namespace
+
+SubtreeWalk::SubtreeWalk(const ShellNamespace& shellNamespace) : namespace_(shellNamespace) {
+  const QByteArray table = mountTable();
+  // A device that also carries a listed volume stays open: "/" on an overlay, bind mounts.
+  const std::set<dev_t> listed = devicesOf(listedMountPoints(table));
+  for (dev_t device : devicesOf(leftOutMountPoints(table))) {
+    if (!listed.count(device)) leftOutDevices_.insert(device);
+  }
+}
+
+bool SubtreeWalk::admits(const TRzShellLocator& item) {
+  const QString path = namespace_.path(item);
+  // The computer node has no path and no folder of its own; it holds the volumes.
+  if (path.isEmpty()) return true;
+  struct stat info {};
+  const QByteArray name = QFile::encodeName(path);
+  if (::lstat(name.constData(), &info) != 0) return false;
+  // The volume "/" and the tree's own nodes are folders; any link met on the way is not
+  // followed, whatever it points at.
+  if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode)) return false;
+  if (leftOutDevices_.count(info.st_dev)) return false;
+  return entered_.insert({info.st_dev, info.st_ino}).second;
+}
+
+}  // namespace velmora
