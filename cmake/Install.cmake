@@ -8,11 +8,18 @@ set(velmora_data ${PROJECT_SOURCE_DIR}/data)
 set(velmora_pictures ${PROJECT_SOURCE_DIR}/src/ui/resources)
 set(velmora_icon_sizes 16 32 48 64 128 256)
 
+# The man pages and the AppStream file carry the version of project(); they are installed from
+# the build tree.
+set(velmora_made_data ${PROJECT_BINARY_DIR}/data)
+foreach(file velmora.1 velmora-thumb.1 ${VELMORA_APP_ID}.metainfo.xml)
+  configure_file(${velmora_data}/${file}.in ${velmora_made_data}/${file} @ONLY)
+endforeach()
+
 set(velmora_programs "")
 foreach(program velmora-thumb velmora)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    install(FILES ${velmora_data}/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${velmora_made_data}/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     list(APPEND velmora_programs ${program})
   endif()
 endforeach()
@@ -20,7 +27,7 @@ endforeach()
 if(TARGET velmora)
   install(FILES ${velmora_data}/${VELMORA_APP_ID}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES ${velmora_data}/${VELMORA_APP_ID}.metainfo.xml
+  install(FILES ${velmora_made_data}/${VELMORA_APP_ID}.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   foreach(size ${velmora_icon_sizes})
     install(FILES ${velmora_pictures}/icons/velmora-${size}.png
@@ -62,6 +69,7 @@ if(VELMORA_BUILD_TESTS)
            COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
                    -DSTAGE_DIR=${PROJECT_BINARY_DIR}/install-tree-test
                    -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DAPP_ID=${VELMORA_APP_ID}
+                   -DVERSION=${PROJECT_VERSION}
                    "-DPROGRAMS=${velmora_programs}"
                    "-DICON_SIZES=${velmora_icon_sizes}"
                    -P ${PROJECT_SOURCE_DIR}/tests/install/check_install_tree.cmake)

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "../core/made_jpegs.h"
+#include "core/version.h"
 #include "../core/scratch_folder.h"
 
 namespace velmora {
@@ -58,7 +59,7 @@ std::string made(const std::string& source, const std::string& destination) {
 TEST(VelmoraThumb, VersionAndHelp) {
   const ToolRun version = runTool({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "velmora-thumb 2.8\n");
+  EXPECT_EQ(version.out, std::string("velmora-thumb ") + kVersion + "\n");
   const ToolRun help = runTool({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: velmora-thumb", 0), 0u);

@@ -1,7 +1,7 @@
 # Installs the build into a scratch prefix and checks that every file a desktop needs is there,
 # that the desktop's validators accept them, and that the installed command-line tool answers
 # and has every option of its --help described in its man page.
-# Inputs: BUILD_DIR, STAGE_DIR, SOURCE_DIR, APP_ID, PROGRAMS, ICON_SIZES.
+# Inputs: BUILD_DIR, STAGE_DIR, SOURCE_DIR, APP_ID, VERSION, PROGRAMS, ICON_SIZES.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -48,6 +48,10 @@ if(velmora IN_LIST PROGRAMS)
   find_program(appstreamcli appstreamcli REQUIRED)
   run_checked(${desktop_file_validate} ${share}/applications/${APP_ID}.desktop)
   run_checked(${appstreamcli} validate --no-net ${share}/metainfo/${APP_ID}.metainfo.xml)
+  file(READ ${share}/metainfo/${APP_ID}.metainfo.xml metainfo)
+  if(NOT metainfo MATCHES "<release version=\"${VERSION}\"")
+    message(FATAL_ERROR "the AppStream file does not name release ${VERSION}")
+  endif()
 
   # Each PNG must really be drawn at the size of the folder it is installed in.
   foreach(size ${ICON_SIZES})
@@ -65,6 +69,10 @@ endif()
 
 find_program(groff groff REQUIRED)
 foreach(program ${PROGRAMS})
+  file(STRINGS ${share}/man/man1/${program}.1 title REGEX "^\\.TH ")
+  if(NOT title MATCHES "\"Velmora ${VERSION}\"")
+    message(FATAL_ERROR "the man page of ${program} does not name version ${VERSION}: ${title}")
+  endif()
   execute_process(COMMAND ${groff} -man -Tutf8 -ww -z ${share}/man/man1/${program}.1
                   RESULT_VARIABLE rc ERROR_VARIABLE warnings)
   if(NOT rc EQUAL 0 OR NOT warnings STREQUAL "")
@@ -77,7 +85,7 @@ if(velmora-thumb IN_LIST PROGRAMS)
 
   execute_process(COMMAND ${prefix}/bin/velmora-thumb --version RESULT_VARIABLE rc
                   OUTPUT_VARIABLE version)
-  if(NOT rc EQUAL 0 OR NOT version MATCHES "^velmora-thumb [0-9]")
+  if(NOT rc EQUAL 0 OR NOT version STREQUAL "velmora-thumb ${VERSION}\n")
     message(FATAL_ERROR "--version answered (${rc}): ${version}")
   endif()
 

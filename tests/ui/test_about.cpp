@@ -12,6 +12,7 @@
 #include "ui/UnitFormAbout.h"
 #include "ui/UrlLabel.h"
 
+using velmora::kVersion;
 using velmora::TFormAbout;
 using velmora::TRzURLLabel;
 
@@ -123,7 +124,8 @@ class TestAbout : public QObject {
   void everyShowingIsANewStampedBoxDestroyedOnClose() {
     QWidget owner;
     owner.setGeometry(100, 80, 800, 600);
-    owner.setWindowTitle(QStringLiteral("Velmora V2.8"));
+    const QString ownerTitle = QStringLiteral("Velmora V") + QLatin1String(kVersion);
+    owner.setWindowTitle(ownerTitle);
     owner.show();
     for (bool byCloseBox : {false, true}) {
       QString version;
@@ -139,12 +141,12 @@ class TestAbout : public QObject {
           QTest::mouseClick(form->Button1, Qt::LeftButton);
         }
       });
-      QCOMPARE(version, QStringLiteral("(Ver 2.8)"));
+      QCOMPARE(version, QStringLiteral("(Ver %1)").arg(QLatin1String(kVersion)));
       QCOMPARE(parent, &owner);
       QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
       QVERIFY2(shown.isNull(), "the about box outlives its closing");
       QVERIFY(owner.findChildren<TFormAbout*>().isEmpty());
-      QCOMPARE(owner.windowTitle(), QStringLiteral("Velmora V2.8"));
+      QCOMPARE(owner.windowTitle(), ownerTitle);
     }
   }
 

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "core/version.h"
 #include "ui/FileListBox.h"
 #include "ui/Notices.h"
 #include "ui/RzShellCtrls.h"
@@ -43,8 +44,8 @@ class FormMainStartUpTest : public QObject {
     const QRect desktop = form.screen()->virtualGeometry();
     QCOMPARE(form.pos(), QPoint(desktop.x() + qMax(0, (desktop.width() - 800) / 2),
                                 desktop.y() + qMax(0, (desktop.height() - 600) / 2)));
-    QCOMPARE(form.windowTitle(), QStringLiteral("Velmora V2.8"));
-    QCOMPARE(form.Label7->text(), QStringLiteral("Velmora  V2.8"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Velmora V") + QLatin1String(kVersion));
+    QCOMPARE(form.Label7->text(), QStringLiteral("Velmora  V") + QLatin1String(kVersion));
     QCOMPARE(form.windowIconText(), QStringLiteral("Velmora V2.0"));
     QVERIFY(QTest::qWaitForWindowActive(&form));
     QCOMPARE(QApplication::focusWidget(), form.rb1);
@@ -101,7 +102,7 @@ class FormMainStartUpTest : public QObject {
       about->Button1->click();
     });
     QTest::mouseClick(form.BTNAbout, Qt::LeftButton);
-    QVERIFY(shownVersion.contains(QStringLiteral("2.8")));
+    QVERIFY(shownVersion.contains(QLatin1String(kVersion)));
     QVERIFY(form.findChildren<TFormAbout*>().isEmpty());
     QVERIFY(boxes.shown.isEmpty());
   }

@@ -24,26 +24,26 @@ class VersionAndNoticesTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stamped");
     QTest::newRow("caption") << "Velmora V$V$"
-                             << "Velmora V2.8";
+                             << "Velmora V4.7";
     QTest::newRow("lower case") << "v$v$ and $V$"
-                                << "v2.8 and 2.8";
+                                << "v4.7 and 4.7";
     QTest::newRow("adjacent") << "$V$$v$"
-                              << "2.82.8";
+                              << "4.74.7";
     QTest::newRow("no overlap") << "$V$V$"
-                                << "2.8V$";
+                                << "4.7V$";
     QTest::newRow("inside dollars") << "$$V$$"
-                                    << "$2.8$";
+                                    << "$4.7$";
     QTest::newRow("incomplete") << "$V and V$"
                                 << "$V and V$";
     QTest::newRow("empty") << ""
                            << "";
     QTest::newRow("chinese") << "版本$V$。"
-                             << "版本2.8。";
+                             << "版本4.7。";
   }
   void stampVersionReplacesEveryPlaceholder() {
     QFETCH(QString, text);
     QFETCH(QString, stamped);
-    QCOMPARE(StampVersion(text, QStringLiteral("2.8")), stamped);
+    QCOMPARE(StampVersion(text, QStringLiteral("4.7")), stamped);
   }
 
   void errorTextsEndWithAFullStopWhereTheirLastCharacterSortsAbove_data() {
