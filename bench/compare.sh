@@ -2,9 +2,10 @@
 # Measures velmora-thumb against vipsthumbnail, ImageMagick, GraphicsMagick and the entropy
 # decoding floor on a folder of real photographs taken from Debian's wallpaper packages.
 #
-# Usage: bench/compare.sh [--rounds N] [--jobs N]
+# Usage: bench/compare.sh [--rounds N] [--jobs N] [--tools "NAME..."]
 #   --rounds N  runs per tool, alternating between the tools (default 5)
 #   --jobs N    velmora-thumb's worker count (default: its own, all cores)
+#   --tools L   only these of: velmora area vips vipspc magick gm floor (default: all)
 # Environment: VELMORA_BENCH_CACHE (photo set and packages; default ~/.cache/velmora-bench),
 #              VELMORA_BENCH_BUILD (build folder; default build/bench in the source tree).
 #
@@ -15,11 +16,13 @@ set -euo pipefail
 
 rounds=5
 jobs=""
+chosen_tools=(velmora area vips vipspc magick gm floor)
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
     --jobs) jobs=$2; shift 2 ;;
-    -h | --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --tools) read -r -a chosen_tools <<<"$2"; shift 2 ;;
+    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -106,7 +109,8 @@ build_programs() {
   log "building velmora-thumb and the bench programs (Release) in $build"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_GUI=OFF \
     -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=ON >/dev/null
-  cmake --build "$build" -j "$(nproc)" --target velmora-thumb coefficient_floor preview_timing >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target velmora-thumb coefficient_floor preview_timing \
+    area_quality >/dev/null
 }
 
 # Splits the set by the frame type the floor program reports, for the baseline-only memory bar.
@@ -161,7 +165,14 @@ run_tool() {
   local files=("$dir"/*.jpg)
   case "$tool" in
     velmora) timed velmora "$set" "$build/src/cli/velmora-thumb" ${jobs:+-j "$jobs"} --fit 200x200 --out "$out" "$dir" ;;
+    area) timed area "$set" "$build/src/cli/velmora-thumb" ${jobs:+-j "$jobs"} --filter area \
+      --fit 200x200 --out "$out" "$dir" ;;
     vips) timed vips "$set" vipsthumbnail "${files[@]}" -s 200x200 -o "$out/%s.jpg[Q=90]" ;;
+    # One vipsthumbnail process per file, as many at once as there are cores: libvips' own
+    # advice for batches.
+    vipspc) timed vipspc "$set" bash -c 'out=$1; shift; printf "%s\0" "$@" |
+      xargs -0 -P "$(nproc)" -I{} vipsthumbnail {} -s 200x200 -o "$out/%s.jpg[Q=90]"' _ "$out" \
+      "${files[@]}" ;;
     magick) timed magick "$set" mogrify -path "$out" -sample 200x200 -quality 90 "${files[@]}" ;;
     # gm puts the whole source path under the output folder, so it is given bare names.
     gm) timed gm "$set" env -C "$dir" gm mogrify -output-directory "$out" -sample 200x200 \
@@ -218,7 +229,11 @@ main() {
   # One untimed pass puts every file in the page cache, so no tool pays for the first read.
   cat "$photos"/all/*.jpg >/dev/null
 
-  local tools=(velmora vips magick gm floor) round i
+  local tools=("${chosen_tools[@]}") round i
+  local baseline_tools=()
+  for i in velmora area vips floor; do
+    [[ " ${tools[*]} " == *" $i "* ]] && baseline_tools+=("$i")
+  done
   for ((round = 1; round <= rounds; round++)); do
     log "round $round of $rounds"
     # Each round starts with a different tool, so slow drifts in the machine's load spread
@@ -226,12 +241,8 @@ main() {
     for ((i = 0; i < ${#tools[@]}; i++)); do
       run_tool "${tools[(i + round - 1) % ${#tools[@]}]}" all
     done
-    for i in 0 1 2; do
-      case $(((i + round) % 3)) in
-        0) run_tool velmora baseline ;;
-        1) run_tool vips baseline ;;
-        2) run_tool floor baseline ;;
-      esac
+    for ((i = 0; i < ${#baseline_tools[@]}; i++)); do
+      run_tool "${baseline_tools[(i + round - 1) % ${#baseline_tools[@]}]}" baseline
     done
   done
 
@@ -239,7 +250,7 @@ main() {
   echo "every run (tool set wall_s cpu_s peak_KiB files_written user_s sys_s):"
   cat "$results"
   report all "${tools[@]}"
-  report baseline velmora vips floor
+  report baseline "${baseline_tools[@]}"
 
   echo
   echo "ratios (medians, same run):"
@@ -249,7 +260,20 @@ main() {
   echo "  velmora peak, baseline only       $(awk -v k="$(med velmora baseline 5)" 'BEGIN { printf "%.1f MiB", k / 1024 }')   target <= 64 MiB"
   echo "  velmora user / floor user         $(ratio "$(med velmora all 7)" "$(med floor all 7)")   (decoding work alone)"
   echo "  velmora CPU / floor CPU, baseline $(ratio "$(med velmora baseline 4)" "$(med floor baseline 4)")"
+  echo "  velmora wall / vips per core wall $(ratio "$(med velmora all 3)" "$(med vipspc all 3)")"
+  echo "  area wall / vips per core wall    $(ratio "$(med area all 3)" "$(med vipspc all 3)")   target <= 0.35"
+  echo "  area CPU / floor CPU              $(ratio "$(med area all 4)" "$(med floor all 4)")   target <= 0.60"
+  echo "  area CPU / floor CPU, baseline    $(ratio "$(med area baseline 4)" "$(med floor baseline 4)")"
   echo "  load average at the end           $(cut -d' ' -f1-3 /proc/loadavg)"
+
+  # Area mode's pixels against an ideal reduction of the full decode, in both request kinds.
+  local request
+  for request in "--fit 200x200" "--rate 10"; do
+    echo
+    echo "area quality, $request (PSNR against a box-filtered full decode):"
+    # shellcheck disable=SC2086 # the request is two words on purpose
+    "$build/bench/area_quality" $request "$photos"/all/*.jpg | sed 's/^/  /'
+  done
 
   # The main window previews the clicked file with the same decoding: the largest photos show
   # whether clicking through a folder of them stays quick.
