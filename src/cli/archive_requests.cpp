@@ -145,7 +145,10 @@ void ArchiveRequests::queue(std::vector<ThumbnailRequest> requests) {
   if (requests.empty()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (ThumbnailRequest& request : requests) waiting_.push_back(std::move(request));
+    for (ThumbnailRequest& request : requests) {
+      request.filter = command_.filter;
+      waiting_.push_back(std::move(request));
+    }
     toMake_ += requests.size();
   }
   arrived_.notify_all();

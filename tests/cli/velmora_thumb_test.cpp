@@ -173,6 +173,39 @@ TEST(VelmoraThumb, FileRunsOneAfterAnother) {
                          made(scratch / "in/a.jpg", scratch / "out/a.jpg"));
 }
 
+// The grey levels of a JPEG file, read back with djpeg.
+std::string greyLevels(const std::string& jpeg) {
+  const std::string pgm = jpeg + ".pgm";
+  const std::string command = "djpeg -grayscale -outfile '" + pgm + "' '" + jpeg + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  const std::string contents = testing::fileContents(pgm);
+  return contents.substr(contents.size() - 20 * 20);
+}
+
+TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
+  ScratchFolder scratch;
+  std::string stripes = "P5\n320 320\n255\n";
+  for (int i = 0; i < 320 * 320; ++i) stripes += static_cast<char>(i % 2 ? 255 : 0);
+  scratch.write("stripes.pgm", stripes);
+  const std::string encode = "cjpeg -quality 95 -progressive -outfile '" +
+                             (scratch / "in/s.jpg") + "' '" + (scratch / "stripes.pgm") + "'";
+  std::filesystem::create_directories(scratch / "in");
+  ASSERT_EQ(std::system(encode.c_str()), 0);
+  for (const char* filter : {"area", "nearest"}) {
+    std::filesystem::create_directories(scratch / filter);
+    const ToolRun run = runTool({"--filter", filter, "--size", "20x20", "--out",
+                                 scratch / filter, scratch / "in/s.jpg"});
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+  for (char level : greyLevels(scratch / "area/s.jpg")) {
+    EXPECT_LT(std::abs(static_cast<unsigned char>(level) - 128), 8);
+  }
+  // Picking one pixel in twelve lands on the same stripe colour every time.
+  for (char level : greyLevels(scratch / "nearest/s.jpg")) {
+    EXPECT_GT(std::abs(static_cast<unsigned char>(level) - 128), 64);
+  }
+}
+
 TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
   ScratchFolder scratch;
   for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "e.jpg"}) {
