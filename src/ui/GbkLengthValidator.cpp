@@ -56,8 +56,8 @@ QString limitInsertion(const QString& before, const QString& after, int& cursor,
   while (start < headLimit && before[start] == after[start]) ++start;
   const QStringView head = QStringView(after).left(start);
   const QStringView inserted = QStringView(after).mid(start, cursor - start);
-  const int room = maxBytes - gbkByteCount(head).value_or(maxBytes) -
-                   gbkByteCount(tail).value_or(maxBytes);
+  const int room =
+      maxBytes - gbkByteCount(head).value_or(maxBytes) - gbkByteCount(tail).value_or(maxBytes);
   const QStringView kept = inserted.left(prefixWithin(inserted, qMax(room, 0)));
   cursor = int(head.size() + kept.size());
   return head.toString() + kept.toString() + tail.toString();

@@ -4,13 +4,13 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QTextDocument>
-#include <QTextEdit>
-#include <QtMath>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QVBoxLayout>
+#include <QtMath>
 #include <algorithm>
 #include <new>
 #include <stdexcept>

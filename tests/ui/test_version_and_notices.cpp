@@ -106,8 +106,8 @@ class VersionAndNoticesTest : public QObject {
     // A short message stands on one line instead of being broken by the word wrap.
     QCOMPARE(message->document()->lineCount(), 1);
     // A long one wraps at half the screen, inside a word where it must, and shows every line.
-    const QString longName = QStringLiteral("/tmp/") + QString(250, QLatin1Char('n')) +
-                             QStringLiteral(".jpg");
+    const QString longName =
+        QStringLiteral("/tmp/") + QString(250, QLatin1Char('n')) + QStringLiteral(".jpg");
     auto longError = createNoticeDialog(
         QStringLiteral("Cannot create file \"%1\". File name too long.").arg(longName),
         NoticeKind::Error);
