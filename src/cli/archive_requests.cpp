@@ -66,8 +66,15 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
   std::unique_lock<std::mutex> lock(mutex_);
   arrived_.wait(lock, [&] { return !waiting_.empty() || finished_; });
   if (waiting_.empty()) return std::nullopt;
-  ThumbnailRequest request = std::move(waiting_.front());
-  waiting_.pop_front();
+  WaitingBatch& batch = waiting_.front();
+  const std::size_t index = batch.taken++;
+  ThumbnailRequest request =
+      batch.requests.empty()
+          ? batchRequests(batch.treePath, {batch.names[index]}, batch.naming, command_.sizing)
+                .front()
+          : std::move(batch.requests[index]);
+  if (batch.taken == batch.size()) waiting_.pop_front();
+  request.filter = command_.filter;
   return request;
 }
 
@@ -82,14 +89,14 @@ void ArchiveRequests::findAll() {
     if (run.kind == RunKind::Tree) {
       findTree(run);
     } else if (run.kind == RunKind::Folder) {
-      queue(
-          chosen(batchRequests(run.sourceFolder, run.listedNames, command_.naming, command_.sizing),
-                 run.listedNames));
+      queueChosen(
+          batchRequests(run.sourceFolder, run.listedNames, command_.naming, command_.sizing),
+          run.listedNames);
     } else {
       const std::string destination = singleImageDestination(run.selectedPath, run.sourceFolder,
                                                              run.sourceFolder, command_.naming);
-      queue(chosen({ThumbnailRequest{run.selectedPath, destination, command_.sizing}},
-                   {run.selectedPath}));
+      queueChosen({ThumbnailRequest{run.selectedPath, destination, command_.sizing}},
+                  {run.selectedPath});
     }
   }
   {
@@ -117,39 +124,48 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
     for (const std::string& name : folder->names) {
       keys.push_back(folder->relativePath.empty() ? name : joinPath(folder->relativePath, name));
     }
-    std::vector<ThumbnailRequest> requests =
+    const std::vector<std::size_t> kept =
         chosen(batchRequests(folder->path, folder->names, naming, command_.sizing), keys);
+    WaitingBatch batch;
+    batch.treePath = folder->path;
+    batch.naming = naming;
+    for (const std::size_t index : kept) batch.names.push_back(std::move(folder->names[index]));
     // The folder exists before any thumbnail of it can be written.
-    if (mirrored && !requests.empty()) createFolders(naming.outputFolder);
-    queue(std::move(requests));
+    if (mirrored && !kept.empty()) createFolders(naming.outputFolder);
+    queue(std::move(batch));
   }
 }
 
-std::vector<ThumbnailRequest> ArchiveRequests::chosen(std::vector<ThumbnailRequest> requests,
-                                                      const std::vector<std::string>& keys) {
+std::vector<std::size_t> ArchiveRequests::chosen(const std::vector<ThumbnailRequest>& requests,
+                                                 const std::vector<std::string>& keys) {
   found_ += requests.size();
-  std::vector<ThumbnailRequest> taken;
+  std::vector<std::size_t> kept;
   for (std::size_t index = 0; index < requests.size() && !stopping_; ++index) {
     if (!inShard(keys[index], command_.shard)) continue;
     if (command_.update && isUpToDate(requests[index])) {
       ++upToDate_;
       continue;
     }
-    taken.push_back(std::move(requests[index]));
-    taken.back().filter = command_.filter;
+    kept.push_back(index);
   }
-  return taken;
+  return kept;
 }
 
-void ArchiveRequests::queue(std::vector<ThumbnailRequest> requests) {
-  if (requests.empty()) return;
+void ArchiveRequests::queueChosen(std::vector<ThumbnailRequest> requests,
+                                  const std::vector<std::string>& keys) {
+  WaitingBatch batch;
+  for (const std::size_t index : chosen(requests, keys)) {
+    batch.requests.push_back(std::move(requests[index]));
+  }
+  queue(std::move(batch));
+}
+
+void ArchiveRequests::queue(WaitingBatch batch) {
+  if (batch.size() == 0) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (ThumbnailRequest& request : requests) {
-      request.filter = command_.filter;
-      waiting_.push_back(std::move(request));
-    }
-    toMake_ += requests.size();
+    toMake_ += batch.size();
+    waiting_.push_back(std::move(batch));
   }
   arrived_.notify_all();
 }

@@ -14,6 +14,7 @@
 
 #include "cli/command_line.h"
 #include "core/batch_runner.h"
+#include "core/output_naming.h"
 #include "core/tree_walk.h"
 
 namespace velmora::cli {
@@ -57,20 +58,34 @@ class ArchiveRequests : public RequestSource {
   bool finding() const { return !finished_; }
 
  private:
+  // Requests waiting for the run, a folder's at a time. A walked folder keeps only the names
+  // of its files and makes their requests as they are taken, so that a long wait holds
+  // little more than the names.
+  struct WaitingBatch {
+    std::string treePath;
+    NamingSettings naming;
+    std::vector<std::string> names;
+    std::vector<ThumbnailRequest> requests;  // ready-made instead of names
+    std::size_t taken = 0;
+    std::size_t size() const { return requests.empty() ? names.size() : requests.size(); }
+  };
+
   void findAll();
   void findTree(const PlannedRun& run);
-  // The requests of this shard that are not up to date (keys: their paths below the root).
-  std::vector<ThumbnailRequest> chosen(std::vector<ThumbnailRequest> requests,
-                                       const std::vector<std::string>& keys);
-  // Hands requests over to the run.
-  void queue(std::vector<ThumbnailRequest> requests);
+  // The indexes of the requests of this shard that are not up to date (keys: their paths
+  // below the walked root).
+  std::vector<std::size_t> chosen(const std::vector<ThumbnailRequest>& requests,
+                                  const std::vector<std::string>& keys);
+  void queueChosen(std::vector<ThumbnailRequest> requests, const std::vector<std::string>& keys);
+  // Hands a batch over to the run.
+  void queue(WaitingBatch batch);
 
   const std::vector<PlannedRun> runs_;
   const CommandLine& command_;
   const std::optional<FolderIdentity> excluded_;
   std::mutex mutex_;
   std::condition_variable arrived_;
-  std::deque<ThumbnailRequest> waiting_;
+  std::deque<WaitingBatch> waiting_;
   std::vector<std::string> messages_;
   std::atomic<std::size_t> found_{0};
   std::atomic<std::size_t> toMake_{0};
