@@ -1,5 +1,6 @@
 // velmora-thumb: the thumbnail engine's command-line front door.
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -9,6 +10,21 @@
 #include "cli/thumbnail_command.h"
 #include "core/heap_policy.h"
 #include "core/version.h"
+
+namespace {
+
+velmora::cli::Terminals terminals() {
+  velmora::cli::Terminals found;
+  found.out = isatty(STDOUT_FILENO) == 1;
+  found.err = isatty(STDERR_FILENO) == 1;
+  winsize size{};
+  if (found.err && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    found.errColumns = size.ws_col;
+  }
+  return found;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   velmora::keepFreedMemoryForReuse();
@@ -24,8 +40,7 @@ int main(int argc, char** argv) {
         std::cout << "velmora-thumb " << velmora::kVersion << '\n';
         return kExitDone;
       case Action::Run:
-        return runThumbnailCommand(command, std::cout, std::cerr,
-                                   {isatty(STDOUT_FILENO) == 1, isatty(STDERR_FILENO) == 1});
+        return runThumbnailCommand(command, std::cout, std::cerr, terminals());
     }
   } catch (const UsageError& error) {
     std::cerr << (error.pointToHelp() ? "velmora-thumb: " : "") << error.what() << '\n';

@@ -8,6 +8,7 @@ namespace {
 
 // Redrawn at most this often: a terminal is slower than a run of small files.
 constexpr std::chrono::milliseconds kRedrawEvery{100};
+constexpr std::size_t kWidestBar = 30;
 
 std::string clockText(double seconds) {
   const long whole = static_cast<long>(seconds + 0.5);
@@ -37,8 +38,9 @@ std::string progressText(std::size_t done, const ProgressTotal& total, double el
   return text + clockText(static_cast<double>(files - done) / rate) + " left";
 }
 
-ProgressLine::ProgressLine(std::ostream& terminal, std::function<ProgressTotal()> total)
-    : terminal_(terminal), total_(std::move(total)) {}
+ProgressLine::ProgressLine(std::ostream& terminal, std::size_t columns,
+                           std::function<ProgressTotal()> total)
+    : terminal_(terminal), columns_(columns), total_(std::move(total)) {}
 
 void ProgressLine::advance() {
   ++done_;
@@ -48,7 +50,13 @@ void ProgressLine::advance() {
 void ProgressLine::draw() {
   lastDrawn_ = std::chrono::steady_clock::now();
   const double elapsed = std::chrono::duration<double>(lastDrawn_ - start_).count();
-  terminal_ << "\r\033[K" << progressText(done_, total_(), elapsed) << std::flush;
+  const ProgressTotal total = total_();
+  // The last column stays free: a line that fills it wraps on some terminals.
+  const std::size_t withoutBar = progressText(done_, total, elapsed, 0).size() + 1;
+  const std::size_t room = columns_ > withoutBar ? columns_ - withoutBar : 0;
+  terminal_ << "\r\033[K"
+            << progressText(done_, total, elapsed, room < kWidestBar ? room : kWidestBar)
+            << std::flush;
   shown_ = true;
 }
 

@@ -20,11 +20,12 @@ struct ProgressTotal {
 // What the line shows after `done` files of `total` in `elapsed` seconds; `width` is the
 // bar's.
 std::string progressText(std::size_t done, const ProgressTotal& total, double elapsed,
-                         std::size_t width = 30);
+                         std::size_t width);
 
 class ProgressLine : public ProgressSink {
  public:
-  ProgressLine(std::ostream& terminal, std::function<ProgressTotal()> total);
+  // `columns`: the terminal's width; the bar shrinks so that the line never wraps.
+  ProgressLine(std::ostream& terminal, std::size_t columns, std::function<ProgressTotal()> total);
 
   // Redraws now and then, and always when the line was taken off.
   void advance() override;
@@ -34,8 +35,8 @@ class ProgressLine : public ProgressSink {
  private:
   void draw();
 
-
   std::ostream& terminal_;
+  const std::size_t columns_;
   std::function<ProgressTotal()> total_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point lastDrawn_{};

@@ -216,7 +216,7 @@ int runThumbnailCommand(const CommandLine& command, std::ostream& out, std::ostr
   ArchiveRequests requests(std::move(runs), command, excluded);
   std::unique_ptr<ProgressLine> progressLine;
   if (terminals.err && !command.quiet) {
-    progressLine = std::make_unique<ProgressLine>(err, [&requests] {
+    progressLine = std::make_unique<ProgressLine>(err, terminals.errColumns, [&requests] {
       return ProgressTotal{requests.toMake(), !requests.finding()};
     });
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Running the command-line tool: the paths become runs of the engine's commands.
 
+#include <cstddef>
 #include <iosfwd>
 
 #include "cli/command_line.h"
@@ -15,6 +16,7 @@ inline constexpr int kExitBadUsage = 2;    // bad usage, a path that cannot be r
 struct Terminals {
   bool out = false;
   bool err = false;
+  std::size_t errColumns = 80;  // the width of standard error's terminal
 };
 
 // A folder path runs as the batch command over its listed JPEG files (its whole tree with -r);
