@@ -14,6 +14,11 @@ enum class SizingMode : int {
   Fit = 5,             // fit the side that decides the orientation to its limit
 };
 
+// The ranges the settings fields allow, and the largest side a JPEG header can give.
+inline constexpr std::int32_t kLargestRate = 100;
+inline constexpr std::int32_t kLargestPixelValue = 1000;
+inline constexpr std::int32_t kLargestSourceSide = 65535;
+
 // The user's choice; values the mode does not use are 0.
 struct SizingRequest {
   SizingMode mode = SizingMode::Rate;
@@ -31,7 +36,9 @@ struct PixelSize {
 };
 
 // The thumbnail's size for a source of the given size, or nothing when the request is refused
-// because it would not shrink. A result side may be 0 for tiny sources.
+// because it would not shrink. A result side may be 0 for tiny sources. Throws
+// std::invalid_argument, naming the value, for a source side outside 0 to kLargestSourceSide,
+// an unknown mode, a used value outside its field's range or an unused value other than 0.
 std::optional<PixelSize> Decide(std::int32_t sourceWidth, std::int32_t sourceHeight,
                                 const SizingRequest& request);
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <stdexcept>
+
 namespace velmora {
 namespace {
 
@@ -50,6 +53,29 @@ INSTANTIATE_TEST_SUITE_P(
         SizingCase{"FitOtherSideNotTested", 300, 290, {kFit, 0, 100, 200}, PixelSize{200, 193}},
         SizingCase{"FitWidthLimitNotSmallerRefused", 300, 400, {kFit, 0, 100, 350}, kRefused}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Ties go to even whatever rounding the calling thread has chosen, and the choice is left as
+// it was; a request no settings field can give is refused, never computed with.
+TEST(Sizing, RoundsWithoutTheThreadsRoundingModeAndRefusesRequestsOutOfRange) {
+  const int previous = std::fegetround();
+  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    std::fesetround(mode);
+    EXPECT_EQ(Decide(25, 35, {kRate, 50, 0, 0}), (PixelSize{12, 18}));
+    EXPECT_EQ(Decide(300, 290, {kFit, 0, 100, 200}), (PixelSize{200, 193}));
+    EXPECT_EQ(std::fegetround(), mode);
+  }
+  std::fesetround(previous);
+
+  const SizingRequest outOfRange[] = {{kRate, 0, 0, 0},    {kRate, 101, 0, 0},
+                                      {kRate, 50, 10, 0},  {kHeight, 0, 1001, 0},
+                                      {kWidth, 0, 0, -5},  {kBoth, 0, 100, 0},
+                                      {kFit, 7, 100, 100}, {static_cast<SizingMode>(9), 0, 1, 1}};
+  for (const SizingRequest& request : outOfRange) {
+    EXPECT_THROW(Decide(640, 480, request), std::invalid_argument);
+  }
+  EXPECT_THROW(Decide(-1, 480, {kRate, 50, 0, 0}), std::invalid_argument);
+  EXPECT_THROW(Decide(640, 1 << 20, {kRate, 50, 0, 0}), std::invalid_argument);
+}
 
 }  // namespace
 }  // namespace velmora
