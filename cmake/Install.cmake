@@ -1,5 +1,5 @@
 # Installation under the GNU directory layout (programs, desktop entry, icons, AppStream
-# metadata, man page), the Debian package built from it, and a test of the installed tree.
+# metadata, man page, licence), the Debian package built from it, and a test of the installed tree.
 include(GNUInstallDirs)
 
 # The desktop entry's and icon's name; the program announces the same name (kDesktopAppId).
@@ -23,6 +23,10 @@ foreach(program velmora-thumb velmora)
     list(APPEND velmora_programs ${program})
   endif()
 endforeach()
+
+# Debian looks for a package's licence in /usr/share/doc/<package>/copyright.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora
+        RENAME copyright)
 
 if(TARGET velmora)
   install(FILES ${velmora_data}/${VELMORA_APP_ID}.desktop

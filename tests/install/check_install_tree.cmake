@@ -18,7 +18,7 @@ file(REMOVE_RECURSE ${STAGE_DIR})
 run_checked(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 set(share ${prefix}/share)
-set(expected "")
+set(expected ${share}/doc/velmora/copyright)
 foreach(program ${PROGRAMS})
   list(APPEND expected ${prefix}/bin/${program} ${share}/man/man1/${program}.1)
 endforeach()
