@@ -45,17 +45,19 @@ echo "tree: $(find "$root/photos" -type f | wc -l) files in $folders folders"
 measure() {
   label=$1
   shift
-  /usr/bin/time -f "%e %M" -o "$root/time" "$@" >/dev/null 2>"$root/err" || {
+  /usr/bin/time -f "%e %U %S %M" -o "$root/time" "$@" >/dev/null 2>"$root/err" || {
     cat "$root/err"
     exit 1
   }
-  read -r wall peak <"$root/time"
-  echo "$label: wall ${wall} s, peak RSS $((peak / 1024)) MiB; $(tail -n 1 "$root/err")"
+  read -r wall user system peak <"$root/time"
+  echo "$label: wall ${wall} s, CPU ${user} s user + ${system} s system," \
+    "peak RSS $((peak / 1024)) MiB; $(tail -n 1 "$root/err")"
 }
 
 sync
-measure "full run  " "$thumb" -r --fit 32x32 --out "$root/thumbs" "$root/photos"
-measure "--update  " "$thumb" -r --update --fit 32x32 --out "$root/thumbs" "$root/photos"
-measure "shard 1/4 " "$thumb" -r --update --shard 1/4 --fit 32x32 --out "$root/thumbs" \
+measure "full run " "$thumb" -r --fit 32x32 --out "$root/thumbs" "$root/photos"
+measure "year 2000" "$thumb" -r --fit 32x32 --out "$root/year" "$root/photos/2000"
+measure "--update " "$thumb" -r --update --fit 32x32 --out "$root/thumbs" "$root/photos"
+measure "shard 1/4" "$thumb" -r --update --shard 1/4 --fit 32x32 --out "$root/thumbs" \
   "$root/photos"
 rm -rf "$root"
