@@ -1,7 +1,9 @@
 #include "core/jpeg_codec.h"
 
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -12,6 +14,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "core/decoder_memory.h"
 #include "core/errors.h"
 #include "core/exif_orientation.h"
 
@@ -201,9 +204,10 @@ class DcScanSource {
       return;
     }
     const JOCTET* start = inner_->next_input_byte;
-    const auto* mark = static_cast<const JOCTET*>(std::memchr(start, 0xFF, inner_->bytes_in_buffer));
-    const std::size_t plain = mark != nullptr ? static_cast<std::size_t>(mark - start)
-                                              : inner_->bytes_in_buffer;
+    const auto* mark =
+        static_cast<const JOCTET*>(std::memchr(start, 0xFF, inner_->bytes_in_buffer));
+    const std::size_t plain =
+        mark != nullptr ? static_cast<std::size_t>(mark - start) : inner_->bytes_in_buffer;
     if (mode_ == Mode::PassEntropy) out_.insert(out_.end(), start, start + plain);
     inner_->next_input_byte += plain;
     inner_->bytes_in_buffer -= plain;
@@ -345,8 +349,9 @@ struct JpegDecoder::State {
   bool fourComponents = false;
   bool dcOnly = false;
   std::unique_ptr<DcScanSource> dcSource;  // stands in front of the file's own source
-  std::vector<JSAMPLE> row;  // the library's own output row: not RGB, or not wanted
+  std::vector<JSAMPLE> row;                // the library's own output row: not RGB, or not wanted
   std::optional<FileSource> file;
+  std::optional<DecoderMemoryBudget::Share> memory;
 
   ~State() { jpeg_destroy_decompress(&cinfo); }
 
@@ -363,7 +368,6 @@ void createDecompressor(ErrorManager& err, jpeg_decompress_struct& cinfo) {
   cinfo.err = &err.pub;
   guarded(err, [&] {
     jpeg_create_decompress(&cinfo);
-    cinfo.mem->max_memory_to_use = kDecoderMemoryLimit;
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
   });
 }
@@ -416,6 +420,48 @@ std::int32_t JpegDecoder::height() const {
 
 int JpegDecoder::exifOrientation() const { return state_->orientation; }
 
+namespace {
+
+// Rows of libjpeg's working buffers per column of the picture (context rows of every component,
+// upsampling and output rows, about 80 bytes a column for 4:2:0), with room to spare, and the
+// tables and small buffers of any file.
+constexpr std::uint64_t kWorkingBytesPerColumn = 256;
+constexpr std::uint64_t kFixedWorkingBytes = 1 << 20;
+
+std::uint64_t roundUp(std::uint64_t value, std::uint64_t step) {
+  return (value + step - 1) / step * step;
+}
+
+// What libjpeg will ask for while decoding: a file of more than one scan (progressive, or
+// components in separate scans), or one read in buffered-image mode, keeps every coefficient of
+// the picture until its last scan.
+std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c) {
+  bool manyScans = false;
+  guarded(err, [&] { manyScans = jpeg_has_multiple_scans(&c); });
+  std::uint64_t bytes = kFixedWorkingBytes + std::uint64_t{c.image_width} * kWorkingBytesPerColumn;
+  if (!manyScans && !c.buffered_image) return bytes;
+  for (int i = 0; i < c.num_components; ++i) {
+    const jpeg_component_info& component = c.comp_info[i];
+    bytes +=
+        roundUp(component.width_in_blocks, static_cast<std::uint64_t>(component.h_samp_factor)) *
+        roundUp(component.height_in_blocks, static_cast<std::uint64_t>(component.v_samp_factor)) *
+        sizeof(JBLOCK);
+  }
+  return bytes;
+}
+
+// Takes the decoder's share of the process's budget and holds libjpeg to it: what the library
+// would ask for beyond it ends this file as its own error, never another file's allocation.
+void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c,
+                       std::optional<DecoderMemoryBudget::Share>& memory) {
+  const std::uint64_t need = workingMemory(err, c);
+  memory = DecoderMemoryBudget::process().take(need);
+  if (!memory) throw EJPEG(JERR_NO_BACKING_STORE);
+  c.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(need, LONG_MAX));
+}
+
+}  // namespace
+
 void JpegDecoder::start() {
   State& s = *state_;
   jpeg_decompress_struct& c = s.cinfo;
@@ -438,6 +484,7 @@ void JpegDecoder::start() {
   } else {
     c.out_color_space = JCS_RGB;
   }
+  takeWorkingMemory(s.err, c, s.memory);
   guarded(s.err, [&] { jpeg_start_decompress(&c); });
   // Also the row that rows passed over without skipping are decoded into, whatever the kind.
   s.row.resize(static_cast<std::size_t>(c.output_width) *
@@ -553,6 +600,7 @@ void JpegDecoder::startScaled(int eighths) {
   c.buffered_image = FALSE;
   s.greyscale = c.out_color_space == JCS_GRAYSCALE;
   s.fourComponents = c.out_color_space == JCS_CMYK;
+  takeWorkingMemory(s.err, c, s.memory);
   guarded(s.err, [&] { jpeg_start_decompress(&c); });
   s.row.resize(static_cast<std::size_t>(c.output_width) *
                static_cast<std::size_t>(c.output_components));
@@ -571,6 +619,7 @@ void JpegDecoder::startFromDcScans() {
   s.fourComponents = c.out_color_space == JCS_CMYK;
   s.dcOnly = true;
   DcScanSource::installIn(&c, s.dcSource);
+  takeWorkingMemory(s.err, c, s.memory);
   guarded(s.err, [&] {
     jpeg_start_decompress(&c);
     for (;;) {

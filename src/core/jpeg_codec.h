@@ -12,11 +12,6 @@
 
 namespace velmora {
 
-// The most memory one decoder may ask libjpeg for. Progressive files need the whole picture's
-// coefficients at once; a header that claims more than this ends as a JPEG error instead of
-// exhausting the machine. 1 GiB covers progressive 4:4:4 photos of about 170 megapixels.
-inline constexpr long kDecoderMemoryLimit = 1L << 30;
-
 // Decodes a JPEG with the thumbnail decoder settings: full scale, float IDCT,
 // fancy upsampling, block smoothing; colour sources as RGB, greyscale sources dithered to the
 // 236-level grey table, four-component sources converted to RGB. Rows come out as RGB bytes.
@@ -41,6 +36,9 @@ class JpegDecoder {
   int exifOrientation() const;
 
   // Starts decoding. After this, rows are taken top to bottom with readRow and skipRows.
+  // First takes the decoder's working memory (for a file of many scans, the whole coefficient
+  // array) from the process's decoder budget, waiting until it is free; libjpeg is held to that
+  // share. A file needing more than the whole budget ends as EJPEG 49.
   void start();
   // True when rows may be skipped with a result identical to decoding them; false for the
   // dithered greyscale path, whose error diffusion runs through every row.
@@ -56,6 +54,7 @@ class JpegDecoder {
 
   // Decoding for area averaging, instead of start(): no dithering (greyscale comes out as its
   // own grey levels), integer IDCT. Rows are then outputWidth() wide and outputHeight() high.
+  // Both starts take their working memory from the decoder budget as start() does.
   bool progressive() const;
   // True for CMYK and YCCK files, whose colours come from multiplying ink by black.
   bool fourComponents() const;

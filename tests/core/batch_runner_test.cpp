@@ -1,12 +1,18 @@
 #include "core/batch_runner.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
+#include "../support/jpeg_samples.h"
 #include "core/errors.h"
 #include "core/folder_listing.h"
+#include "core/heap_policy.h"
 #include "core/output_naming.h"
 #include "made_jpegs.h"
 #include "scratch_folder.h"
@@ -162,6 +168,43 @@ TEST_P(ParallelBatch, ReadsFileAnEarlierRequestWroteLikeOneWorkerRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, ParallelBatch, ::testing::Values(2u, 3u, 8u));
+
+// Progressive files need their whole coefficient array (about 75 MB for a claimed 5000 x 5000
+// picture). Four at once would not fit in the capped address space; drawing from one budget
+// of half of it, they take turns and every one is made.
+TEST(BatchRunner, ProgressiveFilesTakeTurnsInOneMemoryBudget) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitiser reserves more address space than the cap";
+#endif
+  ScratchFolder scratch;
+  samples::SampleSpec spec;
+  spec.progressive = true;
+  const samples::Bytes claimed = samples::withFrameSize(samples::makeJpeg(spec), 5000, 5000);
+  std::vector<ThumbnailRequest> requests;
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
+    const std::string source = scratch.write(name, std::string(claimed.begin(), claimed.end()));
+    requests.push_back(
+        {source, scratch / (std::string("tb") + name), {SizingMode::Fit, 0, 100, 100}});
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit cap{256u << 20, 256u << 20};
+    ::setrlimit(RLIMIT_AS, &cap);
+    keepFreedMemoryForReuse();  // as the tool does: no heap reserved per thread
+    LinesLog log;
+    CountingProgress progress;
+    try {
+      runThumbnails(requests, log, progress, RunOptions{4});
+    } catch (...) {
+      std::_Exit(2);
+    }
+    std::_Exit(log.lines.size() == requests.size() ? 0 : 3);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
 
 }  // namespace
 }  // namespace velmora
