@@ -241,7 +241,9 @@ int runThumbnailCommand(const CommandLine& command, std::ostream& out, std::ostr
     err << runCheckMessage(RunCheckResult::NoFiles) << '\n';
     return kExitBadUsage;
   }
-  if (!command.quiet && requests.toMake() + requests.upToDate() > 1) {
+  // Like the progress line, the summary is for a person at a terminal: scripts reading a pipe
+  // or a file see only the log lines and the errors, as before.
+  if (progressLine && requests.toMake() + requests.upToDate() > 1) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     err << summaryText(log.made(), log.refused(), requests.upToDate(), seconds) << '\n';

@@ -62,7 +62,7 @@ TEST_P(BadInputThroughTool, EndsInItsOutcomeAndStopsTheBatchOnError) {
   testing::ThumbRunOptions options;
   options.addressSpaceLimit = kMemoryCeiling;
   const testing::ThumbRun run =
-      testing::runThumb(plus(row.cliSizing, {"--prefix", "tb", "-j", "1", "-q", folder}), options);
+      testing::runThumb(plus(row.cliSizing, {"--prefix", "tb", "-j", "1", folder}), options);
 
   const bool goodMade = Decide(64, 48, row.sizing).has_value();
   const auto line = [&](const char* name, bool made) {

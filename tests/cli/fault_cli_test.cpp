@@ -203,7 +203,7 @@ TEST(ChangedWhileBusy, FolderOrFileGoneBeforeItsTurnStopsTheRun) {
     if (!gate.armed()) GTEST_SKIP() << "fanotify permission events are not available here";
 
     const testing::ThumbRun run =
-        testing::runThumb({"--rate", "50", "--prefix", "tb", "-j", "1", "-q", first, later});
+        testing::runThumb({"--rate", "50", "--prefix", "tb", "-j", "1", first, later});
     EXPECT_TRUE(gate.opened());
     std::string expected = successLine(first + "/a.jpg", first + "/tba.jpg") + "\n";
     if (!row.linesOfLater.empty())

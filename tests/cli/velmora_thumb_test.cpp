@@ -153,7 +153,7 @@ TEST(VelmoraThumb, FolderRunLogsEveryFileInListOrder) {
   scratch.write("notes.txt", "x");
   const ToolRun run = runTool({"--fit", "0x20x40", scratch.path() + "/"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err.rfind("2 made, 1 refused, 0 up to date, ", 0), 0u) << run.err;
+  EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, made(scratch / "a.jpeg", scratch / "tba.jpeg") +
                          made(scratch / "B.JPG", scratch / "tbB.JPG") + "缩略图失败：" +
                          (scratch / "c.jpg") + "只能缩小！\n");
@@ -219,8 +219,7 @@ TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
     EXPECT_EQ(run.out, made(scratch / "a.jpg", scratch / "tba.jpg") +
                            made(scratch / "b.jpg", scratch / "tbb.jpg"))
         << workers;
-    EXPECT_EQ(run.err.rfind("JPEG error #53\n2 made, 0 refused, 0 up to date, ", 0), 0u)
-        << workers << run.err;
+    EXPECT_EQ(run.err, "JPEG error #53\n") << workers;
     EXPECT_FALSE(std::filesystem::exists(scratch / "tbd.jpg")) << workers;
     outputs[workers[0] == '1' ? 0 : 1] = testing::fileContents(scratch / "tbb.jpg");
     std::filesystem::remove(scratch / "tba.jpg");
