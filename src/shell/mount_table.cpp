@@ -1,7 +1,8 @@
 #include "shell/mount_table.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <utility>
 #include <vector>
@@ -21,14 +22,14 @@ bool isPseudoFileSystem(const QByteArray& type) {
   return pseudo.contains(type) || type.startsWith("cgroup");
 }
 
-bool liesUnder(const QString& path, const QString& folder) {
-  return path == folder || path.startsWith(folder + QLatin1Char('/'));
+bool liesUnder(const QByteArray& path, const QByteArray& folder) {
+  return path == folder || path.startsWith(folder + '/');
 }
 
-bool isPrivateTree(const QString& mountPoint) {
-  if (liesUnder(mountPoint, QStringLiteral("/run/media"))) return false;
+bool isPrivateTree(const QByteArray& mountPoint) {
+  if (liesUnder(mountPoint, "/run/media")) return false;
   for (const char* tree : {"/proc", "/sys", "/dev", "/run"}) {
-    if (liesUnder(mountPoint, QString::fromLatin1(tree))) return true;
+    if (liesUnder(mountPoint, tree)) return true;
   }
   return false;
 }
@@ -53,13 +54,13 @@ QByteArray unescapeMountField(const QByteArray& field) {
 }
 
 // The table's mount points in order, each with whether it is worth showing.
-std::vector<std::pair<QString, bool>> mountPoints(const QByteArray& mountTable) {
-  std::vector<std::pair<QString, bool>> points;
+std::vector<std::pair<QByteArray, bool>> mountPoints(const QByteArray& mountTable) {
+  std::vector<std::pair<QByteArray, bool>> points;
   for (const QByteArray& line : mountTable.split('\n')) {
     const QList<QByteArray> fields = line.simplified().split(' ');
     if (fields.size() < 3) continue;
-    const QString point = QFile::decodeName(unescapeMountField(fields[1]));
-    if (!point.startsWith(QLatin1Char('/'))) continue;
+    const QByteArray point = unescapeMountField(fields[1]);
+    if (!point.startsWith('/')) continue;
     points.emplace_back(point, !isPseudoFileSystem(fields[2]) && !isPrivateTree(point));
   }
   return points;
@@ -67,30 +68,31 @@ std::vector<std::pair<QString, bool>> mountPoints(const QByteArray& mountTable) 
 
 }  // namespace
 
-QStringList listedMountPoints(const QByteArray& mountTable) {
-  QStringList points{QStringLiteral("/")};
+QByteArrayList listedMountPoints(const QByteArray& mountTable) {
+  QByteArrayList points{"/"};
   for (const auto& [point, shown] : mountPoints(mountTable)) {
     if (shown && !points.contains(point)) points.append(point);
   }
   return points;
 }
 
-QStringList leftOutMountPoints(const QByteArray& mountTable) {
-  QStringList points;
+QByteArrayList leftOutMountPoints(const QByteArray& mountTable) {
+  QByteArrayList points;
   for (const auto& [point, shown] : mountPoints(mountTable)) {
-    if (!shown && point != QLatin1String("/") && !points.contains(point)) points.append(point);
+    if (!shown && point != "/" && !points.contains(point)) points.append(point);
   }
   return points;
 }
 
-QStringList mountedVolumes() {
+QByteArrayList mountedVolumes() {
   QFile table(QStringLiteral("/proc/self/mounts"));
-  QStringList points{QStringLiteral("/")};
+  QByteArrayList points{"/"};
   if (!table.open(QIODevice::ReadOnly)) return points;
   points = listedMountPoints(table.readAll());
-  QStringList folders;
-  for (const QString& point : points) {
-    if (QFileInfo(point).isDir()) folders.append(point);
+  QByteArrayList folders;
+  for (const QByteArray& point : points) {
+    struct stat info {};
+    if (::stat(point.constData(), &info) == 0 && S_ISDIR(info.st_mode)) folders.append(point);
   }
   return folders;
 }

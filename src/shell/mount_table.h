@@ -1,8 +1,9 @@
 #pragma once
-// The volumes listed below the computer node, read from the kernel's mount table.
+// The volumes listed below the computer node, read from the kernel's mount table. Mount points
+// are the file system's bytes.
 
 #include <QByteArray>
-#include <QStringList>
+#include <QByteArrayList>
 
 namespace velmora {
 
@@ -11,12 +12,12 @@ namespace velmora {
 // tmpfs, devtmpfs, devpts, cgroup*, overlay, ...) or when it lies in the kernel's and the
 // system's private trees (/proc, /sys, /dev, /run except /run/media). Whether the mount point
 // is a directory is checked by the caller: bind-mounted files must not appear as folders.
-QStringList listedMountPoints(const QByteArray& mountTable);
+QByteArrayList listedMountPoints(const QByteArray& mountTable);
 
 // The mount points listedMountPoints leaves out, in table order.
-QStringList leftOutMountPoints(const QByteArray& mountTable);
+QByteArrayList leftOutMountPoints(const QByteArray& mountTable);
 
 // listedMountPoints over /proc/self/mounts, keeping only directories.
-QStringList mountedVolumes();
+QByteArrayList mountedVolumes();
 
 }  // namespace velmora

@@ -2,7 +2,7 @@
 // A reference to one item of the folder namespace the trees show: the list of levels leading
 // from the namespace root (the desktop) down to the item. No level at all stands for the root.
 
-#include <QString>
+#include <QByteArray>
 #include <vector>
 
 namespace velmora {
@@ -15,9 +15,10 @@ enum class ShellItemKind {
   Folder,    // a sub-folder of the level above; name = its file name
 };
 
+// Names are the file system's bytes, whatever their encoding; they are decoded only for display.
 struct ShellItemId {
   ShellItemKind kind = ShellItemKind::Folder;
-  QString name;
+  QByteArray name;
 
   bool operator==(const ShellItemId& other) const {
     return kind == other.kind && name == other.name;

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
@@ -23,29 +22,29 @@ namespace {
 
 const QString kRootName = QStringLiteral("桌面");
 
-QString cleanFolder(const QString& path) { return QDir::cleanPath(path); }
-
-QString joinFolder(const QString& folder, const QString& name) {
-  if (folder.endsWith(QLatin1Char('/'))) return folder + name;
-  return folder + QLatin1Char('/') + name;
+QByteArray joinFolder(const QByteArray& folder, const QByteArray& name) {
+  if (folder.endsWith('/')) return folder + name;
+  return folder + '/' + name;
 }
 
 // The part of `path` below `folder`, split into names; nothing when it does not lie there.
-std::optional<QStringList> namesBelow(const QString& path, const QString& folder) {
-  if (path == folder) return QStringList{};
-  const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+std::optional<QByteArrayList> namesBelow(const QByteArray& path, const QByteArray& folder) {
+  if (path == folder) return QByteArrayList{};
+  const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
   if (!path.startsWith(prefix)) return std::nullopt;
-  return path.mid(prefix.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  QByteArrayList names = path.mid(prefix.size()).split('/');
+  names.removeAll(QByteArray());
+  return names;
 }
 
-bool isDirectory(const QString& path) {
+bool isDirectory(const QByteArray& path) {
   struct stat info {};
-  return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+  return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool isSymlink(const QString& path) {
+bool isSymlink(const QByteArray& path) {
   struct stat info {};
-  return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+  return ::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 struct DirCloser {
@@ -55,10 +54,10 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 // The names of the folder's entries that are folders (or links to folders); nothing when the
 // folder cannot be opened. `firstOnly` stops at the first one found.
-std::optional<QStringList> subfolderNames(const QString& folder, bool firstOnly) {
-  DirHandle dir(::opendir(QFile::encodeName(folder).constData()));
+std::optional<QByteArrayList> subfolderNames(const QByteArray& folder, bool firstOnly) {
+  DirHandle dir(::opendir(folder.constData()));
   if (!dir) return std::nullopt;
-  QStringList names;
+  QByteArrayList names;
   while (const dirent* entry = ::readdir(dir.get())) {
     const char* name = entry->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
@@ -68,7 +67,7 @@ std::optional<QStringList> subfolderNames(const QString& folder, bool firstOnly)
       folderEntry = ::fstatat(::dirfd(dir.get()), name, &info, 0) == 0 && S_ISDIR(info.st_mode);
     }
     if (!folderEntry) continue;
-    names.append(QFile::decodeName(name));
+    names.append(QByteArray(name));
     if (firstOnly) break;
   }
   return names;
@@ -98,24 +97,37 @@ QString trimmedName(const QString& text) {
   return text.mid(first, last - first);
 }
 
-QString desktopDirectory() {
-  const QString home = cleanFolder(QDir::homePath());
+QByteArray cleanFolderPath(const QByteArray& path) {
+  // Latin-1 maps every byte to one character and back, and the cleaning looks only at "/" and
+  // ".": any name survives unchanged.
+  return QDir::cleanPath(QString::fromLatin1(path)).toLatin1();
+}
+
+QByteArray homeDirectory() {
+  const QByteArray home = qgetenv("HOME");
+  return cleanFolderPath(home.startsWith('/') ? home : QFile::encodeName(QDir::homePath()));
+}
+
+QByteArray desktopDirectory() {
+  const QByteArray home = homeDirectory();
   // The variable, when set, is the user's choice for this run; Qt reads only user-dirs.dirs.
-  QString desktop = qEnvironmentVariable("XDG_DESKTOP_DIR");
-  if (desktop.startsWith(QLatin1String("$HOME"))) desktop = home + desktop.mid(5);
-  if (desktop.isEmpty())
-    desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  if (desktop.startsWith(QLatin1Char('/')) && isDirectory(desktop)) return cleanFolder(desktop);
+  QByteArray desktop = qgetenv("XDG_DESKTOP_DIR");
+  if (desktop.startsWith("$HOME")) desktop = home + desktop.mid(5);
+  if (desktop.isEmpty()) {
+    desktop = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+  }
+  if (desktop.startsWith('/') && isDirectory(desktop)) return cleanFolderPath(desktop);
   return home;
 }
 
-ShellNamespace::ShellNamespace(QString desktopDir, QString homeDir, VolumeLister volumes)
-    : desktopDir_(cleanFolder(desktopDir)),
-      homeDir_(cleanFolder(homeDir)),
+ShellNamespace::ShellNamespace(const QByteArray& desktopDir, const QByteArray& homeDir,
+                               VolumeLister volumes)
+    : desktopDir_(cleanFolderPath(desktopDir)),
+      homeDir_(cleanFolderPath(homeDir)),
       volumes_(std::move(volumes)) {}
 
 ShellNamespace ShellNamespace::fromEnvironment() {
-  return ShellNamespace(desktopDirectory(), QDir::homePath(), &mountedVolumes);
+  return ShellNamespace(desktopDirectory(), homeDirectory(), &mountedVolumes);
 }
 
 QString ShellNamespace::displayName(const TRzShellLocator& item) const {
@@ -123,21 +135,21 @@ QString ShellNamespace::displayName(const TRzShellLocator& item) const {
   const ShellItemId& id = item.last();
   switch (id.kind) {
     case ShellItemKind::Home: {
-      const QString name = QFileInfo(homeDir_).fileName();
-      return name.isEmpty() ? homeDir_ : name;
+      const QByteArray name = homeDir_.mid(homeDir_.lastIndexOf('/') + 1);
+      return QFile::decodeName(name.isEmpty() ? homeDir_ : name);
     }
     case ShellItemKind::Computer:
       return computerName();
     case ShellItemKind::Volume:
     case ShellItemKind::Folder:
-      return id.name;
+      break;
   }
-  return id.name;
+  return QFile::decodeName(id.name);
 }
 
 ShellAttributes ShellNamespace::attributes(const TRzShellLocator& item) const {
   ShellAttributes attributes = ShellAttribute::Folder | ShellAttribute::FsAncestor;
-  const QString itemPath = path(item);
+  const QByteArray itemPath = path(item);
   if (!item.isRoot() && item.last().kind == ShellItemKind::Computer) {
     return attributes | ShellAttribute::HasSubfolders;
   }
@@ -150,7 +162,7 @@ ShellAttributes ShellNamespace::attributes(const TRzShellLocator& item) const {
   const ShellItemId& id = item.last();
   if (id.kind == ShellItemKind::Folder) {
     attributes |= ShellAttribute::CanRename;
-    if (id.name.startsWith(QLatin1Char('.'))) attributes |= ShellAttribute::Hidden;
+    if (id.name.startsWith('.')) attributes |= ShellAttribute::Hidden;
   }
   if (isSymlink(itemPath)) attributes |= ShellAttribute::Link;
   return attributes;
@@ -171,7 +183,7 @@ std::optional<std::vector<TRzShellLocator>> ShellNamespace::children(
     const TRzShellLocator& folder) const {
   std::vector<TRzShellLocator> items;
   if (!folder.isRoot() && folder.last().kind == ShellItemKind::Computer) {
-    for (const QString& volume : volumes_()) {
+    for (const QByteArray& volume : volumes_()) {
       items.push_back(folder.child({ShellItemKind::Volume, volume}));
     }
   } else {
@@ -181,7 +193,8 @@ std::optional<std::vector<TRzShellLocator>> ShellNamespace::children(
       if (homeDir_ != desktopDir_) items.push_back(folder.child({ShellItemKind::Home, {}}));
       items.push_back(folder.child({ShellItemKind::Computer, {}}));
     }
-    for (const QString& name : *names) items.push_back(folder.child({ShellItemKind::Folder, name}));
+    for (const QByteArray& name : *names)
+      items.push_back(folder.child({ShellItemKind::Folder, name}));
   }
   std::sort(items.begin(), items.end(), [this](const TRzShellLocator& a, const TRzShellLocator& b) {
     return compare(a, b) < 0;
@@ -194,24 +207,24 @@ int ShellNamespace::compare(const TRzShellLocator& a, const TRzShellLocator& b) 
   const ShellItemId& x = a.last();
   const ShellItemId& y = b.last();
   if (x.kind != y.kind) return kindRank(x.kind) - kindRank(y.kind);
-  return naturalCompare(x.name, y.name);
+  return naturalCompare(QFile::decodeName(x.name), QFile::decodeName(y.name));
 }
 
-std::optional<TRzShellLocator> ShellNamespace::parse(const QString& text) const {
-  if (!text.startsWith(QLatin1Char('/'))) return std::nullopt;
-  const QString folder = cleanFolder(text);
+std::optional<TRzShellLocator> ShellNamespace::parse(const QByteArray& text) const {
+  if (!text.startsWith('/')) return std::nullopt;
+  const QByteArray folder = cleanFolderPath(text);
   if (!isDirectory(folder)) return std::nullopt;
 
-  auto below = [](TRzShellLocator base, const QStringList& names) {
-    for (const QString& name : names) base = base.child({ShellItemKind::Folder, name});
+  auto below = [](TRzShellLocator base, const QByteArrayList& names) {
+    for (const QByteArray& name : names) base = base.child({ShellItemKind::Folder, name});
     return base;
   };
   if (const auto names = namesBelow(folder, desktopDir_)) return below({}, *names);
   if (const auto names = namesBelow(folder, homeDir_)) {
     return below(TRzShellLocator({{ShellItemKind::Home, {}}}), *names);
   }
-  QString volume;
-  for (const QString& point : volumes_()) {
+  QByteArray volume;
+  for (const QByteArray& point : volumes_()) {
     if (namesBelow(folder, point) && point.size() > volume.size()) volume = point;
   }
   if (volume.isEmpty()) return std::nullopt;
@@ -219,8 +232,8 @@ std::optional<TRzShellLocator> ShellNamespace::parse(const QString& text) const 
   return below(base, *namesBelow(folder, volume));
 }
 
-QString ShellNamespace::path(const TRzShellLocator& item) const {
-  QString current = desktopDir_;
+QByteArray ShellNamespace::path(const TRzShellLocator& item) const {
+  QByteArray current = desktopDir_;
   for (const ShellItemId& id : item.levels()) {
     switch (id.kind) {
       case ShellItemKind::Home:
@@ -240,9 +253,9 @@ QString ShellNamespace::path(const TRzShellLocator& item) const {
   return current;
 }
 
-QString ShellNamespace::nodePath(const TRzShellLocator& item) const {
-  const QString fileSystemPath = path(item);
-  return fileSystemPath.isEmpty() ? displayName(item) : fileSystemPath;
+QByteArray ShellNamespace::nodePath(const TRzShellLocator& item) const {
+  const QByteArray fileSystemPath = path(item);
+  return fileSystemPath.isEmpty() ? displayName(item).toUtf8() : fileSystemPath;
 }
 
 RenameResult ShellNamespace::rename(const TRzShellLocator& item, const QString& newName) const {
@@ -251,20 +264,19 @@ RenameResult ShellNamespace::rename(const TRzShellLocator& item, const QString& 
     result.error = QString::fromLocal8Bit(std::strerror(EPERM));
     return result;
   }
-  const QString name = trimmedName(newName);
+  const QByteArray name = QFile::encodeName(trimmedName(newName));
   if (name == item.last().name) {
     result.ok = true;
     result.renamed = item;
     return result;
   }
-  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-      name.contains(QLatin1Char('/'))) {
+  if (name.isEmpty() || name == "." || name == ".." || name.contains('/')) {
     result.error = QString::fromLocal8Bit(std::strerror(EINVAL));
     return result;
   }
   const TRzShellLocator renamed = item.parent().child({ShellItemKind::Folder, name});
-  const QByteArray from = QFile::encodeName(path(item));
-  const QByteArray to = QFile::encodeName(path(renamed));
+  const QByteArray from = path(item);
+  const QByteArray to = path(renamed);
   // rename(2) would silently replace an empty folder of the new name.
   int status = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
   if (status != 0 && errno == EINVAL) {

@@ -9,11 +9,13 @@
 //   └── the desktop directory's own sub-folders
 //
 // Only folders are listed (symbolic links to folders included). Nothing is cached and nothing
-// watches the file system: every question is answered from the disk when it is asked.
+// watches the file system: every question is answered from the disk when it is asked. Paths and
+// names are the file system's bytes; only display names are decoded.
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QFlags>
 #include <QString>
-#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -42,14 +44,14 @@ struct RenameResult {
 
 class ShellNamespace {
  public:
-  using VolumeLister = std::function<QStringList()>;
+  using VolumeLister = std::function<QByteArrayList()>;
 
-  ShellNamespace(QString desktopDir, QString homeDir, VolumeLister volumes);
+  ShellNamespace(const QByteArray& desktopDir, const QByteArray& homeDir, VolumeLister volumes);
   // The user's namespace: desktopDirectory(), the home folder and the kernel's mount table.
   static ShellNamespace fromEnvironment();
 
-  const QString& desktopDir() const { return desktopDir_; }
-  const QString& homeDir() const { return homeDir_; }
+  const QByteArray& desktopDir() const { return desktopDir_; }
+  const QByteArray& homeDir() const { return homeDir_; }
 
   QString displayName(const TRzShellLocator& item) const;
   ShellAttributes attributes(const TRzShellLocator& item) const;
@@ -67,27 +69,34 @@ class ShellNamespace {
   // directory when it lies there, else below the home folder, else below the computer, on the
   // volume with the longest matching mount point. The desktop directory itself is the root.
   // Anything else (empty, relative, missing, not a folder) has no locator.
-  std::optional<TRzShellLocator> parse(const QString& path) const;
+  std::optional<TRzShellLocator> parse(const QByteArray& path) const;
   // The item's file-system path: "/" keeps its separator, other folders come without a
   // trailing one; the root gives the desktop directory; the computer gives empty text.
-  QString path(const TRzShellLocator& item) const;
-  // path(), or the display name for an item outside the file system.
-  QString nodePath(const TRzShellLocator& item) const;
+  QByteArray path(const TRzShellLocator& item) const;
+  // path(), or the display name (UTF-8) for an item outside the file system.
+  QByteArray nodePath(const TRzShellLocator& item) const;
 
-  // Gives the folder the name, trimmed of blanks and control characters at both ends. An
-  // existing entry of that name is never replaced. A name that is unchanged is a success.
+  // Gives the folder the name (typed text, so encoded as file names are), trimmed of blanks and
+  // control characters at both ends. An existing entry of that name is never replaced. A name that
+  // is unchanged is a success.
   RenameResult rename(const TRzShellLocator& item, const QString& newName) const;
 
  private:
-  QString desktopDir_;
-  QString homeDir_;
+  QByteArray desktopDir_;
+  QByteArray homeDir_;
   VolumeLister volumes_;
 };
 
 // The desktop directory: XDG_DESKTOP_DIR from the environment ("$HOME" expanded), else the
 // platform's desktop location (user-dirs.dirs, ~/Desktop by default); when that folder does
 // not exist, the home folder.
-QString desktopDirectory();
+QByteArray desktopDirectory();
+
+// The home folder: $HOME as its bytes, else Qt's idea of it.
+QByteArray homeDirectory();
+
+// The path with doubled and trailing separators, "." and ".." removed; the names' bytes stay.
+QByteArray cleanFolderPath(const QByteArray& path);
 
 // The text trimmed of every character of code 32 or less at both ends.
 QString trimmedName(const QString& text);

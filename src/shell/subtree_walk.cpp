@@ -10,11 +10,11 @@ namespace velmora {
 
 namespace {
 
-std::set<dev_t> devicesOf(const QStringList& mountPoints) {
+std::set<dev_t> devicesOf(const QByteArrayList& mountPoints) {
   std::set<dev_t> devices;
-  for (const QString& point : mountPoints) {
+  for (const QByteArray& point : mountPoints) {
     struct stat info {};
-    if (::stat(QFile::encodeName(point).constData(), &info) == 0) devices.insert(info.st_dev);
+    if (::stat(point.constData(), &info) == 0) devices.insert(info.st_dev);
   }
   return devices;
 }
@@ -36,12 +36,11 @@ SubtreeWalk::SubtreeWalk(const ShellNamespace& shellNamespace) : namespace_(shel
 }
 
 bool SubtreeWalk::admits(const TRzShellLocator& item) {
-  const QString path = namespace_.path(item);
+  const QByteArray path = namespace_.path(item);
   // The computer node has no path and no folder of its own; it holds the volumes.
   if (path.isEmpty()) return true;
   struct stat info {};
-  const QByteArray name = QFile::encodeName(path);
-  if (::lstat(name.constData(), &info) != 0) return false;
+  if (::lstat(path.constData(), &info) != 0) return false;
   // The volume "/" and the tree's own nodes are folders; any link met on the way is not
   // followed, whatever it points at.
   if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode)) return false;

@@ -1,22 +1,17 @@
 #include "ui/FileListBox.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStyle>
 
 #include "core/folder_listing.h"
 #include "core/path_text.h"
+#include "shell/shell_namespace.h"
 
 namespace velmora {
 namespace {
 
 constexpr int kItemHeight = 16;
 constexpr int kNameBytesRole = Qt::UserRole;
-
-QString absoluteFolder(const QString& path) {
-  return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
 
 }  // namespace
 
@@ -35,13 +30,13 @@ void TFileListBox::Clear() {
   reading_ = false;
 }
 
-bool TFileListBox::setDirectory(const QString& path, bool relist) {
+bool TFileListBox::setDirectory(const QByteArray& path, bool relist) {
   // A node outside the file system offers its display name as its path: never a folder here,
   // whatever the current directory holds.
-  if (path.isEmpty() || QFileInfo(path).isRelative()) return false;
-  const QString folder = absoluteFolder(path);
+  if (!path.startsWith('/')) return false;
+  const QByteArray folder = cleanFolderPath(path);
   if (folder == directory_ && !relist) return true;
-  const auto found = listJpegFiles(QFile::encodeName(folder).toStdString());
+  const auto found = listJpegFiles(folder.toStdString());
   if (!found) return false;
 
   directory_ = folder;
@@ -71,7 +66,7 @@ std::vector<std::string> TFileListBox::names() const {
 std::string TFileListBox::fileNameBytes() const {
   const QList<QListWidgetItem*> chosen = selectedItems();
   if (chosen.isEmpty()) return {};
-  return joinPath(QFile::encodeName(directory_).toStdString(),
+  return joinPath(directory_.toStdString(),
                   chosen.front()->data(kNameBytesRole).toByteArray().toStdString());
 }
 

@@ -13,13 +13,14 @@ class TFileListBox : public QListWidget {
  public:
   explicit TFileListBox(QWidget* parent = nullptr);
 
-  // The folder listed last: absolute, without a trailing separator except for the root.
-  const QString& Directory() const { return directory_; }
+  // The folder listed last: absolute, without a trailing separator except for the root; the
+  // file system's bytes.
+  const QByteArray& Directory() const { return directory_; }
 
   // Lists the folder when it can be entered and gives true; otherwise leaves the list, its
   // folder and its names as they were and gives false. A folder that is already the list's
   // folder is listed again only when `relist` is set.
-  bool setDirectory(const QString& path, bool relist);
+  bool setDirectory(const QByteArray& path, bool relist);
 
   // Empties the list; its folder stays.
   void Clear();
@@ -36,7 +37,7 @@ class TFileListBox : public QListWidget {
   void Change();
 
  private:
-  QString directory_;
+  QByteArray directory_;
   bool reading_ = false;
 };
 

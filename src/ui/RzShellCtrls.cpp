@@ -124,14 +124,14 @@ TRzShellTree::TRzShellTree(ShellNamespace shellNamespace, QWidget* parent)
   fill();
 }
 
-QString TRzShellTree::path() const {
+QByteArray TRzShellTree::path() const {
   const QTreeWidgetItem* node = currentItem();
-  return node ? namespace_.nodePath(asNode(node)->item()) : QString();
+  return node ? namespace_.nodePath(asNode(node)->item()) : QByteArray();
 }
 
-QString TRzShellTree::selectedFileSystemPath() const {
+QByteArray TRzShellTree::selectedFileSystemPath() const {
   const QTreeWidgetItem* node = currentItem();
-  return node ? namespace_.path(asNode(node)->item()) : QString();
+  return node ? namespace_.path(asNode(node)->item()) : QByteArray();
 }
 
 TRzShellLocator TRzShellTree::selectedFolder() const {
@@ -443,7 +443,7 @@ void TRzShellTree::relocate(QTreeWidgetItem* node, const TRzShellLocator& rename
 
 void TRzShellTree::reportCurrentChange(QTreeWidgetItem* current) {
   if (quiet_) return;
-  emit selectedNodeChanged(current ? namespace_.nodePath(asNode(current)->item()) : QString());
+  emit selectedNodeChanged(current ? namespace_.nodePath(asNode(current)->item()) : QByteArray());
 }
 
 void TRzShellTree::reportRenameError(const QString& text) {

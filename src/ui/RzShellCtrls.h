@@ -50,10 +50,10 @@ class TRzShellTree : public QTreeWidget {
 
   // The selected node's path: a file-system folder's full path without a trailing "/", "/"
   // itself, the desktop directory for the root, the display name of a node outside the file
-  // system ("计算机"); empty text when nothing is selected.
-  QString path() const;
-  // The selected node's file-system path; empty text for a node outside the file system.
-  QString selectedFileSystemPath() const;
+  // system ("计算机", UTF-8); empty when nothing is selected. Paths are the file system's bytes.
+  QByteArray path() const;
+  // The selected node's file-system path; empty for a node outside the file system.
+  QByteArray selectedFileSystemPath() const;
   // The selected node's item (the root when nothing is selected). Follows renames.
   TRzShellLocator selectedFolder() const;
 
@@ -100,7 +100,7 @@ class TRzShellTree : public QTreeWidget {
  signals:
   // The selected node changed (mouse, keyboard, fill, or a rename of the selected folder);
   // `path` is path(). A right-click never changes the selection.
-  void selectedNodeChanged(const QString& path);
+  void selectedNodeChanged(const QByteArray& path);
 
  protected:
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;

@@ -36,11 +36,11 @@ TRzSelectFolderDialog::TRzSelectFolderDialog(QObject* parent) : QObject(parent) 
 
 TRzSelectFolderDialog::~TRzSelectFolderDialog() = default;
 
-void TRzSelectFolderDialog::setFolderPath(const QString& path) {
+void TRzSelectFolderDialog::setFolderPath(const QByteArray& path) {
   selectedFolder_ = ShellNamespace::fromEnvironment().parse(path).value_or(TRzShellLocator());
 }
 
-QString TRzSelectFolderDialog::folderPath() const {
+QByteArray TRzSelectFolderDialog::folderPath() const {
   return ShellNamespace::fromEnvironment().path(selectedFolder_);
 }
 

@@ -4,8 +4,8 @@
 // TRzSelectFolderForm for one showing at a time.
 //
 // How a window uses it (the output-folder button):
-//   RzSelectFolderDialog1->setFolderPath(ePath->text());
-//   if (RzSelectFolderDialog1->showChooser()) ePath->setText(RzSelectFolderDialog1->folderPath());
+//   RzSelectFolderDialog1->setFolderPath(outputFolder);          // the file system's bytes
+//   if (RzSelectFolderDialog1->showChooser()) outputFolder = RzSelectFolderDialog1->folderPath();
 // showChooser() throws EShellDialogError when it is called during a showing of the same
 // component.
 
@@ -54,10 +54,10 @@ class TRzSelectFolderDialog : public QObject {
 
   // Selects the folder of an absolute path; a path that is empty, relative, missing or not a
   // folder selects the desktop root instead. Nothing is reported.
-  void setFolderPath(const QString& path);
+  void setFolderPath(const QByteArray& path);
   // The selected folder's file-system path: the desktop directory for the root, "/" with its
   // separator, other folders without a trailing one, empty text for the computer node.
-  QString folderPath() const;
+  QByteArray folderPath() const;
   const TRzShellLocator& selectedFolder() const { return selectedFolder_; }
   void setSelectedFolder(const TRzShellLocator& folder) { selectedFolder_ = folder; }
 

@@ -1,8 +1,8 @@
 #include "ui/RzShellFolderForm.h"
 
-#include <QDir>
+#include <sys/stat.h>
+
 #include <QFile>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -196,7 +196,7 @@ void TRzSelectFolderForm::FormResize() {
 }
 
 void TRzSelectFolderForm::ShellTreeChange() {
-  selectedPath_ = ShellTree->selectedFileSystemPath();
+  selectedPath_ = QFile::decodeName(ShellTree->selectedFileSystemPath());
   showSelectedPath();
   btnNewFolder->setEnabled(!selectedPath_.isEmpty());
   btnDeleteFolder->setEnabled(!selectedPath_.isEmpty() &&
@@ -208,15 +208,20 @@ void TRzSelectFolderForm::showSelectedPath() {
 }
 
 void TRzSelectFolderForm::CreateBtnClick() {
-  const QString parentPath = ShellTree->selectedFileSystemPath();
+  const QByteArray parentPath = ShellTree->selectedFileSystemPath();
   if (parentPath.isEmpty()) return;
-  QString name = QStringLiteral("New Folder");
-  for (int number = 2; QFileInfo::exists(QDir(parentPath).filePath(name)); ++number) {
-    name = QStringLiteral("New Folder (%1)").arg(number);
+  QByteArray name = "New Folder";
+  auto inParent = [&](const QByteArray& child) {
+    return parentPath.endsWith('/') ? parentPath + child : parentPath + '/' + child;
+  };
+  struct stat info {};
+  for (int number = 2; ::lstat(inParent(name).constData(), &info) == 0; ++number) {
+    name = "New Folder (" + QByteArray::number(number) + ")";
   }
-  if (!QDir(parentPath).mkdir(name)) {
-    QMessageBox::warning(this, windowTitle(),
-                         QStringLiteral("Cannot create folder \"%1\".").arg(name));
+  if (::mkdir(inParent(name).constData(), 0777) != 0) {
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("Cannot create folder \"%1\".").arg(QFile::decodeName(name)));
     return;
   }
   ShellTree->selectFolder(ShellTree->selectedFolder().child({ShellItemKind::Folder, name}));
@@ -225,7 +230,7 @@ void TRzSelectFolderForm::CreateBtnClick() {
 
 void TRzSelectFolderForm::DeleteBtnClick() {
   QTreeWidgetItem* node = ShellTree->currentItem();
-  const QString path = ShellTree->selectedFileSystemPath();
+  const QString path = QFile::decodeName(ShellTree->selectedFileSystemPath());
   if (!node || node == ShellTree->rootNode() || path.isEmpty()) return;
   const auto answer = QMessageBox::question(this, windowTitle(),
                                             QStringLiteral("Move \"%1\" to the trash?").arg(path));

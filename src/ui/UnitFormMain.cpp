@@ -82,8 +82,6 @@ QRadioButton* placedRadio(QWidget* parent, const char* name, const QString& capt
 // Splitter panes may be dragged down to nothing: only the splitter's own rule limits them.
 void makeShrinkable(QWidget* pane) { pane->setMinimumSize(1, 1); }
 
-std::string toBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
 // While a batch runs, its log lines and progress appear at once: each finished file lets the
 // window paint, but user input waits until the command has returned.
 void letWindowPaint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
@@ -569,8 +567,10 @@ void TFormMain::rbname2Click() {
 void TFormMain::BtnSFClick() {
   guard_.runCommand([this] {
     runHandler([this] {
-      RzSelectFolderDialog1->setFolderPath(ePath->text());
-      if (RzSelectFolderDialog1->showChooser()) ePath->setText(RzSelectFolderDialog1->folderPath());
+      RzSelectFolderDialog1->setFolderPath(outputFolderBytes());
+      if (!RzSelectFolderDialog1->showChooser()) return;
+      outputFolder_ = RzSelectFolderDialog1->folderPath();
+      ePath->setText(QFile::decodeName(outputFolder_));
     });
   });
 }
@@ -615,17 +615,23 @@ NamingSettings TFormMain::namingSettings() const {
   naming.mode =
       rbname2->isChecked() ? NamingMode::SameNameInChosenFolder : NamingMode::PrefixInSourceFolder;
   naming.prefix = Edit2->text().toStdString();
-  naming.outputFolder = toBytes(ePath->text());
+  naming.outputFolder = outputFolderBytes().toStdString();
   return naming;
 }
 
-std::string TFormMain::treePath() const { return toBytes(ShellTreeView1->path()); }
+std::string TFormMain::treePath() const { return ShellTreeView1->path().toStdString(); }
+
+QByteArray TFormMain::outputFolderBytes() const {
+  // The field shows the chosen folder decoded; its bytes stay behind it while it shows them.
+  const QString shown = ePath->text();
+  return shown == QFile::decodeName(outputFolder_) ? outputFolder_ : QFile::encodeName(shown);
+}
 
 bool TFormMain::CheckRunPreconditions() {
   RunCheckInput input;
   input.listedFiles = static_cast<std::size_t>(FileListBox1->count());
   input.naming = namingSettings();
-  input.sourceFolder = toBytes(FileListBox1->Directory());
+  input.sourceFolder = FileListBox1->Directory().toStdString();
   const RunCheckResult result = checkRunPreconditions(input);
   if (result == RunCheckResult::Pass) return true;
   showNotice(QString::fromStdString(runCheckMessage(result)));
@@ -650,7 +656,7 @@ void TFormMain::SpeedButton1Click() {
       request.sourcePath = source;
       request.sizing = sizingRequest();
       request.destinationPath = singleImageDestination(
-          source, treePath(), toBytes(FileListBox1->Directory()), namingSettings());
+          source, treePath(), FileListBox1->Directory().toStdString(), namingSettings());
       MakeThumbnail(request);
     });
   });

@@ -2,6 +2,7 @@
 // The main window: folder tree, file list and preview above; the sizing and naming settings,
 // the two command buttons and the processing log below.
 
+#include <QByteArray>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -139,10 +140,13 @@ class TFormMain : public QWidget {
   SizingRequest sizingRequest() const;
   NamingSettings namingSettings() const;
   std::string treePath() const;
+  QByteArray outputFolderBytes() const;
   void centreOnDesktop();
 
   // Commands and dialogs, one at a time; list and field changes wait for the command's end.
   CommandGuard guard_{this};
+  // The output folder last chosen, as the file system spells it; ePath shows it decoded.
+  QByteArray outputFolder_;
 };
 
 }  // namespace velmora

@@ -1,21 +1,25 @@
 // The folder namespace over a temporary home: the tests never read the real home folder.
 
 #include "shell/shell_namespace.h"
-#include "shell/subtree_walk.h"
+
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "shell/subtree_walk.h"
 
 using namespace velmora;
 
 namespace {
 
-TRzShellLocator folders(TRzShellLocator base, const QStringList& names) {
-  for (const QString& name : names) base = base.child({ShellItemKind::Folder, name});
+TRzShellLocator folders(TRzShellLocator base, const QByteArrayList& names) {
+  for (const QByteArray& name : names) base = base.child({ShellItemKind::Folder, name});
   return base;
 }
 
@@ -36,8 +40,10 @@ class ShellNamespaceTest : public QObject {
   QString volume_;
 
   ShellNamespace shellNamespace() const {
-    const QString volume = volume_;
-    return ShellNamespace(desktop_, home_, [volume] { return QStringList{"/", volume}; });
+    const QByteArray volume = QFile::encodeName(volume_);
+    return ShellNamespace(QFile::encodeName(desktop_), QFile::encodeName(home_), [volume] {
+      return QByteArrayList{"/", volume};
+    });
   }
   QStringList childNames(const TRzShellLocator& folder) const {
     QStringList names;
@@ -106,7 +112,7 @@ class ShellNamespaceTest : public QObject {
     } else {
       qputenv("XDG_DESKTOP_DIR", variable.toUtf8());
     }
-    QCOMPARE(desktopDirectory(), temp_.filePath(expected));
+    QCOMPARE(desktopDirectory(), QFile::encodeName(temp_.filePath(expected)));
     qunsetenv("XDG_DESKTOP_DIR");
     QDir(config).removeRecursively();
   }
@@ -118,11 +124,12 @@ class ShellNamespaceTest : public QObject {
   }
 
   void desktopAtHomeHasNoSeparateHomeNode() {
-    const ShellNamespace shell(home_, home_, [] { return QStringList{"/"}; });
+    const QByteArray home = QFile::encodeName(home_);
+    const ShellNamespace shell(home, home, [] { return QByteArrayList{"/"}; });
     const auto children = shell.children({});
     QVERIFY(children);
     QCOMPARE(children->front(), kComputer);
-    QCOMPARE(shell.path({}), home_);
+    QCOMPARE(shell.path({}), home);
   }
 
   void pathsAndLocatorsConvertBothWays_data() {
@@ -147,10 +154,11 @@ class ShellNamespaceTest : public QObject {
     QFETCH(TRzShellLocator, locator);
     QFETCH(QString, normalised);
     auto expand = [this](QString text) {
-      return text.replace("%D%", desktop_).replace("%H%", home_).replace("%V%", volume_);
+      return QFile::encodeName(
+          text.replace("%D%", desktop_).replace("%H%", home_).replace("%V%", volume_));
     };
     std::vector<ShellItemId> levels = locator.levels();
-    for (ShellItemId& level : levels) level.name = expand(level.name);
+    for (ShellItemId& level : levels) level.name = expand(QFile::decodeName(level.name));
     const ShellNamespace shell = shellNamespace();
     const auto parsed = shell.parse(expand(path));
     QVERIFY(parsed);
@@ -168,14 +176,14 @@ class ShellNamespaceTest : public QObject {
   }
   void unusablePathsHaveNoLocator() {
     QFETCH(QString, path);
-    QVERIFY(!shellNamespace().parse(path.replace("%D%", desktop_)));
+    QVERIFY(!shellNamespace().parse(QFile::encodeName(path.replace("%D%", desktop_))));
   }
 
   void computerHasNoPathButItsName() {
     const ShellNamespace shell = shellNamespace();
-    QCOMPARE(shell.path(kComputer), QString());
-    QCOMPARE(shell.nodePath(kComputer), QString("计算机"));
-    QCOMPARE(shell.nodePath({}), desktop_);
+    QCOMPARE(shell.path(kComputer), QByteArray());
+    QCOMPARE(shell.nodePath(kComputer), QByteArray("计算机"));
+    QCOMPARE(shell.nodePath({}), QFile::encodeName(desktop_));
   }
 
   void attributesDescribeTheItem_data() {
@@ -228,6 +236,20 @@ class ShellNamespaceTest : public QObject {
     QVERIFY(shell.rename(folders({}, {"new"}), " new ").ok);
     QVERIFY(QDir(desktop_ + "/new").removeRecursively());
     QVERIFY(QDir(desktop_ + "/taken").removeRecursively());
+  }
+
+  void folderNamesThatAreNotUtf8KeepTheirBytes() {
+    const ShellNamespace shell = shellNamespace();
+    const QByteArray latin1 = QFile::encodeName(desktop_) + "/caf\xe9";
+    QVERIFY(::mkdir(latin1.constData(), 0755) == 0);
+    const TRzShellLocator cafe = folders({}, {"caf\xe9"});
+    QVERIFY(shell.children({})->end() !=
+            std::find(shell.children({})->begin(), shell.children({})->end(), cafe));
+    QCOMPARE(shell.path(cafe), latin1);
+    QCOMPARE(shell.parse(latin1), std::optional<TRzShellLocator>(cafe));
+    QVERIFY(shell.displayName(cafe).startsWith("caf"));
+    QVERIFY(shell.rename(cafe, "café").ok);
+    QVERIFY(QDir(desktop_ + "/café").removeRecursively());
   }
 
   void subtreeWalkEndsOnLinksSystemFoldersAndRepeats() {

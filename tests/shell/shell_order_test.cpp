@@ -54,9 +54,9 @@ class ShellOrderTest : public QObject {
         "/dev/sda1 /boot ext4 rw 0 0\n"
         "server:/export /home/nfs nfs4 rw 0 0\n"
         "broken-line\n";
-    QCOMPARE(listedMountPoints(table),
-             (QStringList{"/", "/boot", "/mnt/My Photos", "/run/media/user/STICK", "/home/nfs"}));
-    QCOMPARE(listedMountPoints({}), QStringList{"/"});
+    QCOMPARE(listedMountPoints(table), (QByteArrayList{"/", "/boot", "/mnt/My Photos",
+                                                       "/run/media/user/STICK", "/home/nfs"}));
+    QCOMPARE(listedMountPoints({}), QByteArrayList{"/"});
   }
 };
 

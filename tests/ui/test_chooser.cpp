@@ -93,7 +93,7 @@ class ChooserTest : public QObject {
     QFETCH(QString, caption);
     QFETCH(QString, returned);
     TRzSelectFolderDialog dialog;
-    dialog.setFolderPath(expand(start));
+    dialog.setFolderPath(QFile::encodeName(expand(start)));
     QString shownCaption;
     QString status;
     const bool confirmed = runChooser(dialog, [&](TRzSelectFolderForm& form) {
@@ -131,7 +131,7 @@ class ChooserTest : public QObject {
   void everyOtherWayOutKeepsTheFolder() {
     QFETCH(int, way);
     TRzSelectFolderDialog dialog;
-    dialog.setFolderPath(desktop_ + "//photos/");
+    dialog.setFolderPath(QFile::encodeName(desktop_ + "//photos/"));
     const bool confirmed = runChooser(dialog, [way](TRzSelectFolderForm& form) {
       form.ShellTree->setCurrentItem(childNamed(form.ShellTree->rootNode(), "other"));
       if (way == 0) pressCancel(form);
@@ -228,7 +228,7 @@ class ChooserTest : public QObject {
   void statusBarShowsTheShortenedPath() {
     const QString deep = desktop_ + "/photos/2024/june";
     TRzSelectFolderDialog dialog;
-    dialog.setFolderPath(deep);
+    dialog.setFolderPath(QFile::encodeName(deep));
     runChooser(dialog, [&deep](TRzSelectFolderForm& form) {
       QCOMPARE(form.statusText(), ShortenPathForWidth(deep, form.font(), 358 - 20));
       pressCancel(form);
@@ -238,7 +238,7 @@ class ChooserTest : public QObject {
   void optionsShowTheToolButtonsAndCreateFolders() {
     TRzSelectFolderDialog dialog;
     dialog.setOptions(dialog.options() | TRzSelectFolderDialogOption::sfdoCreateDeleteButtons);
-    dialog.setFolderPath(desktop_ + "/other");
+    dialog.setFolderPath(QFile::encodeName(desktop_ + "/other"));
     dialog.setTitle("Pick");
     runChooser(dialog, [](TRzSelectFolderForm& form) {
       QCOMPARE(form.windowTitle(), QString("Pick"));

@@ -68,7 +68,7 @@ class FormMainBadInputTest : public QObject {
     writeFile(folder + "/c.jpg", bytesOf(samples::plain()));
 
     TFormMain form;
-    const auto located = form.ShellTreeView1->shellNamespace().parse(folder);
+    const auto located = form.ShellTreeView1->shellNamespace().parse(QFile::encodeName(folder));
     QVERIFY(located.has_value());
     form.ShellTreeView1->selectFolder(*located);
     QCOMPARE(form.FileListBox1->count(), 3);

@@ -97,7 +97,7 @@ class FormMainBrowsingTest : public QObject {
     pointedAt.replace("PICS", pics_);
     directory.replace("PICS", pics_);
     TFileListBox list;
-    QVERIFY(list.setDirectory(pointedAt, true));
+    QVERIFY(list.setDirectory(QFile::encodeName(pointedAt), true));
     QCOMPARE(list.Directory(), directory);
   }
 

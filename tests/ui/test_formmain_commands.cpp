@@ -1,15 +1,20 @@
 // The two commands: the checks before a run, the single-image command and the batch.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <cstdio>
 
 #include "core/jpeg_codec.h"
 #include "ui/FileListBox.h"
 #include "ui/RzShellCtrls.h"
+#include "ui/RzShellDialogs.h"
 #include "ui/UnitFormMain.h"
 #include "ui_test_support.h"
 
@@ -214,7 +219,8 @@ class FormMainCommandsTest : public QObject {
       form.SpeedButton2->click();
       form.SpeedButton1->click();
       form.BTNAbout->click();
-      form.ShellTreeView1->selectFolder(*form.ShellTreeView1->shellNamespace().parse(other));
+      form.ShellTreeView1->selectFolder(
+          *form.ShellTreeView1->shellNamespace().parse(QFile::encodeName(other)));
       form.close();
       QVERIFY(form.isVisible());
     });
@@ -227,6 +233,43 @@ class FormMainCommandsTest : public QObject {
     // The folder chosen meanwhile is listed once the batch is over; then the window closes.
     QCOMPARE(form.FileListBox1->Directory(), other);
     QVERIFY(!form.isVisible());
+  }
+
+  void aFolderNameThatIsNotUtf8WorksForBothCommands() {
+    const QByteArray desktop = QFile::encodeName(testDesktop->desktop());
+    const QByteArray cafe = desktop + "/caf\xe9";
+    const QByteArray out = desktop + "/out\xe9";
+    QVERIFY(::mkdir(cafe.constData(), 0755) == 0);
+    QVERIFY(::mkdir(out.constData(), 0755) == 0);
+    const std::vector<unsigned char> jpeg = jpegBytes(400, 300);
+    std::FILE* file = std::fopen((cafe + "/a.jpg").constData(), "wb");
+    QVERIFY(file);
+    std::fwrite(jpeg.data(), 1, jpeg.size(), file);
+    std::fclose(file);
+
+    TFormMain form;
+    RecordingPresenter boxes;
+    form.ShellTreeView1->selectFolder(*form.ShellTreeView1->shellNamespace().parse(cafe));
+    QCOMPARE(form.FileListBox1->Directory(), cafe);
+    QCOMPARE(form.FileListBox1->count(), 1);
+    form.SpeedButton2Click();
+    QVERIFY(::access((cafe + "/tba.jpg").constData(), F_OK) == 0);
+
+    form.rbname2->click();
+    QTimer::singleShot(0, &form, [&] {
+      TRzSelectFolderForm* chooser = form.RzSelectFolderDialog1->form();
+      chooser->ShellTree->selectFolder(*chooser->ShellTree->shellNamespace().parse(out));
+      chooser->btnOk->click();
+    });
+    form.BtnSF->click();
+    selectFile(form, "a.jpg");
+    form.SpeedButton1Click();
+    QCOMPARE(boxes.shown, QStringList{});
+    QVERIFY(::access((out + "/a.jpg").constData(), F_OK) == 0);
+    // Qt's own clean-up of the temporary desktop cannot name these folders.
+    for (const QByteArray& made : {cafe + "/a.jpg", cafe + "/tba.jpg", out + "/a.jpg"})
+      QVERIFY(::unlink(made.constData()) == 0);
+    QVERIFY(::rmdir(cafe.constData()) == 0 && ::rmdir(out.constData()) == 0);
   }
 
   void aBatchIntoTheChosenFolderKeepsTheNames() {

@@ -217,7 +217,7 @@ class FormMainSettingsTest : public QObject {
       chooserShown = true;
       if (!pickInChooser.isEmpty())
         chooser->ShellTree->selectFolder(
-            *chooser->ShellTree->shellNamespace().parse(pickInChooser));
+            *chooser->ShellTree->shellNamespace().parse(QFile::encodeName(pickInChooser)));
       (confirm ? chooser->btnOk : chooser->btnCancel)->click();
     });
     QTest::mouseClick(form.BtnSF, Qt::LeftButton);

@@ -136,7 +136,7 @@ class ShellTreeTest : public QObject {
     };
     TRzShellTree tree;
     QSignalSpy changes(&tree, &TRzShellTree::selectedNodeChanged);
-    const auto folder = tree.shellNamespace().parse(expand(target));
+    const auto folder = tree.shellNamespace().parse(QFile::encodeName(expand(target)));
     QVERIFY(folder);
     tree.selectFolder(*folder);
     QCOMPARE(tree.currentItem()->text(0), expectedCaption);
@@ -149,7 +149,7 @@ class ShellTreeTest : public QObject {
 
   void refreshShowsNewFoldersAndKeepsTheSelection() {
     TRzShellTree tree;
-    tree.selectFolder(*tree.shellNamespace().parse(desktop_ + "/photos/2024"));
+    tree.selectFolder(*tree.shellNamespace().parse(QFile::encodeName(desktop_ + "/photos/2024")));
     QVERIFY(QDir().mkpath(desktop_ + "/fresh"));
     QSignalSpy changes(&tree, &TRzShellTree::selectedNodeChanged);
     tree.refresh();
@@ -168,7 +168,7 @@ class ShellTreeTest : public QObject {
 
   void unreachableLevelStopsAtTheDeepestNode() {
     TRzShellTree tree;
-    const auto photos = tree.shellNamespace().parse(desktop_ + "/photos");
+    const auto photos = tree.shellNamespace().parse(QFile::encodeName(desktop_ + "/photos"));
     QVERIFY(photos);
     tree.selectFolder(
         photos->child({ShellItemKind::Folder, "gone"}).child({ShellItemKind::Folder, "deeper"}));
@@ -201,7 +201,7 @@ class ShellTreeTest : public QObject {
     TRzShellTree tree;
     QStringList errors;
     tree.setRenameErrorHandler([&errors](const QString& text) { errors << text; });
-    const auto child = tree.shellNamespace().parse(desktop_ + "/old/child");
+    const auto child = tree.shellNamespace().parse(QFile::encodeName(desktop_ + "/old/child"));
     tree.selectFolder(*child);
     QSignalSpy changes(&tree, &TRzShellTree::selectedNodeChanged);
     QTreeWidgetItem* old = childNamed(tree.rootNode(), "old");

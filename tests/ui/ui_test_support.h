@@ -94,7 +94,7 @@ inline TestDesktop* testDesktop = nullptr;
 
 // Selects a folder in the main window's tree as a user would; the list then shows that folder.
 inline void selectFolder(TFormMain& form, const QString& path) {
-  const auto folder = form.ShellTreeView1->shellNamespace().parse(path);
+  const auto folder = form.ShellTreeView1->shellNamespace().parse(QFile::encodeName(path));
   QVERIFY2(folder.has_value(), qPrintable(path));
   form.ShellTreeView1->selectFolder(*folder);
   QCOMPARE(form.ShellTreeView1->path(), path);
