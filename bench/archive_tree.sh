@@ -45,13 +45,10 @@ echo "tree: $(find "$root/photos" -type f | wc -l) files in $folders folders"
 measure() {
   label=$1
   shift
-  /usr/bin/time -f "%e %U %S %M" -o "$root/time" "$@" >/dev/null 2>"$root/err" || {
-    cat "$root/err"
-    exit 1
-  }
+  /usr/bin/time -f "%e %U %S %M" -o "$root/time" "$@" >"$root/log" || exit 1
   read -r wall user system peak <"$root/time"
   echo "$label: wall ${wall} s, CPU ${user} s user + ${system} s system," \
-    "peak RSS $((peak / 1024)) MiB; $(tail -n 1 "$root/err")"
+    "peak RSS $((peak / 1024)) MiB; $(wc -l <"$root/log") thumbnails made"
 }
 
 sync
