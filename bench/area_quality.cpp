@@ -64,8 +64,8 @@ bool decodeFull(const std::vector<unsigned char>& bytes, Picture& picture) {
   picture.height = static_cast<int>(cinfo.output_height);
   picture.samples.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = &picture.samples[static_cast<std::size_t>(cinfo.output_scanline) *
-                                    picture.width * 3];
+    JSAMPROW row =
+        &picture.samples[static_cast<std::size_t>(cinfo.output_scanline) * picture.width * 3];
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_decompress(&cinfo);
@@ -102,7 +102,8 @@ Picture boxFilter(const Picture& source, int width, int height) {
       }
     }
   }
-  Picture result{width, height, 3, std::vector<unsigned char>(static_cast<std::size_t>(width) * height * 3)};
+  Picture result{width, height, 3,
+                 std::vector<unsigned char>(static_cast<std::size_t>(width) * height * 3)};
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       for (int c = 0; c < 3; ++c) {
@@ -223,7 +224,8 @@ int main(int argc, char** argv) {
     std::printf(
         "%-40.40s %5dx%-5d -> %4dx%-4d area %6.2f  nearest %6.2f  format limit %6.2f  "
         "area unencoded %6.2f dB\n",
-        argv[i] + std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(std::strlen(argv[i])) - 40),
+        argv[i] +
+            std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(std::strlen(argv[i])) - 40),
         full.width, full.height, area.width, area.height, score, psnr(nearest, reference),
         psnr(encodedAndDecoded(reference), reference), psnr(averaged, reference));
   }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/thumbnail_request.h"
 #include "core/thumbnail_sizing.h"
 
 namespace velmora::fuzzing {
@@ -36,6 +37,12 @@ inline SizingRequest sizingFromSettings(const unsigned char* settings) {
       break;
   }
   return request;
+}
+
+// The first byte's top bit chooses area averaging; the rule takes the whole byte modulo 5, so
+// inputs made before there was a choice keep their meaning.
+inline SamplingFilter filterFromSettings(const unsigned char* settings) {
+  return settings[0] & 0x80 ? SamplingFilter::Area : SamplingFilter::Nearest;
 }
 
 // The prefix that makes sizingFromSettings give rule (rule % 5 + 1) with values first + 1 and

@@ -79,6 +79,14 @@ int main(int argc, char** argv) {
         return 1;
       }
     }
+    // And each kind once more, averaged.
+    Bytes averaged =
+        velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x80 | index), 20, 30);
+    averaged.insert(averaged.end(), jpeg.begin(), jpeg.end());
+    if (!writeFile(folder + "/" + name + "_area", averaged)) {
+      std::cerr << "cannot write " << folder << "/" << name << "_area\n";
+      return 1;
+    }
     ++index;
   }
   return 0;

@@ -1,6 +1,6 @@
 // libFuzzer target: arbitrary bytes through the whole thumbnail path (read, header, sizing,
-// decode, sampling, encode to memory). The input lives in an anonymous memory file, so the
-// engine reads it exactly as it reads a file on disk and nothing touches the disk.
+// decode, sampling or averaging, encode to memory). The input lives in an anonymous memory file, so
+// the engine reads it exactly as it reads a file on disk and nothing touches the disk.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -64,6 +64,7 @@ void checkWholeJpeg(const std::vector<unsigned char>& jpeg) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < velmora::fuzzing::kSettingsBytes) return 0;
   const velmora::SizingRequest sizing = velmora::fuzzing::sizingFromSettings(data);
+  const velmora::SamplingFilter filter = velmora::fuzzing::filterFromSettings(data);
   data += velmora::fuzzing::kSettingsBytes;
   size -= velmora::fuzzing::kSettingsBytes;
   if (claimsTooManyPixels(data, size)) return 0;
@@ -73,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   velmora::ThumbnailRequest request;
   request.sourcePath = "/proc/self/fd/" + std::to_string(fd);
   request.sizing = sizing;
+  request.filter = filter;
   try {
     const velmora::RenderedThumbnail rendered = velmora::renderThumbnail(request);
     if (!rendered.refused) checkWholeJpeg(rendered.jpeg);

@@ -48,8 +48,8 @@ void AreaReducer::sumAcross(const unsigned char* rgb) {
 }
 
 void AreaReducer::handOver() {
-  const std::uint64_t total =
-      static_cast<std::uint64_t>(across_.sourceLength()) * static_cast<std::uint64_t>(sourceHeight_);
+  const std::uint64_t total = static_cast<std::uint64_t>(across_.sourceLength()) *
+                              static_cast<std::uint64_t>(sourceHeight_);
   for (std::size_t k = 0; k < lineSums_.size(); ++k) {
     line_[k] = static_cast<unsigned char>((lineSums_[k] + total / 2) / total);
     lineSums_[k] = 0;

@@ -16,10 +16,9 @@ void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int3
   // (black and white stripes would come out a quarter grey). They are decoded at full size and
   // averaged after conversion.
   constexpr int kFullScale = 8;
-  const int eighths =
-      decoder.fourComponents()
-          ? kFullScale
-          : averagingScale(decoder.width(), decoder.height(), storedWidth, storedHeight);
+  const int eighths = decoder.fourComponents() ? kFullScale
+                                               : averagingScale(decoder.width(), decoder.height(),
+                                                                storedWidth, storedHeight);
   if (eighths == 1 && decoder.progressive()) {
     decoder.startFromDcScans();
   } else {

@@ -13,8 +13,8 @@ namespace velmora {
 namespace {
 
 using testing::decodePlain;
-using testing::encodeSamples;
 using testing::EncodeOptions;
+using testing::encodeSamples;
 using testing::FileColours;
 using testing::TempFolder;
 using testing::writeBytes;
@@ -97,8 +97,7 @@ std::vector<unsigned char> stripes(int width, int height, int components) {
 }
 
 RgbImage areaThumbnail(const std::string& source, const SizingRequest& sizing) {
-  const RenderedThumbnail rendered =
-      renderThumbnail({source, "", sizing, SamplingFilter::Area});
+  const RenderedThumbnail rendered = renderThumbnail({source, "", sizing, SamplingFilter::Area});
   return decodePlain(rendered.jpeg);
 }
 
@@ -109,10 +108,9 @@ TEST(AreaThumbnail, StripesOfEverySourceKindAverageToFlatGrey) {
     bool progressive;
   };
   // 512 x 384 into 32 x 24: the progressive file is read from its DC scans alone.
-  for (const Kind& kind : {Kind{"baseline", FileColours::YCbCr, false},
-                           Kind{"progressive", FileColours::YCbCr, true},
-                           Kind{"grey", FileColours::Grey, false},
-                           Kind{"cmyk", FileColours::Cmyk, false}}) {
+  for (const Kind& kind :
+       {Kind{"baseline", FileColours::YCbCr, false}, Kind{"progressive", FileColours::YCbCr, true},
+        Kind{"grey", FileColours::Grey, false}, Kind{"cmyk", FileColours::Cmyk, false}}) {
     SCOPED_TRACE(kind.name);
     TempFolder folder;
     EncodeOptions options;
@@ -137,7 +135,8 @@ TEST(AreaThumbnail, TurnsAsTheDefaultModeDoesForEveryOrientation) {
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       const int quadrant = (y >= kHeight / 2) * 2 + (x >= kWidth / 2);
-      const unsigned char colours[4][3] = {{200, 40, 40}, {40, 200, 40}, {40, 40, 200}, {220, 220, 220}};
+      const unsigned char colours[4][3] = {
+          {200, 40, 40}, {40, 200, 40}, {40, 40, 200}, {220, 220, 220}};
       samples.insert(samples.end(), colours[quadrant], colours[quadrant] + 3);
     }
   }
@@ -149,8 +148,7 @@ TEST(AreaThumbnail, TurnsAsTheDefaultModeDoesForEveryOrientation) {
     writeBytes(folder.file("q.jpg"), encodeSamples(samples, kWidth, kHeight, options));
     const SizingRequest sizing{SizingMode::Fit, 0, 40, 40};
     const RgbImage area = areaThumbnail(folder.file("q.jpg"), sizing);
-    const RgbImage nearest =
-        decodePlain(renderThumbnail({folder.file("q.jpg"), "", sizing}).jpeg);
+    const RgbImage nearest = decodePlain(renderThumbnail({folder.file("q.jpg"), "", sizing}).jpeg);
     ASSERT_EQ(area.width, nearest.width);
     ASSERT_EQ(area.height, nearest.height);
     long difference = 0;
