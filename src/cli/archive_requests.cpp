@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <utility>
@@ -47,13 +48,35 @@ void createFolders(const std::string& folder) {
   }
 }
 
+std::string folderForm(std::string path) {
+  while (path.size() > 1 && endsWithSeparator(path)) path.pop_back();
+  return path;
+}
+
+PlannedRun planFileRun(const std::string& path) {
+  PlannedRun run;
+  const std::string::size_type lastSeparator = path.rfind(kPathSeparator);
+  if (lastSeparator == std::string::npos) {
+    run.sourceFolder = ".";
+    run.listedNames = {path};
+  } else {
+    run.sourceFolder = folderForm(path.substr(0, lastSeparator + 1));
+    run.listedNames = {path.substr(lastSeparator + 1)};
+  }
+  run.selectedPath = joinPath(run.sourceFolder, run.listedNames.front());
+  return run;
+}
+
 bool inShard(const std::string& keyPath, const Shard& shard) {
   return shard.count <= 1 || stableHash(keyPath) % shard.count == shard.index - 1;
 }
 
-ArchiveRequests::ArchiveRequests(std::vector<PlannedRun> runs, const CommandLine& command,
-                                 std::optional<FolderIdentity> excluded)
-    : runs_(std::move(runs)), command_(command), excluded_(excluded) {
+ArchiveRequests::ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::string> listedFiles,
+                                 const CommandLine& command, std::optional<FolderIdentity> excluded)
+    : runs_(std::move(runs)),
+      listed_(std::move(listedFiles)),
+      command_(command),
+      excluded_(excluded) {
   finder_ = std::thread([this] { findAll(); });
 }
 
@@ -69,10 +92,11 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
   WaitingBatch& batch = waiting_.front();
   const std::size_t index = batch.taken++;
   ThumbnailRequest request =
-      batch.requests.empty()
-          ? batchRequests(batch.treePath, {batch.names[index]}, batch.naming, command_.sizing)
-                .front()
-          : std::move(batch.requests[index]);
+      !batch.requests.empty() ? std::move(batch.requests[index])
+      : !batch.files.empty()
+          ? fileRequest(batch.files[index])
+          : batchRequests(batch.treePath, {batch.names[index]}, batch.naming, command_.sizing)
+                .front();
   if (batch.taken == batch.size()) waiting_.pop_front();
   request.filter = command_.filter;
   return request;
@@ -93,17 +117,42 @@ void ArchiveRequests::findAll() {
           batchRequests(run.sourceFolder, run.listedNames, command_.naming, command_.sizing),
           run.listedNames);
     } else {
-      const std::string destination = singleImageDestination(run.selectedPath, run.sourceFolder,
-                                                             run.sourceFolder, command_.naming);
-      queueChosen({ThumbnailRequest{run.selectedPath, destination, command_.sizing}},
-                  {run.selectedPath});
+      queueChosen({fileRequest(run.selectedPath)}, {run.selectedPath});
     }
   }
+  findListed();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     finished_ = true;
   }
   arrived_.notify_all();
+}
+
+ThumbnailRequest ArchiveRequests::fileRequest(const std::string& path) const {
+  const PlannedRun run = planFileRun(path);
+  const std::string destination =
+      singleImageDestination(run.selectedPath, run.sourceFolder, run.sourceFolder, command_.naming);
+  return ThumbnailRequest{run.selectedPath, destination, command_.sizing};
+}
+
+void ArchiveRequests::findListed() {
+  // A stretch of the list at a time: the requests made to choose from stay few.
+  constexpr std::size_t kStretch = 1024;
+  for (std::size_t start = 0; start < listed_.size() && !stopping_; start += kStretch) {
+    const std::size_t end = std::min(listed_.size(), start + kStretch);
+    std::vector<ThumbnailRequest> requests;
+    std::vector<std::string> keys;
+    for (std::size_t index = start; index < end; ++index) {
+      requests.push_back(fileRequest(listed_[index]));
+      keys.push_back(requests.back().sourcePath);
+    }
+    WaitingBatch batch;
+    for (const std::size_t index : chosen(requests, keys)) {
+      batch.files.push_back(std::move(listed_[start + index]));
+    }
+    queue(std::move(batch));
+  }
+  listed_ = {};
 }
 
 void ArchiveRequests::findTree(const PlannedRun& run) {

@@ -29,6 +29,12 @@ struct PlannedRun {
   std::string selectedPath;              // a file's path as given
 };
 
+// A folder as the file list keeps it: no trailing separator, except for the root.
+std::string folderForm(std::string path);
+
+// The single-image run of one file path.
+PlannedRun planFileRun(const std::string& path);
+
 // Whether a file belongs to the shard, by a hash of its path below its walked root (the
 // path as given for a file named on its own) that is the same on every machine.
 bool inShard(const std::string& keyPath, const Shard& shard);
@@ -39,9 +45,10 @@ void createFolders(const std::string& folder);
 
 class ArchiveRequests : public RequestSource {
  public:
+  // The runs, then the files of a list (--files-from), each run as planFileRun plans it;
   // `excluded`: a folder never walked into (the output folder). Starts finding at once.
-  ArchiveRequests(std::vector<PlannedRun> runs, const CommandLine& command,
-                  std::optional<FolderIdentity> excluded);
+  ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::string> listedFiles,
+                  const CommandLine& command, std::optional<FolderIdentity> excluded);
   ~ArchiveRequests() override;  // stops finding
 
   ArchiveRequests(const ArchiveRequests&) = delete;
@@ -58,17 +65,21 @@ class ArchiveRequests : public RequestSource {
   bool finding() const { return !finished_; }
 
  private:
-  // Requests waiting for the run, a folder's at a time. A walked folder keeps only the names
-  // of its files and makes their requests as they are taken, so that a long wait holds
-  // little more than the names.
+  // Requests waiting for the run, a folder's (or a stretch of a list's) at a time. Walked
+  // and listed files wait as their names or paths and become requests as they are taken, so
+  // that a long wait holds little more than the paths. One of the three is filled.
   struct WaitingBatch {
     std::string treePath;
     NamingSettings naming;
-    std::vector<std::string> names;
-    std::vector<ThumbnailRequest> requests;  // ready-made instead of names
+    std::vector<std::string> names;          // a walked folder's files
+    std::vector<std::string> files;          // listed file paths
+    std::vector<ThumbnailRequest> requests;  // ready-made
     std::size_t taken = 0;
-    std::size_t size() const { return requests.empty() ? names.size() : requests.size(); }
+    std::size_t size() const { return names.size() + files.size() + requests.size(); }
   };
+
+  ThumbnailRequest fileRequest(const std::string& path) const;
+  void findListed();
 
   void findAll();
   void findTree(const PlannedRun& run);
@@ -81,6 +92,7 @@ class ArchiveRequests : public RequestSource {
   void queue(WaitingBatch batch);
 
   const std::vector<PlannedRun> runs_;
+  std::vector<std::string> listed_;  // handed over to the waiting batches as they are found
   const CommandLine& command_;
   const std::optional<FolderIdentity> excluded_;
   std::mutex mutex_;

@@ -87,12 +87,6 @@ class ReportingSource : public RequestSource {
   ProgressLine* progress_;
 };
 
-// A folder as the file list keeps it: no trailing separator, except for the root.
-std::string folderForm(std::string path) {
-  while (path.size() > 1 && endsWithSeparator(path)) path.pop_back();
-  return path;
-}
-
 PlannedRun planFolderRun(const std::string& path, bool recursive) {
   PlannedRun run;
   run.sourceFolder = folderForm(path);
@@ -104,20 +98,6 @@ PlannedRun planFolderRun(const std::string& path, bool recursive) {
   std::optional<std::vector<std::string>> names = listJpegFiles(run.sourceFolder);
   if (!names) throw UsageError("cannot read the folder \"" + path + "\"", false);
   run.listedNames = std::move(*names);
-  return run;
-}
-
-PlannedRun planFileRun(const std::string& path) {
-  PlannedRun run;
-  const std::string::size_type lastSeparator = path.rfind(kPathSeparator);
-  if (lastSeparator == std::string::npos) {
-    run.sourceFolder = ".";
-    run.listedNames = {path};
-  } else {
-    run.sourceFolder = folderForm(path.substr(0, lastSeparator + 1));
-    run.listedNames = {path.substr(lastSeparator + 1)};
-  }
-  run.selectedPath = joinPath(run.sourceFolder, run.listedNames.front());
   return run;
 }
 
@@ -187,10 +167,9 @@ int runThumbnailCommand(const CommandLine& command, std::ostream& out, std::ostr
     runs.push_back(planRun(path, command.recursive));
     hasTree = hasTree || runs.back().kind == RunKind::Tree;
   }
-  if (command.filesFrom) {
-    for (const std::string& path : listedPaths(command)) runs.push_back(planFileRun(path));
-  }
-  if (runs.empty()) {
+  std::vector<std::string> listed;
+  if (command.filesFrom) listed = listedPaths(command);
+  if (runs.empty() && listed.empty()) {
     err << runCheckMessage(RunCheckResult::NoFiles) << '\n';
     return kExitBadUsage;
   }
@@ -207,13 +186,20 @@ int runThumbnailCommand(const CommandLine& command, std::ostream& out, std::ostr
       return kExitBadUsage;
     }
   }
+  for (const std::string& path : listed) {
+    const RunCheckResult check = checkRun(planFileRun(path), command);
+    if (check != RunCheckResult::Pass) {
+      err << runCheckMessage(check) << '\n';
+      return kExitBadUsage;
+    }
+  }
   std::optional<FolderIdentity> excluded;
   if (mirrored && hasTree) {
     createFolders(outputFolder);
     excluded = folderIdentityOf(outputFolder);
   }
 
-  ArchiveRequests requests(std::move(runs), command, excluded);
+  ArchiveRequests requests(std::move(runs), std::move(listed), command, excluded);
   std::unique_ptr<ProgressLine> progressLine;
   if (terminals.err && !command.quiet) {
     progressLine = std::make_unique<ProgressLine>(err, terminals.errColumns, [&requests] {
