@@ -265,7 +265,9 @@ RenameResult ShellNamespace::rename(const TRzShellLocator& item, const QString& 
     return result;
   }
   const QByteArray name = QFile::encodeName(trimmedName(newName));
-  if (name == item.last().name) {
+  // The editor offers the decoded name: confirming it unchanged must not rewrite a name whose
+  // bytes are not UTF-8.
+  if (name == item.last().name || trimmedName(newName) == displayName(item)) {
     result.ok = true;
     result.renamed = item;
     return result;

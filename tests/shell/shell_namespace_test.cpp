@@ -248,6 +248,8 @@ class ShellNamespaceTest : public QObject {
     QCOMPARE(shell.path(cafe), latin1);
     QCOMPARE(shell.parse(latin1), std::optional<TRzShellLocator>(cafe));
     QVERIFY(shell.displayName(cafe).startsWith("caf"));
+    QCOMPARE(shell.rename(cafe, shell.displayName(cafe)).renamed, cafe);
+    QVERIFY(shell.exists(cafe));
     QVERIFY(shell.rename(cafe, "café").ok);
     QVERIFY(QDir(desktop_ + "/café").removeRecursively());
   }
