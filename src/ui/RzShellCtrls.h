@@ -11,7 +11,7 @@
 // once after connecting (or call refresh(), which selects the same node and reports it).
 // Defaults match the main window: indent 19, no expand line at the root, the selection drawn
 // in its active colours without focus, hidden folders listed (dimmed), rename through F2 or
-// the context menu.
+// the context menu, "*" (keypad or main keyboard) expands the whole subtree (expandSubtree).
 
 #include <QCursor>
 #include <QElapsedTimer>
