@@ -439,6 +439,12 @@ std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c) {
   bool manyScans = false;
   guarded(err, [&] { manyScans = jpeg_has_multiple_scans(&c); });
   std::uint64_t bytes = kFixedWorkingBytes + std::uint64_t{c.image_width} * kWorkingBytesPerColumn;
+  // The saved EXIF blocks are already held and count against the same limit; some photos carry
+  // megabytes of them.
+  constexpr std::uint64_t kSavedMarkerOverhead = 128;
+  for (jpeg_saved_marker_ptr m = c.marker_list; m != nullptr; m = m->next) {
+    bytes += m->data_length + kSavedMarkerOverhead;
+  }
   if (!manyScans && !c.buffered_image) return bytes;
   for (int i = 0; i < c.num_components; ++i) {
     const jpeg_component_info& component = c.comp_info[i];

@@ -225,6 +225,28 @@ INSTANTIATE_TEST_SUITE_P(
         CodecErrorCase{"ArithmeticCoding", encodeJpeg(32, 16, arithmeticCoding()), 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Some photos carry megabytes of APP1 blocks (XMP), which the decoder keeps; its memory share
+// must count them.
+TEST(ThumbnailWriter, ProgressiveFileWithMegabytesOfAppBlocksIsDecoded) {
+  TempFolder folder;
+  EncodeOptions options;
+  options.progressive = true;
+  const std::vector<unsigned char> plain = encodeJpeg(512, 384, options);
+  std::vector<unsigned char> file(plain.begin(), plain.begin() + 2);
+  const std::vector<unsigned char> block = {0xFF, 0xE1, 0xFF, 0xFF};
+  for (int i = 0; i < 100; ++i) {
+    file.insert(file.end(), block.begin(), block.end());
+    file.insert(file.end(), 0xFFFF - 2, 'x');
+  }
+  file.insert(file.end(), plain.begin() + 2, plain.end());
+  writeBytes(folder.file("a.jpg"), file);
+  for (SamplingFilter filter : {SamplingFilter::Nearest, SamplingFilter::Area}) {
+    ThumbnailRequest request = rateRequest(folder.file("a.jpg"), folder.file("t.jpg"), 50);
+    request.filter = filter;
+    EXPECT_EQ(decodePlain(renderThumbnail(request).jpeg).width, 256);
+  }
+}
+
 TEST(ThumbnailWriter, MissingSourceCannotBeOpened) {
   TempFolder folder;
   const std::string source = folder.file("gone.jpg");
