@@ -11,14 +11,13 @@
 #include <set>
 #include <string>
 
-#include "../core/made_jpegs.h"
-#include "../core/scratch_folder.h"
+#include "jpeg_fixtures.h"
 #include "thumb_process.h"
 
 namespace velmora {
 namespace {
 
-using testing::ScratchFolder;
+using testing::TempFolder;
 namespace fs = std::filesystem;
 
 std::string made(const std::string& source, const std::string& destination) {
@@ -98,7 +97,7 @@ TEST(ArchiveOptions, OnlyATerminalGetsTheProgressLineAndTheSummary) {
 }
 
 TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolder) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const std::string tree = scratch / "photos";
   testing::writeJpeg(tree + "/b.jpg", 64, 48, 1);
   testing::writeJpeg(tree + "/2019/Summer/c.jpg", 64, 48, 2);
@@ -125,7 +124,7 @@ TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolde
 }
 
 TEST(ArchiveOptions, UpdateRedoesOnlySourcesNewerThanTheirThumbnails) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
     testing::writeJpeg(scratch / ("in/" + std::string(name)), 64, 48, 1);
   }
@@ -141,7 +140,7 @@ TEST(ArchiveOptions, UpdateRedoesOnlySourcesNewerThanTheirThumbnails) {
 }
 
 TEST(ArchiveOptions, ListedPathsAreTakenByteForByteAndAMissingOneIsAnError) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   testing::writeJpeg(scratch / " blank .jpg", 64, 48, 1);
   fs::copy_file(scratch / " blank .jpg", scratch / "caf\xe9.jpg");
   const std::string blank = scratch / " blank .jpg";
@@ -161,7 +160,7 @@ TEST(ArchiveOptions, ListedPathsAreTakenByteForByteAndAMissingOneIsAnError) {
 }
 
 TEST(ArchiveOptions, ShardsTogetherMakeEveryThumbnailExactlyOnce) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h"}) {
     testing::writeJpeg(scratch / ("tree/" + std::string(name) + "/p.jpg"), 32, 32, 1);
   }

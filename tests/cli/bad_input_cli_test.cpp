@@ -9,19 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "../core/scratch_folder.h"
 #include "../support/bad_inputs.h"
 #include "core/folder_listing.h"
 #include "core/thumbnail_writer.h"
+#include "jpeg_fixtures.h"
 #include "thumb_process.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-using samples::BadInput;
-using samples::Bytes;
-using samples::Outcome;
+using testing::BadInput;
+using testing::Bytes;
+using testing::Outcome;
 
 // Under the address sanitizer the tool reserves terabytes of shadow memory, so no ceiling on
 // address space can hold; the plain build carries the memory check.
@@ -30,13 +30,6 @@ constexpr rlim_t kMemoryCeiling = 0;
 #else
 constexpr rlim_t kMemoryCeiling = 64 * 1024 * 1024;
 #endif
-
-std::set<std::string> entries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.insert(entry.path().filename().string());
-  return names;
-}
 
 std::vector<std::string> plus(std::vector<std::string> args, const std::vector<std::string>& more) {
   args.insert(args.end(), more.begin(), more.end());
@@ -51,9 +44,9 @@ class BadInputThroughTool : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(BadInputThroughTool, EndsInItsOutcomeAndStopsTheBatchOnError) {
   const BadInput& row = GetParam();
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   const std::string folder = scratch / "pics";
-  const std::string good(samples::plain().begin(), samples::plain().end());
+  const std::string good(testing::plain().begin(), testing::plain().end());
   const Bytes bad = row.bytes();
   scratch.write("pics/a.jpg", good);
   scratch.write("pics/b.jpg", std::string(bad.begin(), bad.end()));
@@ -87,30 +80,25 @@ TEST_P(BadInputThroughTool, EndsInItsOutcomeAndStopsTheBatchOnError) {
       EXPECT_EQ(run.exitCode, 1);
       break;
   }
-  EXPECT_EQ(entries(folder), expected);
+  EXPECT_EQ(testing::folderEntries(folder), expected);
   if (row.outcome == Outcome::Made) {
     const std::string written = testing::fileContents(folder + "/tbb.jpg");
-    const samples::FrameInfo frame = samples::readFrame(Bytes(written.begin(), written.end()));
+    const testing::FrameInfo frame = testing::readFrame(Bytes(written.begin(), written.end()));
     EXPECT_TRUE(frame.complete);
     EXPECT_EQ(frame.width, static_cast<unsigned>(row.made.width));
     EXPECT_EQ(frame.height, static_cast<unsigned>(row.made.height));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BadInputThroughTool, ::testing::ValuesIn(samples::badInputs()),
+INSTANTIATE_TEST_SUITE_P(Table, BadInputThroughTool, ::testing::ValuesIn(testing::badInputs()),
                          [](const auto& info) { return info.param.name; });
 
-const std::vector<std::string> kAwkwardNames = {
-    "with space.jpg",  "line\nbreak.jpg",     "carriage\rreturn.jpg", "quote\"s'.jpg",
-    "缩略图 照片.jpg", "bad\xff\xfeutf8.jpg", "back\\slash.jpg",      "-dash-first.jpg",
-    "%s%n.jpg",        "tab\tname.JPEG"};
-
 TEST(AwkwardNamesThroughTool, FolderBatchLogsEveryNameByteForByte) {
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   const std::string folder = scratch / "pics";
-  const std::string good(samples::plain().begin(), samples::plain().end());
-  for (const std::string& name : kAwkwardNames) scratch.write("pics/" + name, good);
-  std::vector<std::string> order = kAwkwardNames;
+  const std::string good(testing::plain().begin(), testing::plain().end());
+  for (const std::string& name : testing::kAwkwardNames) scratch.write("pics/" + name, good);
+  std::vector<std::string> order = testing::kAwkwardNames;
   sortNamesForList(order);
 
   const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", "tb", folder});
@@ -119,14 +107,14 @@ TEST(AwkwardNamesThroughTool, FolderBatchLogsEveryNameByteForByte) {
     expected += successLine(folder + "/" + name, folder + "/tb" + name) + "\n";
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  for (const std::string& name : kAwkwardNames)
+  for (const std::string& name : testing::kAwkwardNames)
     EXPECT_TRUE(fs::is_regular_file(folder + "/tb" + name)) << name;
 }
 
 TEST(AwkwardNamesThroughTool, EachNameAsItsOwnArgument) {
-  testing::ScratchFolder scratch;
-  const std::string good(samples::plain().begin(), samples::plain().end());
-  for (const std::string& name : kAwkwardNames) {
+  testing::TempFolder scratch;
+  const std::string good(testing::plain().begin(), testing::plain().end());
+  for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch.write(name, good);
     const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", "tb", source});
     EXPECT_EQ(run.out, successLine(source, scratch / ("tb" + name)) + "\n");

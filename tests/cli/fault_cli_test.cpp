@@ -15,11 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "../core/scratch_folder.h"
-#include "../support/jpeg_samples.h"
 #include "../support/private_mounts.h"
 #include "core/folder_listing.h"
 #include "core/thumbnail_writer.h"
+#include "jpeg_fixtures.h"
 #include "open_gate.h"
 #include "thumb_process.h"
 
@@ -27,13 +26,10 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-using samples::Bytes;
+using testing::Bytes;
 
 std::string picture(int width, int height) {
-  samples::SampleSpec spec;
-  spec.width = width;
-  spec.height = height;
-  const Bytes jpeg = samples::makeJpeg(spec);
+  const Bytes jpeg = testing::encodeJpeg(width, height);
   return std::string(jpeg.begin(), jpeg.end());
 }
 
@@ -49,9 +45,9 @@ std::map<std::string, std::string> snapshot(const std::string& folder) {
   return files;
 }
 
-samples::FrameInfo frameOf(const std::string& path) {
+testing::FrameInfo frameOf(const std::string& path) {
   const std::string bytes = testing::fileContents(path);
-  return samples::readFrame(Bytes(bytes.begin(), bytes.end()));
+  return testing::readFrame(Bytes(bytes.begin(), bytes.end()));
 }
 
 std::size_t lineCount(const std::string& text) {
@@ -67,7 +63,7 @@ class ToolFaults : public ::testing::Test {
       scratch.write(std::string("pics/") + name, photo);
   }
 
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   std::string pics = scratch / "pics";
   std::string out = scratch / "out";
   std::string photo = picture(320, 240);
@@ -122,7 +118,7 @@ TEST(KilledBatch, LeavesOnlyWholeThumbnailsAndNothingTheNextRunLists) {
   const std::string photo = picture(1600, 1200);
   for (std::size_t killAfter : {1u, 4u, 11u}) {
     SCOPED_TRACE("killed after " + std::to_string(killAfter) + " lines");
-    testing::ScratchFolder scratch;
+    testing::TempFolder scratch;
     std::set<std::string> sources;
     for (int i = 0; i < 40; ++i) {
       const std::string name = "p" + std::to_string(100 + i) + ".jpg";
@@ -143,7 +139,7 @@ TEST(KilledBatch, LeavesOnlyWholeThumbnailsAndNothingTheNextRunLists) {
       } else if (matchesJpegPattern(name)) {
         ++thumbnails;
         EXPECT_TRUE(name.rfind("tb", 0) == 0 && sources.count(name.substr(2)) != 0) << name;
-        const samples::FrameInfo frame = frameOf(entry.path().string());
+        const testing::FrameInfo frame = frameOf(entry.path().string());
         EXPECT_TRUE(frame.complete) << name;
         EXPECT_EQ(frame.width, 800u) << name;
       } else {
@@ -193,7 +189,7 @@ TEST(ChangedWhileBusy, FolderOrFileGoneBeforeItsTurnStopsTheRun) {
   const std::string photo = picture(64, 48);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    testing::ScratchFolder scratch;
+    testing::TempFolder scratch;
     const std::string first = scratch / "first";
     const std::string later = scratch / "later";
     scratch.write("first/a.jpg", photo);

@@ -8,14 +8,13 @@
 
 #include <filesystem>
 
-#include "../core/made_jpegs.h"
 #include "core/version.h"
-#include "../core/scratch_folder.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
 
-using testing::ScratchFolder;
+using testing::TempFolder;
 
 struct ToolRun {
   int status = -1;
@@ -24,7 +23,7 @@ struct ToolRun {
 };
 
 ToolRun runTool(const std::vector<std::string>& arguments) {
-  ScratchFolder streams;
+  TempFolder streams;
   const std::string outPath = streams / "stdout";
   const std::string errPath = streams / "stderr";
   std::vector<char*> argv;
@@ -79,7 +78,7 @@ std::ostream& operator<<(std::ostream& out, const UsageCase& c) {
 class BadUsage : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(BadUsage, ExitsWithStatus2AndMessage) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   testing::writeJpeg(scratch / "a.jpg", 64, 48, 1);
   std::vector<std::string> arguments = GetParam().arguments;
   arguments.push_back(scratch.path());
@@ -125,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Try 'velmora-thumb --help'.\n"}));
 
 TEST(VelmoraThumb, MissingPathsAndRunChecks) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   std::filesystem::create_directories(scratch / "empty");
   const ToolRun none = runTool({});
   EXPECT_EQ(none.status, 2);
@@ -146,7 +145,7 @@ TEST(VelmoraThumb, MissingPathsAndRunChecks) {
 }
 
 TEST(VelmoraThumb, FolderRunLogsEveryFileInListOrder) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   testing::writeJpeg(scratch / "B.JPG", 120, 80, 1);
   testing::writeJpeg(scratch / "a.jpeg", 80, 120, 2);
   testing::writeJpeg(scratch / "c.jpg", 20, 20, 3);
@@ -162,7 +161,7 @@ TEST(VelmoraThumb, FolderRunLogsEveryFileInListOrder) {
 }
 
 TEST(VelmoraThumb, FileRunsOneAfterAnother) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   testing::writeJpeg(scratch / "in/a.jpg", 120, 80, 1);
   testing::writeJpeg(scratch / "in/b.jpg", 120, 80, 2);
   std::filesystem::create_directories(scratch / "out");
@@ -173,41 +172,36 @@ TEST(VelmoraThumb, FileRunsOneAfterAnother) {
                          made(scratch / "in/a.jpg", scratch / "out/a.jpg"));
 }
 
-// The grey levels of a JPEG file, read back with djpeg.
-std::string greyLevels(const std::string& jpeg) {
-  const std::string pgm = jpeg + ".pgm";
-  const std::string command = "djpeg -grayscale -outfile '" + pgm + "' '" + jpeg + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  const std::string contents = testing::fileContents(pgm);
-  return contents.substr(contents.size() - 20 * 20);
+// The grey levels of a thumbnail of a grey picture: its red samples.
+std::vector<int> greyLevels(const std::string& jpeg) {
+  const RgbImage image = testing::decodePlain(testing::readBytes(jpeg));
+  std::vector<int> levels;
+  for (std::size_t i = 0; i < image.pixels.size(); i += 3) levels.push_back(image.pixels[i]);
+  return levels;
 }
 
 TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
-  ScratchFolder scratch;
-  std::string stripes = "P5\n320 320\n255\n";
-  for (int i = 0; i < 320 * 320; ++i) stripes += static_cast<char>(i % 2 ? 255 : 0);
-  scratch.write("stripes.pgm", stripes);
-  const std::string encode = "cjpeg -quality 95 -progressive -outfile '" +
-                             (scratch / "in/s.jpg") + "' '" + (scratch / "stripes.pgm") + "'";
-  std::filesystem::create_directories(scratch / "in");
-  ASSERT_EQ(std::system(encode.c_str()), 0);
+  TempFolder scratch;
+  testing::Bytes stripes(320 * 320);
+  for (std::size_t i = 0; i < stripes.size(); ++i) stripes[i] = i % 2 ? 255 : 0;
+  testing::EncodeOptions options;
+  options.colours = testing::FileColours::Grey;
+  options.quality = 95;
+  options.progressive = true;
+  scratch.write("in/s.jpg", testing::encodeSamples(stripes, 320, 320, options));
   for (const char* filter : {"area", "nearest"}) {
     std::filesystem::create_directories(scratch / filter);
     const ToolRun run = runTool({"--filter", filter, "--size", "20x20", "--out",
                                  scratch / filter, scratch / "in/s.jpg"});
     ASSERT_EQ(run.status, 0) << run.err;
   }
-  for (char level : greyLevels(scratch / "area/s.jpg")) {
-    EXPECT_LT(std::abs(static_cast<unsigned char>(level) - 128), 8);
-  }
+  for (int level : greyLevels(scratch / "area/s.jpg")) EXPECT_LT(std::abs(level - 128), 8);
   // Picking one pixel in twelve lands on the same stripe colour every time.
-  for (char level : greyLevels(scratch / "nearest/s.jpg")) {
-    EXPECT_GT(std::abs(static_cast<unsigned char>(level) - 128), 64);
-  }
+  for (int level : greyLevels(scratch / "nearest/s.jpg")) EXPECT_GT(std::abs(level - 128), 64);
 }
 
 TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "e.jpg"}) {
     testing::writeJpeg(scratch / name, 100, 100, 1);
   }
@@ -229,7 +223,7 @@ TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
 }
 
 TEST(VelmoraThumb, UnwritableOutputFolderEndsRunWithStatus1) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   testing::writeJpeg(scratch / "a.jpg", 100, 100, 1);
   const ToolRun run = runTool({"--out", scratch / "missing", scratch / "a.jpg"});
   EXPECT_EQ(run.status, 1);

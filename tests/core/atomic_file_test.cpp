@@ -55,7 +55,7 @@ TEST(AtomicFile, ReplacesTheFileAndLeavesNothingElse) {
   writeBytes(destination, kOld);
   replaceFileAtomically(destination, kNew);
   EXPECT_EQ(readBytes(destination), kNew);
-  EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"tba.jpg"});
+  EXPECT_EQ(folderEntries(folder.path()), std::set<std::string>{"tba.jpg"});
 }
 
 TEST(AtomicFile, TemporaryFileIsHiddenAndNotAJpegName) {
@@ -89,7 +89,7 @@ TEST(AtomicFile, FailedWriteKeepsTheOldFileAndRemovesTheTemporary) {
       EXPECT_EQ(std::string(e.what()), "Stream write error");
     }
     EXPECT_EQ(readBytes(destination), kOld);
-    EXPECT_EQ(folderEntries(folder.path()), std::vector<std::string>{"tba.jpg"});
+    EXPECT_EQ(folderEntries(folder.path()), std::set<std::string>{"tba.jpg"});
   }
 }
 

@@ -17,30 +17,23 @@
 #include "core/folder_listing.h"
 #include "core/output_naming.h"
 #include "core/thumbnail_writer.h"
-#include "scratch_folder.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-using samples::BadInput;
-using samples::Bytes;
-using samples::Outcome;
+using testing::BadInput;
+using testing::Bytes;
+using testing::Outcome;
 
 const std::string kPreviousThumbnail = "an earlier thumbnail";
 
 class BadInputTest : public ::testing::TestWithParam<BadInput> {};
 
-std::set<std::string> entries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.insert(entry.path().filename().string());
-  return names;
-}
-
 TEST_P(BadInputTest, EndsInItsOneOutcomeAndChangesNothingElse) {
   const BadInput& row = GetParam();
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   const Bytes input = row.bytes();
   const std::string source = scratch.write("in.jpg", std::string(input.begin(), input.end()));
   const std::string destination = scratch.write("tbin.jpg", kPreviousThumbnail);
@@ -51,6 +44,10 @@ TEST_P(BadInputTest, EndsInItsOneOutcomeAndChangesNothingElse) {
     line = MakeThumbnail({source, destination, row.sizing});
   } catch (const Error& e) {
     error = e.what();
+    // A codec error carries libjpeg's own code, the number its text shows.
+    if (const auto* codec = dynamic_cast<const EJPEG*>(&e)) {
+      EXPECT_EQ(error, "JPEG error #" + std::to_string(codec->code()));
+    }
   }
 
   const std::string written = testing::fileContents(destination);
@@ -58,7 +55,7 @@ TEST_P(BadInputTest, EndsInItsOneOutcomeAndChangesNothingElse) {
     case Outcome::Made: {
       ASSERT_EQ(error, "");
       EXPECT_EQ(line, successLine(source, destination));
-      const samples::FrameInfo frame = samples::readFrame(Bytes(written.begin(), written.end()));
+      const testing::FrameInfo frame = testing::readFrame(Bytes(written.begin(), written.end()));
       EXPECT_TRUE(frame.complete);
       EXPECT_EQ(frame.components, 3u);
       EXPECT_EQ(frame.width, static_cast<unsigned>(row.made.width));
@@ -77,35 +74,28 @@ TEST_P(BadInputTest, EndsInItsOneOutcomeAndChangesNothingElse) {
       break;
   }
   EXPECT_EQ(testing::fileContents(source), std::string(input.begin(), input.end()));
-  EXPECT_EQ(entries(scratch.path()), (std::set<std::string>{"in.jpg", "tbin.jpg"}));
+  EXPECT_EQ(testing::folderEntries(scratch.path()), (std::set<std::string>{"in.jpg", "tbin.jpg"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, BadInputTest, ::testing::ValuesIn(samples::badInputs()),
+INSTANTIATE_TEST_SUITE_P(Table, BadInputTest, ::testing::ValuesIn(testing::badInputs()),
                          [](const auto& info) { return info.param.name; });
 
-// Names a file system allows and a careless program mangles: they must reach the disk and the
-// log line byte for byte.
-const std::vector<std::string> kAwkwardNames = {
-    "with space.jpg",  "line\nbreak.jpg",     "carriage\rreturn.jpg", "quote\"s'.jpg",
-    "缩略图 照片.jpg", "bad\xff\xfeutf8.jpg", "back\\slash.jpg",      "-dash-first.jpg",
-    "%s%n.jpg",        "tab\tname.JPEG"};
-
 TEST(AwkwardNames, ThumbnailsMadeAndLoggedByteForByte) {
-  testing::ScratchFolder scratch;
-  const std::string picture(samples::plain().begin(), samples::plain().end());
-  for (const std::string& name : kAwkwardNames) {
+  testing::TempFolder scratch;
+  const std::string picture(testing::plain().begin(), testing::plain().end());
+  for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch.write(name, picture);
     const std::string destination = scratch / ("tb" + name);
     EXPECT_EQ(MakeThumbnail({source, destination, {SizingMode::Rate, 50, 0, 0}}),
               successLine(source, destination));
     const std::string written = testing::fileContents(destination);
-    EXPECT_TRUE(samples::readFrame(Bytes(written.begin(), written.end())).complete) << name;
+    EXPECT_TRUE(testing::readFrame(Bytes(written.begin(), written.end())).complete) << name;
   }
 }
 
 TEST(AwkwardNames, OpenErrorNamesTheFileByteForByte) {
-  testing::ScratchFolder scratch;
-  for (const std::string& name : kAwkwardNames) {
+  testing::TempFolder scratch;
+  for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch / name;
     try {
       MakeThumbnail({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}});
@@ -148,9 +138,9 @@ TEST(ChangedAfterListing, BatchStopsAtTheFirstMissingOrUnreadableFile) {
   };
   for (const ChangedFolder& row : rows) {
     SCOPED_TRACE(row.name);
-    testing::ScratchFolder scratch;
+    testing::TempFolder scratch;
     const std::string folder = scratch / "pics";
-    const std::string picture(samples::plain().begin(), samples::plain().end());
+    const std::string picture(testing::plain().begin(), testing::plain().end());
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
       scratch.write(std::string("pics/") + name, picture);
     const auto listed = listJpegFiles(folder);

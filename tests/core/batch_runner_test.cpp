@@ -14,13 +14,12 @@
 #include "core/folder_listing.h"
 #include "core/heap_policy.h"
 #include "core/output_naming.h"
-#include "made_jpegs.h"
-#include "scratch_folder.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
 
-using testing::ScratchFolder;
+using testing::TempFolder;
 
 class LinesLog : public LogSink {
  public:
@@ -66,7 +65,7 @@ RunOutcome runInto(const std::vector<ThumbnailRequest>& requests, const std::str
 constexpr SizingRequest kHeight40{SizingMode::Height, 0, 40, 0};
 
 // Twelve pictures of different sizes and contents; "f.jpg" is too small to shrink to 40 rows.
-std::vector<std::string> makePictures(const ScratchFolder& scratch) {
+std::vector<std::string> makePictures(const TempFolder& scratch) {
   const char* names[] = {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg",
                          "g.jpg", "h.jpg", "i.jpg", "j.jpg", "k.jpg", "l.jpg"};
   unsigned seed = 1;
@@ -80,7 +79,7 @@ std::vector<std::string> makePictures(const ScratchFolder& scratch) {
 }
 
 TEST(BatchRunner, RefusalDoesNotStopRun) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   std::filesystem::create_directories(scratch / "in");
   const auto names = makePictures(scratch);
   const NamingSettings naming{NamingMode::SameNameInChosenFolder, "", scratch / "out"};
@@ -99,7 +98,7 @@ TEST(BatchRunner, RefusalDoesNotStopRun) {
 class ParallelBatch : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(ParallelBatch, EqualsOneWorkerRunByteForByte) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   std::filesystem::create_directories(scratch / "in");
   const auto names = makePictures(scratch);
   const NamingSettings naming{NamingMode::SameNameInChosenFolder, "", scratch / "out"};
@@ -114,7 +113,7 @@ TEST_P(ParallelBatch, EqualsOneWorkerRunByteForByte) {
 }
 
 TEST_P(ParallelBatch, StopsAtBrokenFileInTheMiddleLikeOneWorkerRun) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   std::filesystem::create_directories(scratch / "in");
   makePictures(scratch);
   scratch.write("in/g.jpg", "this is no picture");
@@ -138,7 +137,7 @@ TEST_P(ParallelBatch, StopsAtBrokenFileInTheMiddleLikeOneWorkerRun) {
 
 TEST_P(ParallelBatch, ReadsFileAnEarlierRequestWroteLikeOneWorkerRun) {
   // With the prefix "tb", making a.jpg's thumbnail replaces tba.jpg, which the batch then reads.
-  ScratchFolder scratch;
+  TempFolder scratch;
   testing::writeJpeg(scratch / "a.jpg", 300, 200, 1);
   testing::writeJpeg(scratch / "tba.jpg", 200, 300, 2);
   testing::writeJpeg(scratch / "tbtba.jpg", 90, 90, 3);

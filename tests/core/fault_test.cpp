@@ -16,35 +16,24 @@
 #include <utility>
 #include <vector>
 
-#include "../support/jpeg_samples.h"
 #include "../support/private_mounts.h"
 #include "core/atomic_file.h"
 #include "core/errors.h"
 #include "core/thumbnail_writer.h"
-#include "scratch_folder.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-using samples::Bytes;
+using testing::Bytes;
 
 const std::string kOldThumbnail = "the thumbnail of an earlier run";
 const SizingRequest kHalf = {SizingMode::Rate, 50, 0, 0};
 
 std::string pictureBytes() {
-  samples::SampleSpec spec;
-  spec.width = 640;
-  spec.height = 480;
-  const Bytes jpeg = samples::makeJpeg(spec);
+  const Bytes jpeg = testing::encodeJpeg(640, 480);
   return std::string(jpeg.begin(), jpeg.end());
-}
-
-std::set<std::string> entries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.insert(entry.path().filename().string());
-  return names;
 }
 
 // Writes until the file system says it is full.
@@ -59,7 +48,7 @@ void fillUp(const std::string& file) {
 
 bool isWholeThumbnail(const std::string& path, unsigned width, unsigned height) {
   const std::string bytes = testing::fileContents(path);
-  const samples::FrameInfo frame = samples::readFrame(Bytes(bytes.begin(), bytes.end()));
+  const testing::FrameInfo frame = testing::readFrame(Bytes(bytes.begin(), bytes.end()));
   return frame.complete && frame.width == width && frame.height == height;
 }
 
@@ -86,10 +75,10 @@ class FaultTest : public ::testing::Test {
   void expectNothingChanged(const std::set<std::string>& outEntries) {
     EXPECT_EQ(testing::fileContents(destination), kOldThumbnail);
     EXPECT_EQ(testing::fileContents(source), pictureBytes());
-    EXPECT_EQ(entries(out), outEntries);
+    EXPECT_EQ(testing::folderEntries(out), outEntries);
   }
 
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   std::string out = scratch / "out";
   std::string source;
   std::string destination;
@@ -133,7 +122,7 @@ TEST_F(FaultTest, DestinationThatIsAFolderGivesCreateError) {
   EXPECT_EQ(errorOf<EFCreateError>({source, destination, kHalf}),
             "Cannot create file \"" + destination + "\". Is a directory");
   EXPECT_TRUE(fs::is_directory(destination));
-  EXPECT_EQ(entries(out), (std::set<std::string>{"photo.jpg"}));
+  EXPECT_EQ(testing::folderEntries(out), (std::set<std::string>{"photo.jpg"}));
 }
 
 // The injected write failures: what a full disk or a failing device does at any point of the
@@ -168,7 +157,7 @@ TEST_F(FaultTest, ShortWritesStillMakeAWholeFile) {
   ScopedWriteFunction slow(dribble);
   EXPECT_EQ(MakeThumbnail({source, destination, kHalf}), successLine(source, destination));
   EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));
-  EXPECT_EQ(entries(out), (std::set<std::string>{"photo.jpg"}));
+  EXPECT_EQ(testing::folderEntries(out), (std::set<std::string>{"photo.jpg"}));
 }
 
 // A destination that is another name of the source (a link of either kind) loses that name to
@@ -187,7 +176,7 @@ TEST_F(FaultTest, DestinationLinkedToTheSourceIsReplacedNotFollowed) {
     EXPECT_EQ(testing::fileContents(source), pictureBytes());
     EXPECT_FALSE(fs::is_symlink(destination));
     EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));
-    EXPECT_EQ(entries(out), (std::set<std::string>{"photo.jpg"}));
+    EXPECT_EQ(testing::folderEntries(out), (std::set<std::string>{"photo.jpg"}));
   }
 }
 
@@ -197,7 +186,7 @@ TEST_F(FaultTest, DestinationNameTooLongGivesCreateError) {
   const std::string longDestination = scratch / ("pics/tb" + name);
   EXPECT_EQ(errorOf<EFCreateError>({longSource, longDestination, kHalf}),
             "Cannot create file \"" + longDestination + "\". File name too long");
-  EXPECT_EQ(entries(scratch / "pics"), (std::set<std::string>{"photo.jpg", name}));
+  EXPECT_EQ(testing::folderEntries(scratch / "pics"), (std::set<std::string>{"photo.jpg", name}));
 }
 
 TEST_F(FaultTest, MissingDestinationFolderLeavesNothing) {

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "scratch_folder.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 using Names = std::vector<std::string>;
 
 TEST(FolderListing, ListsJpegFilesSortedWithoutCase) {
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   for (const char* name : {"c.jpg", "B.JPG", "a.jpeg", "d.JpEg", "e.png", "f.jpg.txt", "g.jpe",
                            ".h.jpg", "jpg", "i.JPG "}) {
     scratch.write(name, "x");
@@ -23,7 +23,7 @@ TEST(FolderListing, ListsJpegFilesSortedWithoutCase) {
 }
 
 TEST(FolderListing, LeavesOutFoldersAndOtherEntries) {
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   scratch.write("real.jpg", "x");
   std::filesystem::create_directories(scratch / "x.jpg");
   std::filesystem::create_symlink(scratch / "real.jpg", scratch / "link.jpg");
@@ -42,7 +42,7 @@ TEST(FolderListing, TieOfFoldedNamesHasFixedOrder) {
 }
 
 TEST(FolderListing, EmptyAndUnreadableFolders) {
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   EXPECT_EQ(listJpegFiles(scratch.path()), Names());
   EXPECT_EQ(listJpegFiles(scratch / "missing"), std::nullopt);
   EXPECT_EQ(listJpegFiles(scratch.write("file.jpg", "x")), std::nullopt);
@@ -55,7 +55,7 @@ TEST(FolderListing, EmptyAndUnreadableFolders) {
 }
 
 TEST(FolderListing, FolderEndingInSeparator) {
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   scratch.write("a.jpg", "x");
   EXPECT_EQ(listJpegFiles(scratch.path() + "/"), Names({"a.jpg"}));
 }

@@ -6,7 +6,6 @@
 #include "core/jpeg_codec.h"
 #include "core/nearest_sampling.h"
 #include "core/sampled_decode.h"
-#include "../support/jpeg_samples.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
@@ -86,8 +85,7 @@ TEST(LoadPreview, NaturalSizeShowsEveryDecodedPixel) {
 TEST(LoadPreview, ShutAreaReadsOnlyTheHeader) {
   // Claims 65500 x 65500 with the data of a small picture: a decode would take gigabytes.
   TempFolder folder;
-  writeBytes(folder.file("huge.jpg"),
-             samples::withFrameSize(samples::makeJpeg(samples::SampleSpec{}), 65500, 65500));
+  writeBytes(folder.file("huge.jpg"), testing::withFrameSize(encodeJpeg(64, 48), 65500, 65500));
   for (const auto& [areaWidth, areaHeight] : {std::pair{0, 236}, {179, 0}}) {
     const Preview preview = loadPreview(folder.file("huge.jpg"), areaWidth, areaHeight);
     EXPECT_EQ(preview.sourceWidth, 65500);

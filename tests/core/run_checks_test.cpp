@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "scratch_folder.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
@@ -49,7 +49,7 @@ TEST(RunChecks, DifferentTextsOfMissingFoldersAreDifferent) {
 }
 
 TEST(RunChecks, SameFolderUnderAnySpellingRefused) {
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   const std::string source = scratch / "pics";
   std::filesystem::create_directories(source);
   std::filesystem::create_directories(scratch / "out");
@@ -66,7 +66,7 @@ TEST(RunChecks, SameFolderUnderAnySpellingRefused) {
 }
 
 TEST(RunChecks, RelativeSpellingOfSourceFolderRefused) {
-  testing::ScratchFolder scratch;
+  testing::TempFolder scratch;
   std::filesystem::create_directories(scratch / "pics");
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(scratch.path());

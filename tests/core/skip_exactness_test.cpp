@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "../support/jpeg_samples.h"
 #include "core/jpeg_codec.h"
 #include "core/nearest_sampling.h"
 #include "core/sampled_decode.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
 
-using samples::Bytes;
+using testing::Bytes;
 
 struct Layout {
   int lumaH, lumaV, chromaH, chromaV;
@@ -52,14 +52,12 @@ TEST(RowSkipping, EqualsDecodingEveryRowInEveryLayout) {
   };
   for (const Layout& layout : layouts) {
     SCOPED_TRACE(nameOf(layout));
-    samples::SampleSpec spec;
-    spec.lumaH = layout.lumaH;
-    spec.lumaV = layout.lumaV;
-    spec.chromaH = layout.chromaH;
-    spec.chromaV = layout.chromaV;
-    spec.width = layout.width;
-    spec.height = 333;
-    const Bytes jpeg = samples::makeJpeg(spec);
+    testing::EncodeOptions options;
+    options.lumaH = layout.lumaH;
+    options.lumaV = layout.lumaV;
+    options.chromaH = layout.chromaH;
+    options.chromaV = layout.chromaV;
+    const Bytes jpeg = testing::encodeJpeg(layout.width, 333, options);
     for (std::int32_t height : {1, 7, 67, 166}) {
       bool fast = false;
       const RgbImage skipped = decodeTo(jpeg, height, RowPassing::Skip, &fast);

@@ -189,7 +189,7 @@ TEST(SourceKinds, SourceIsReadAsAStream) {
 // Real-world files of odd kinds, when the folder of them is beside the project.
 TEST(SourceKinds, EveryCorpusFileGivesAThumbnailOrItsError) {
   const std::string corpus = VELMORA_CORPUS_DIR;
-  std::vector<std::string> names = testing::folderEntries(corpus);
+  const std::set<std::string> names = testing::folderEntries(corpus);
   if (names.empty()) GTEST_SKIP() << "no corpus at " << corpus;
   const std::map<std::string, int> expectedErrors = {{"testimgari.jpg", 1}, {"monkey12.jpg", 15}};
   TempFolder out;

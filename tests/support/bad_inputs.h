@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/thumbnail_sizing.h"
-#include "jpeg_samples.h"
+#include "jpeg_fixtures.h"
 
-namespace velmora::samples {
+namespace velmora::testing {
 
 enum class Outcome { Made, Refused, Failed };
 
@@ -28,21 +28,22 @@ struct BadInput {
 // gtest names a failing row by this instead of its bytes.
 inline void PrintTo(const BadInput& row, std::ostream* out) { *out << row.name; }
 
+// The good picture every row starts from.
 inline const Bytes& plain() {
-  static const Bytes bytes = samples::makeJpeg(SampleSpec{});
+  static const Bytes bytes = encodeJpeg(64, 48);
   return bytes;
 }
 
 inline Bytes progressive() {
-  SampleSpec spec;
-  spec.progressive = true;
-  return samples::makeJpeg(spec);
+  EncodeOptions options;
+  options.progressive = true;
+  return encodeJpeg(64, 48, options);
 }
 
-inline Bytes withExif(Bytes exif) {
-  SampleSpec spec;
-  spec.exif = std::move(exif);
-  return samples::makeJpeg(spec);
+inline Bytes withExif(Bytes app1) {
+  EncodeOptions options;
+  options.app1 = std::move(app1);
+  return encodeJpeg(64, 48, options);
 }
 
 inline BadInput jpegError(std::string name, std::function<Bytes()> bytes, int code) {
@@ -93,9 +94,9 @@ inline std::vector<BadInput> badInputs() {
       jpegError(
           "arithmetic_coding",
           [] {
-            SampleSpec spec;
-            spec.arithmetic = true;
-            return makeJpeg(spec);
+            EncodeOptions options;
+            options.arithmetic = true;
+            return encodeJpeg(64, 48, options);
           },
           1),
       jpegError(
@@ -137,7 +138,7 @@ inline std::vector<BadInput> badInputs() {
 
       made("exif_offsets_out_of_range", [] { return withExif(exifOutOfRange()); }),
       made("exif_first_directory_out_of_range", [] { return withExif(exifBadFirstDirectory()); }),
-      made("exif_cut_short", [] { return withExif(cutAt(exifOrientation(6), 13)); }),
+      made("exif_cut_short", [] { return withExif(cutAt(exifPayload(6, false), 19)); }),
   };
   // The loop lies beyond the first directory, whose orientation (6) still turns the picture.
   BadInput loop = made("exif_loop", [] { return withExif(exifLoop()); });
@@ -158,4 +159,11 @@ inline std::vector<BadInput> badInputs() {
   return rows;
 }
 
-}  // namespace velmora::samples
+// Names a file system allows and a careless program mangles: they must reach the disk and the
+// log line byte for byte.
+inline const std::vector<std::string> kAwkwardNames = {
+    "with space.jpg",  "line\nbreak.jpg",     "carriage\rreturn.jpg", "quote\"s'.jpg",
+    "缩略图 照片.jpg", "bad\xff\xfeutf8.jpg", "back\\slash.jpg",      "-dash-first.jpg",
+    "%s%n.jpg",        "tab\tname.JPEG"};
+
+}  // namespace velmora::testing

@@ -19,7 +19,7 @@ using namespace velmora::testing;
 
 namespace {
 
-QByteArray bytesOf(const samples::Bytes& bytes) {
+QByteArray bytesOf(const testing::Bytes& bytes) {
   return QByteArray(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<qsizetype>(bytes.size()));
 }
@@ -54,18 +54,18 @@ class FormMainBadInputTest : public QObject {
  private slots:
   void eachFileEndsInItsOutcome_data() {
     QTest::addColumn<int>("row");
-    const std::vector<samples::BadInput> rows = samples::badInputs();
+    const std::vector<testing::BadInput> rows = testing::badInputs();
     for (std::size_t i = 0; i < rows.size(); ++i)
       QTest::newRow(rows[i].name.c_str()) << static_cast<int>(i);
   }
   void eachFileEndsInItsOutcome() {
     QFETCH(int, row);
-    const samples::BadInput input = samples::badInputs()[static_cast<std::size_t>(row)];
+    const testing::BadInput input = testing::badInputs()[static_cast<std::size_t>(row)];
     const QString folder = testDesktop->desktop() + "/bad-" + QString::fromStdString(input.name);
     QDir(folder).removeRecursively();
-    writeFile(folder + "/a.jpg", bytesOf(samples::plain()));
+    writeFile(folder + "/a.jpg", bytesOf(testing::plain()));
     writeFile(folder + "/b.jpg", bytesOf(input.bytes()));
-    writeFile(folder + "/c.jpg", bytesOf(samples::plain()));
+    writeFile(folder + "/c.jpg", bytesOf(testing::plain()));
 
     TFormMain form;
     const auto located = form.ShellTreeView1->shellNamespace().parse(QFile::encodeName(folder));
@@ -81,11 +81,11 @@ class FormMainBadInputTest : public QObject {
     QStringList expectedBoxes;
     QStringList expectedFiles = {"a.jpg", "b.jpg", "c.jpg"};
     if (goodMade) expectedFiles << "tba.jpg";
-    if (input.outcome == samples::Outcome::Failed) {
+    if (input.outcome == testing::Outcome::Failed) {
       // The error box ends the text with a full stop after a letter or digit.
       expectedBoxes << "error: " + QString::fromStdString(input.errorText) + ".";
     } else {
-      const bool made = input.outcome == samples::Outcome::Made;
+      const bool made = input.outcome == testing::Outcome::Made;
       expectedLines << lineFor(folder, "b.jpg", made) << lineFor(folder, "c.jpg", goodMade);
       if (made) expectedFiles << "tbb.jpg";
       if (goodMade) expectedFiles << "tbc.jpg";

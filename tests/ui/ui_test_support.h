@@ -10,12 +10,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "core/jpeg_codec.h"
+#include "jpeg_fixtures.h"
 #include "ui/FileListBox.h"
 #include "ui/Notices.h"
 #include "ui/RzShellCtrls.h"
@@ -39,22 +38,6 @@ class RecordingPresenter : public NoticePresenter {
   QStringList shown;
 };
 
-// A picture of the given size whose pixels differ from place to place, so that a sampled
-// copy shows where it was taken from.
-inline std::vector<unsigned char> jpegBytes(std::int32_t width, std::int32_t height) {
-  JpegEncoder encoder(width, height);
-  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
-  for (std::int32_t y = 0; y < height; ++y) {
-    for (std::int32_t x = 0; x < width; ++x) {
-      row[x * 3] = static_cast<unsigned char>(x * 255 / std::max(width - 1, 1));
-      row[x * 3 + 1] = static_cast<unsigned char>(y * 255 / std::max(height - 1, 1));
-      row[x * 3 + 2] = 96;
-    }
-    encoder.writeRow(row.data());
-  }
-  return encoder.finish();
-}
-
 inline void writeFile(const QString& path, const QByteArray& bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   QFile file(path);
@@ -63,9 +46,7 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 inline void writeJpeg(const QString& path, std::int32_t width, std::int32_t height) {
-  const std::vector<unsigned char> bytes = jpegBytes(width, height);
-  writeFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                             static_cast<qsizetype>(bytes.size())));
+  writeJpeg(QFile::encodeName(path).toStdString(), width, height);
 }
 
 // A home and a desktop in a temporary folder, so that no test reads the real home. Made before
