@@ -79,10 +79,7 @@ int main(int argc, char** argv) {
     Bytes averaged =
         velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x80 | index), 20, 30);
     averaged.insert(averaged.end(), jpeg.begin(), jpeg.end());
-    if (!writeFile(folder + "/" + name + "_area", averaged)) {
-      std::cerr << "cannot write " << folder << "/" << name << "_area\n";
-      return 1;
-    }
+    velmora::testing::writeBytes(folder + "/" + kind.name + "_area", averaged);
     ++index;
   }
   return 0;

@@ -72,7 +72,7 @@ TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::
 }
 
 TEST(ArchiveOptions, OnlyATerminalGetsTheProgressLineAndTheSummary) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
     testing::writeJpeg(scratch / ("in/" + std::string(name)), 64, 48, 1);
   }

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <map>
 
-#include "../support/jpeg_samples.h"
 #include "core/errors.h"
 #include "core/folder_listing.h"
 #include "core/heap_policy.h"
@@ -175,10 +174,11 @@ TEST(BatchRunner, ProgressiveFilesTakeTurnsInOneMemoryBudget) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitiser reserves more address space than the cap";
 #endif
-  ScratchFolder scratch;
-  samples::SampleSpec spec;
-  spec.progressive = true;
-  const samples::Bytes claimed = samples::withFrameSize(samples::makeJpeg(spec), 5000, 5000);
+  TempFolder scratch;
+  testing::EncodeOptions options;
+  options.progressive = true;
+  const testing::Bytes claimed =
+      testing::withFrameSize(testing::encodeJpeg(64, 48, options), 5000, 5000);
   std::vector<ThumbnailRequest> requests;
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
     const std::string source = scratch.write(name, std::string(claimed.begin(), claimed.end()));

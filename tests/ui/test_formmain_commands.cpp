@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <cstdio>
 
 #include "core/jpeg_codec.h"
 #include "ui/FileListBox.h"
@@ -241,11 +240,7 @@ class FormMainCommandsTest : public QObject {
     const QByteArray out = desktop + "/out\xe9";
     QVERIFY(::mkdir(cafe.constData(), 0755) == 0);
     QVERIFY(::mkdir(out.constData(), 0755) == 0);
-    const std::vector<unsigned char> jpeg = jpegBytes(400, 300);
-    std::FILE* file = std::fopen((cafe + "/a.jpg").constData(), "wb");
-    QVERIFY(file);
-    std::fwrite(jpeg.data(), 1, jpeg.size(), file);
-    std::fclose(file);
+    writeJpeg((cafe + "/a.jpg").toStdString(), 400, 300);
 
     TFormMain form;
     RecordingPresenter boxes;
