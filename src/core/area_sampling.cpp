@@ -31,27 +31,35 @@ AreaReducer::AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight,
       lineSums_(rowSums_.size()),
       line_(rowSums_.size()) {}
 
+// A row's sums stay within 32 bits: at most 255 times the source width.
 void AreaReducer::sumAcross(const unsigned char* rgb) {
   for (std::int32_t x = 0; x < across_.outputLength(); ++x) {
-    std::uint64_t r = 0, g = 0, b = 0;
+    std::uint32_t r = 0, g = 0, b = 0;
     for (const AreaAxis::Share* p = across_.sharesBegin(x); p != across_.sharesEnd(x); ++p) {
       const unsigned char* pixel = rgb + 3 * static_cast<std::size_t>(p->source);
-      r += std::uint64_t{p->weight} * pixel[0];
-      g += std::uint64_t{p->weight} * pixel[1];
-      b += std::uint64_t{p->weight} * pixel[2];
+      r += p->weight * pixel[0];
+      g += p->weight * pixel[1];
+      b += p->weight * pixel[2];
     }
-    std::uint64_t* sums = &rowSums_[3 * static_cast<std::size_t>(x)];
+    std::uint32_t* sums = &rowSums_[3 * static_cast<std::size_t>(x)];
     sums[0] = r;
     sums[1] = g;
     sums[2] = b;
   }
 }
 
+// Rounded division by the constant total of the weights, through its reciprocal (a division
+// per value was most of the filter's time) and corrected to the exact integer result.
 void AreaReducer::handOver() {
-  const std::uint64_t total = static_cast<std::uint64_t>(across_.sourceLength()) *
-                              static_cast<std::uint64_t>(sourceHeight_);
+  const auto total = static_cast<std::int64_t>(across_.sourceLength()) * sourceHeight_;
+  const double reciprocal = 1.0 / static_cast<double>(total);
   for (std::size_t k = 0; k < lineSums_.size(); ++k) {
-    line_[k] = static_cast<unsigned char>((lineSums_[k] + total / 2) / total);
+    const auto rounded = static_cast<std::int64_t>(lineSums_[k]) + total / 2;
+    auto quotient = static_cast<std::int64_t>(static_cast<double>(rounded) * reciprocal);
+    const std::int64_t remainder = rounded - quotient * total;
+    if (remainder < 0) --quotient;
+    if (remainder >= total) ++quotient;
+    line_[k] = static_cast<unsigned char>(quotient);
     lineSums_[k] = 0;
   }
   sink_.takeRow(line_.data());
@@ -71,8 +79,10 @@ void AreaReducer::takeRow(const unsigned char* rgb) {
     const std::int64_t lineTop = outputRow_ * s;
     const std::int64_t lineBottom = lineTop + s;
     const auto weight =
-        static_cast<std::uint64_t>(std::min(bottom, lineBottom) - std::max(top, lineTop));
-    for (std::size_t k = 0; k < lineSums_.size(); ++k) lineSums_[k] += weight * rowSums_[k];
+        static_cast<std::uint32_t>(std::min(bottom, lineBottom) - std::max(top, lineTop));
+    for (std::size_t k = 0; k < lineSums_.size(); ++k) {
+      lineSums_[k] += std::uint64_t{weight} * rowSums_[k];
+    }
     if (lineBottom > bottom) break;
     handOver();
   }

@@ -53,7 +53,7 @@ class AreaReducer : public RowSink {
   std::int32_t sourceHeight_;
   std::int32_t outputHeight_;
   RowSink& sink_;
-  std::vector<std::uint64_t> rowSums_;   // the current source row, summed per output column
+  std::vector<std::uint32_t> rowSums_;   // the current source row, summed per output column
   std::vector<std::uint64_t> lineSums_;  // the current output row, summed so far
   std::vector<unsigned char> line_;
   std::int32_t sourceRow_ = 0;
