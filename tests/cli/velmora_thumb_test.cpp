@@ -1,66 +1,31 @@
 // The command-line tool run as a user runs it: arguments in, exit status, standard output and
 // standard error out.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "core/version.h"
 #include "jpeg_fixtures.h"
+#include "thumb_process.h"
 
 namespace velmora {
 namespace {
 
+using testing::runThumb;
 using testing::TempFolder;
-
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-ToolRun runTool(const std::vector<std::string>& arguments) {
-  TempFolder streams;
-  const std::string outPath = streams / "stdout";
-  const std::string errPath = streams / "stderr";
-  std::vector<char*> argv;
-  std::string program = VELMORA_THUMB_EXE;
-  argv.push_back(program.data());
-  std::vector<std::string> copies = arguments;
-  for (std::string& argument : copies) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  ToolRun run;
-  int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    run.status = WEXITSTATUS(status);
-  }
-  run.out = testing::fileContents(outPath);
-  run.err = testing::fileContents(errPath);
-  return run;
-}
+using testing::ThumbRun;
 
 std::string made(const std::string& source, const std::string& destination) {
   return "缩略图生成:" + source + "-->" + destination + "\n";
 }
 
 TEST(VelmoraThumb, VersionAndHelp) {
-  const ToolRun version = runTool({"--version"});
-  EXPECT_EQ(version.status, 0);
+  const ThumbRun version = runThumb({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("velmora-thumb ") + kVersion + "\n");
-  const ToolRun help = runTool({"--help"});
-  EXPECT_EQ(help.status, 0);
+  const ThumbRun help = runThumb({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: velmora-thumb", 0), 0u);
   EXPECT_EQ(help.err, "");
 }
@@ -82,8 +47,8 @@ TEST_P(BadUsage, ExitsWithStatus2AndMessage) {
   testing::writeJpeg(scratch / "a.jpg", 64, 48, 1);
   std::vector<std::string> arguments = GetParam().arguments;
   arguments.push_back(scratch.path());
-  const ToolRun run = runTool(arguments);
-  EXPECT_EQ(run.status, 2);
+  const ThumbRun run = runThumb(arguments);
+  EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, GetParam().err);
   EXPECT_FALSE(std::filesystem::exists(scratch / "tba.jpg"));
@@ -126,19 +91,19 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(VelmoraThumb, MissingPathsAndRunChecks) {
   TempFolder scratch;
   std::filesystem::create_directories(scratch / "empty");
-  const ToolRun none = runTool({});
-  EXPECT_EQ(none.status, 2);
+  const ThumbRun none = runThumb({});
+  EXPECT_EQ(none.exitCode, 2);
   EXPECT_EQ(none.err, "velmora-thumb: no JPEG file or folder given\nTry 'velmora-thumb --help'.\n");
-  const ToolRun missing = runTool({scratch / "missing"});
-  EXPECT_EQ(missing.status, 2);
+  const ThumbRun missing = runThumb({scratch / "missing"});
+  EXPECT_EQ(missing.exitCode, 2);
   EXPECT_EQ(missing.err, "\"" + (scratch / "missing") + "\": No such file or directory\n");
-  const ToolRun empty = runTool({scratch / "empty"});
-  EXPECT_EQ(empty.status, 2);
+  const ThumbRun empty = runThumb({scratch / "empty"});
+  EXPECT_EQ(empty.exitCode, 2);
   EXPECT_EQ(empty.err, "没有任何jpg图片需要生成缩略图!\n");
   testing::writeJpeg(scratch / "pics/a.jpg", 64, 48, 1);
   for (const std::string& out : {scratch / "pics/", scratch / "empty/../pics"}) {
-    const ToolRun same = runTool({"--out", out, scratch / "pics"});
-    EXPECT_EQ(same.status, 2) << out;
+    const ThumbRun same = runThumb({"--out", out, scratch / "pics"});
+    EXPECT_EQ(same.exitCode, 2) << out;
     EXPECT_EQ(same.err, "源目录和目标目录相同!\n") << out;
   }
   EXPECT_EQ(std::filesystem::directory_iterator(scratch / "pics")->path().filename(), "a.jpg");
@@ -150,8 +115,8 @@ TEST(VelmoraThumb, FolderRunLogsEveryFileInListOrder) {
   testing::writeJpeg(scratch / "a.jpeg", 80, 120, 2);
   testing::writeJpeg(scratch / "c.jpg", 20, 20, 3);
   scratch.write("notes.txt", "x");
-  const ToolRun run = runTool({"--fit", "0x20x40", scratch.path() + "/"});
-  EXPECT_EQ(run.status, 0);
+  const ThumbRun run = runThumb({"--fit", "0x20x40", scratch.path() + "/"});
+  EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, made(scratch / "a.jpeg", scratch / "tba.jpeg") +
                          made(scratch / "B.JPG", scratch / "tbB.JPG") + "缩略图失败：" +
@@ -165,9 +130,9 @@ TEST(VelmoraThumb, FileRunsOneAfterAnother) {
   testing::writeJpeg(scratch / "in/a.jpg", 120, 80, 1);
   testing::writeJpeg(scratch / "in/b.jpg", 120, 80, 2);
   std::filesystem::create_directories(scratch / "out");
-  const ToolRun run =
-      runTool({"--out", scratch / "out", "-j2", scratch / "in/b.jpg", scratch / "in//a.jpg"});
-  EXPECT_EQ(run.status, 0);
+  const ThumbRun run =
+      runThumb({"--out", scratch / "out", "-j2", scratch / "in/b.jpg", scratch / "in//a.jpg"});
+  EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, made(scratch / "in/b.jpg", scratch / "out/b.jpg") +
                          made(scratch / "in/a.jpg", scratch / "out/a.jpg"));
 }
@@ -191,9 +156,9 @@ TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
   scratch.write("in/s.jpg", testing::encodeSamples(stripes, 320, 320, options));
   for (const char* filter : {"area", "nearest"}) {
     std::filesystem::create_directories(scratch / filter);
-    const ToolRun run = runTool({"--filter", filter, "--size", "20x20", "--out",
+    const ThumbRun run = runThumb({"--filter", filter, "--size", "20x20", "--out",
                                  scratch / filter, scratch / "in/s.jpg"});
-    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.exitCode, 0) << run.err;
   }
   for (int level : greyLevels(scratch / "area/s.jpg")) EXPECT_LT(std::abs(level - 128), 8);
   // Picking one pixel in twelve lands on the same stripe colour every time.
@@ -208,8 +173,8 @@ TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
   scratch.write("c.jpg", "no picture");
   std::string outputs[2];
   for (const char* workers : {"1", "4"}) {
-    const ToolRun run = runTool({"-j", workers, "--width", "50", scratch.path()});
-    EXPECT_EQ(run.status, 1) << workers;
+    const ThumbRun run = runThumb({"-j", workers, "--width", "50", scratch.path()});
+    EXPECT_EQ(run.exitCode, 1) << workers;
     EXPECT_EQ(run.out, made(scratch / "a.jpg", scratch / "tba.jpg") +
                            made(scratch / "b.jpg", scratch / "tbb.jpg"))
         << workers;
@@ -225,8 +190,8 @@ TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
 TEST(VelmoraThumb, UnwritableOutputFolderEndsRunWithStatus1) {
   TempFolder scratch;
   testing::writeJpeg(scratch / "a.jpg", 100, 100, 1);
-  const ToolRun run = runTool({"--out", scratch / "missing", scratch / "a.jpg"});
-  EXPECT_EQ(run.status, 1);
+  const ThumbRun run = runThumb({"--out", scratch / "missing", scratch / "a.jpg"});
+  EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err.rfind("Cannot create file \"" + (scratch / "missing/a.jpg") + "\". ", 0), 0u)
       << run.err;
