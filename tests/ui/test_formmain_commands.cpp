@@ -10,7 +10,6 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "core/jpeg_codec.h"
 #include "ui/FileListBox.h"
 #include "ui/RzShellCtrls.h"
 #include "ui/RzShellDialogs.h"
@@ -34,13 +33,9 @@ QString made(const QString& source, const QString& destination) {
 QString refused(const QString& source) { return "缩略图失败：" + source + "只能缩小！"; }
 
 QSize jpegSize(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const QByteArray bytes = file.readAll();
-  JpegDecoder decoder(reinterpret_cast<const unsigned char*>(bytes.constData()),
-                      static_cast<std::size_t>(bytes.size()));
-  decoder.readHeader();
-  return QSize(decoder.width(), decoder.height());
+  const FrameInfo frame = readFrame(readBytes(QFile::encodeName(path).toStdString()));
+  if (!frame.parsed) return {};
+  return QSize(static_cast<int>(frame.width), static_cast<int>(frame.height));
 }
 
 // A fresh folder of pictures below the test desktop.
