@@ -54,9 +54,11 @@ void ProgressLine::draw() {
   // The last column stays free: a line that fills it wraps on some terminals.
   const std::size_t withoutBar = progressText(done_, total, elapsed, 0).size() + 1;
   const std::size_t room = columns_ > withoutBar ? columns_ - withoutBar : 0;
-  terminal_ << "\r\033[K"
-            << progressText(done_, total, elapsed, room < kWidestBar ? room : kWidestBar)
-            << std::flush;
+  std::string text = progressText(done_, total, elapsed, room < kWidestBar ? room : kWidestBar);
+  // Even without a bar the line may be wider than a narrow terminal; a wrapped line's first
+  // part would stay behind at every redraw.
+  if (text.size() >= columns_) text.resize(columns_ > 0 ? columns_ - 1 : 0);
+  terminal_ << "\r\033[K" << text << std::flush;
   shown_ = true;
 }
 

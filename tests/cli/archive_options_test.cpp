@@ -43,15 +43,20 @@ struct TerminalRun {
   std::string terminal;  // what standard error's terminal received
 };
 
-// Runs the tool with standard error on a pseudo-terminal and standard output in a file.
-TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::string& outFile) {
+// Runs the tool with standard error on a pseudo-terminal (`columns` wide, when given) and
+// standard output in a file.
+TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::string& outFile,
+                          unsigned short columns = 0) {
   std::vector<std::string> copies = arguments;
   std::string program = VELMORA_THUMB_EXE;
   std::vector<char*> argv{program.data()};
   for (std::string& argument : copies) argv.push_back(argument.data());
   argv.push_back(nullptr);
   int terminal = -1;
-  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = columns;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, columns > 0 ? &size : nullptr);
   if (child == 0) {
     const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
@@ -94,6 +99,22 @@ TEST(ArchiveOptions, OnlyATerminalGetsTheProgressLineAndTheSummary) {
   const TerminalRun quiet = runOnTerminal({"-r", "-q", "--out", out, in}, scratch / "log");
   EXPECT_EQ(quiet.out.size(), first.out.size());
   EXPECT_EQ(quiet.terminal, "");
+  // On a terminal too narrow for the line every redraw still fits: a wrapped line's start
+  // would stay on the screen.
+  const TerminalRun narrow = runOnTerminal({"-r", "--out", out, in}, scratch / "log", 8);
+  const std::string redraw = "\r\033[K";
+  std::size_t drawn = 0;
+  for (std::size_t at = narrow.terminal.find(redraw); at != std::string::npos;) {
+    const std::size_t next = narrow.terminal.find(redraw, at + redraw.size());
+    const std::string line = narrow.terminal.substr(at + redraw.size(), next - at - redraw.size());
+    // The summary is written once, on a line of its own.
+    if (!line.empty() && line.back() != '\n') {
+      EXPECT_LT(line.size(), 8u) << line;
+      ++drawn;
+    }
+    at = next;
+  }
+  EXPECT_GT(drawn, 0u) << narrow.terminal;
 }
 
 TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolder) {
