@@ -33,6 +33,14 @@ std::set<std::string> filesBelow(const std::string& folder) {
   return files;
 }
 
+// A folder "in" holding a.jpg, b.jpg and c.jpg.
+std::string threePictures(const TempFolder& scratch) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+    testing::writeJpeg(scratch / ("in/" + std::string(name)), 64, 48, 1);
+  }
+  return scratch / "in";
+}
+
 bool startsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;
 }
@@ -78,10 +86,7 @@ TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::
 
 TEST(ArchiveOptions, OnlyATerminalGetsTheProgressLineAndTheSummary) {
   TempFolder scratch;
-  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
-    testing::writeJpeg(scratch / ("in/" + std::string(name)), 64, 48, 1);
-  }
-  const std::string in = scratch / "in";
+  const std::string in = threePictures(scratch);
   const std::string out = scratch / "out";
   const TerminalRun first = runOnTerminal({"-r", "--out", out, in}, scratch / "log");
   EXPECT_EQ(first.status, 0);
@@ -146,10 +151,7 @@ TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolde
 
 TEST(ArchiveOptions, UpdateRedoesOnlySourcesNewerThanTheirThumbnails) {
   TempFolder scratch;
-  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
-    testing::writeJpeg(scratch / ("in/" + std::string(name)), 64, 48, 1);
-  }
-  const std::string in = scratch / "in";
+  const std::string in = threePictures(scratch);
   const std::string out = scratch / "out";
   fs::create_directory(out);
   EXPECT_EQ(testing::runThumb({"--out", out, in}).exitCode, 0);
