@@ -166,7 +166,7 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
     if (!folder) return;
     NamingSettings naming = command_.naming;
     if (mirrored && !folder->relativePath.empty()) {
-      naming.outputFolder = joinPath(trimBlanks(naming.outputFolder), folder->relativePath);
+      naming.outputFolder = joinPath(chosenOutputFolder(naming.outputFolder), folder->relativePath);
     }
     std::vector<std::string> keys;
     keys.reserve(folder->names.size());

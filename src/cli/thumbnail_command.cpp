@@ -18,6 +18,7 @@
 #include "core/batch_runner.h"
 #include "core/errors.h"
 #include "core/folder_listing.h"
+#include "core/output_naming.h"
 #include "core/path_text.h"
 #include "core/run_checks.h"
 #include "core/thumbnail_writer.h"
@@ -174,7 +175,7 @@ int runThumbnailCommand(const CommandLine& command, std::ostream& out, std::ostr
     return kExitBadUsage;
   }
   const bool mirrored = command.naming.mode == NamingMode::SameNameInChosenFolder;
-  const std::string outputFolder = trimBlanks(command.naming.outputFolder);
+  const std::string outputFolder = chosenOutputFolder(command.naming.outputFolder);
   for (const PlannedRun& run : runs) {
     RunCheckResult check = checkRun(run, command);
     if (check == RunCheckResult::Pass && mirrored && run.kind == RunKind::Tree &&
@@ -199,7 +200,11 @@ int runThumbnailCommand(const CommandLine& command, std::ostream& out, std::ostr
     excluded = folderIdentityOf(outputFolder);
   }
 
-  ArchiveRequests requests(std::move(runs), std::move(listed), command, excluded);
+  // Every request of the run names the output folder as resolved here, so a folder created
+  // under the trimmed name is the one written to.
+  CommandLine resolved = command;
+  if (mirrored) resolved.naming.outputFolder = outputFolder;
+  ArchiveRequests requests(std::move(runs), std::move(listed), resolved, excluded);
   std::unique_ptr<ProgressLine> progressLine;
   if (terminals.err && !command.quiet) {
     progressLine = std::make_unique<ProgressLine>(err, terminals.errColumns, [&requests] {

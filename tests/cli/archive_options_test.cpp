@@ -147,6 +147,19 @@ TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolde
   const testing::ThumbRun same = testing::runThumb({"-r", "--out", tree + "/2019/..", tree});
   EXPECT_EQ(same.exitCode, 2);
   EXPECT_EQ(same.err, "源目录和目标目录相同!\n");
+  // An output folder whose name ends in a blank is taken as chosen when it exists and trimmed
+  // otherwise, for every folder of the mirror.
+  const std::string in = threePictures(scratch);
+  testing::writeJpeg(in + "/sub /d.jpg", 64, 48, 5);
+  fs::create_directory(scratch / "kept ");
+  fs::create_directory(scratch / "kept");
+  EXPECT_EQ(testing::runThumb({"-r", "--out", scratch / "kept ", in}).exitCode, 0);
+  EXPECT_EQ(testing::runThumb({"-r", "--out", scratch / "trimmed ", in}).exitCode, 0);
+  const std::set<std::string> mirrored{"a.jpg", "b.jpg", "c.jpg", "sub /d.jpg"};
+  EXPECT_EQ(filesBelow(scratch / "kept "), mirrored);
+  EXPECT_TRUE(fs::is_empty(scratch / "kept"));
+  EXPECT_EQ(filesBelow(scratch / "trimmed"), mirrored);
+  EXPECT_FALSE(fs::exists(scratch / "trimmed "));
 }
 
 TEST(ArchiveOptions, UpdateRedoesOnlySourcesNewerThanTheirThumbnails) {
