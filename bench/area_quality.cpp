@@ -25,11 +25,11 @@
 // jpeglib.h relies on size_t and FILE being declared before it.
 #include <jpeglib.h>
 
-#include "core/averaged_decode.h"
-#include "core/exif_orientation.h"
-#include "core/jpeg_codec.h"
-#include "core/nearest_sampling.h"
-#include "core/thumbnail_writer.h"
+#include "core/thumbnail/averaged_decode.h"
+#include "core/image/exif_orientation.h"
+#include "core/jpeg/jpeg_codec.h"
+#include "core/image/nearest_sampling.h"
+#include "core/thumbnail/thumbnail_writer.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <exception>
 #include <vector>
 
-#include "core/heap_policy.h"
-#include "core/preview.h"
+#include "core/run/heap_policy.h"
+#include "core/thumbnail/preview.h"
 
 namespace {
 

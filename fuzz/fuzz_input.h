@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/thumbnail_request.h"
-#include "core/thumbnail_sizing.h"
+#include "core/rules/thumbnail_request.h"
+#include "core/rules/thumbnail_sizing.h"
 
 namespace velmora::fuzzing {
 

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "core/errors.h"
-#include "core/exif_orientation.h"
-#include "core/jpeg_codec.h"
-#include "core/nearest_sampling.h"
-#include "core/sampled_decode.h"
+#include "core/image/exif_orientation.h"
+#include "core/jpeg/jpeg_codec.h"
+#include "core/image/nearest_sampling.h"
+#include "core/thumbnail/sampled_decode.h"
 #include "fuzz_input.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/errors.h"
-#include "core/thumbnail_writer.h"
+#include "core/thumbnail/thumbnail_writer.h"
 #include "fuzz_input.h"
 
 namespace {

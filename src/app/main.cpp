@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "core/heap_policy.h"
+#include "core/run/heap_policy.h"
 #include "ui/AppIcons.h"
 #include "ui/UnitFormMain.h"
 

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "core/errors.h"
-#include "core/output_naming.h"
-#include "core/path_text.h"
+#include "core/rules/output_naming.h"
+#include "core/files/path_text.h"
 
 namespace velmora::cli {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "core/batch_runner.h"
-#include "core/output_naming.h"
-#include "core/tree_walk.h"
+#include "core/run/batch_runner.h"
+#include "core/rules/output_naming.h"
+#include "core/files/tree_walk.h"
 
 namespace velmora::cli {
 

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "core/field_validation.h"
-#include "core/integer_reading.h"
+#include "core/rules/field_validation.h"
+#include "core/rules/integer_reading.h"
 
 namespace velmora::cli {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/output_naming.h"
-#include "core/thumbnail_request.h"
-#include "core/thumbnail_sizing.h"
+#include "core/rules/output_naming.h"
+#include "core/rules/thumbnail_request.h"
+#include "core/rules/thumbnail_sizing.h"
 
 namespace velmora::cli {
 

@@ -8,7 +8,7 @@
 
 #include "cli/command_line.h"
 #include "cli/thumbnail_command.h"
-#include "core/heap_policy.h"
+#include "core/run/heap_policy.h"
 #include "core/version.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/batch_runner.h"
+#include "core/run/batch_runner.h"
 
 namespace velmora::cli {
 

@@ -15,13 +15,13 @@
 #include "cli/archive_requests.h"
 #include "cli/path_list.h"
 #include "cli/progress_line.h"
-#include "core/batch_runner.h"
+#include "core/run/batch_runner.h"
 #include "core/errors.h"
-#include "core/folder_listing.h"
-#include "core/output_naming.h"
-#include "core/path_text.h"
-#include "core/run_checks.h"
-#include "core/thumbnail_writer.h"
+#include "core/files/folder_listing.h"
+#include "core/rules/output_naming.h"
+#include "core/files/path_text.h"
+#include "core/rules/run_checks.h"
+#include "core/thumbnail/thumbnail_writer.h"
 
 namespace velmora::cli {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/path_text.h"
+#include "core/files/path_text.h"
 
 namespace velmora {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/heap_policy.h"
+#include "core/run/heap_policy.h"
 
 namespace velmora {
 

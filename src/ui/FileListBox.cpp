@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QStyle>
 
-#include "core/folder_listing.h"
-#include "core/path_text.h"
+#include "core/files/folder_listing.h"
+#include "core/files/path_text.h"
 #include "shell/shell_namespace.h"
 
 namespace velmora {

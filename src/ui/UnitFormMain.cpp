@@ -21,12 +21,12 @@
 #include <thread>
 #include <vector>
 
-#include "core/batch_runner.h"
-#include "core/field_validation.h"
-#include "core/integer_reading.h"
-#include "core/preview.h"
-#include "core/run_checks.h"
-#include "core/thumbnail_writer.h"
+#include "core/run/batch_runner.h"
+#include "core/rules/field_validation.h"
+#include "core/rules/integer_reading.h"
+#include "core/thumbnail/preview.h"
+#include "core/rules/run_checks.h"
+#include "core/thumbnail/thumbnail_writer.h"
 #include "core/version.h"
 #include "ui/AppIcons.h"
 #include "ui/FileListBox.h"

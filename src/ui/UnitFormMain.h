@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/output_naming.h"
-#include "core/thumbnail_request.h"
+#include "core/rules/output_naming.h"
+#include "core/rules/thumbnail_request.h"
 #include "ui/CommandGuard.h"
 
 class QFrame;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "../support/bad_inputs.h"
-#include "core/folder_listing.h"
-#include "core/thumbnail_writer.h"
+#include "core/files/folder_listing.h"
+#include "core/thumbnail/thumbnail_writer.h"
 #include "jpeg_fixtures.h"
 #include "thumb_process.h"
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "../support/private_mounts.h"
-#include "core/folder_listing.h"
-#include "core/thumbnail_writer.h"
+#include "core/files/folder_listing.h"
+#include "core/thumbnail/thumbnail_writer.h"
 #include "jpeg_fixtures.h"
 #include "open_gate.h"
 #include "thumb_process.h"

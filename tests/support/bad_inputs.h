@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/thumbnail_sizing.h"
+#include "core/rules/thumbnail_sizing.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora::testing {

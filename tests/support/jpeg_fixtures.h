@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/rgb_image.h"
+#include "core/image/rgb_image.h"
 
 namespace velmora::testing {
 

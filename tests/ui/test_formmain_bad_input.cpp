@@ -8,7 +8,7 @@
 #include <QRadioButton>
 
 #include "../support/bad_inputs.h"
-#include "core/thumbnail_writer.h"
+#include "core/thumbnail/thumbnail_writer.h"
 #include "ui/FileListBox.h"
 #include "ui/RzShellCtrls.h"
 #include "ui/UnitFormMain.h"

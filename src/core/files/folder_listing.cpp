@@ -1,0 +1,84 @@
+#include "core/files/folder_listing.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include "core/files/path_text.h"
+
+namespace velmora {
+
+namespace {
+
+unsigned char foldCase(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+bool endsWithIgnoringCase(const std::string& name, const std::string& lowerSuffix) {
+  if (name.size() < lowerSuffix.size()) return false;
+  const std::size_t start = name.size() - lowerSuffix.size();
+  for (std::size_t i = 0; i < lowerSuffix.size(); ++i) {
+    if (foldCase(static_cast<unsigned char>(name[start + i])) !=
+        static_cast<unsigned char>(lowerSuffix[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int compareFolded(const std::string& a, const std::string& b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const unsigned char x = foldCase(static_cast<unsigned char>(a[i]));
+    const unsigned char y = foldCase(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool isRegularFile(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+struct DirectoryCloser {
+  void operator()(DIR* directory) const { closedir(directory); }
+};
+
+}  // namespace
+
+bool matchesJpegPattern(const std::string& name) {
+  return endsWithIgnoringCase(name, ".jpg") || endsWithIgnoringCase(name, ".jpeg");
+}
+
+void sortNamesForList(std::vector<std::string>& names) {
+  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const int folded = compareFolded(a, b);
+    return folded != 0 ? folded < 0 : a < b;
+  });
+}
+
+std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder) {
+  std::unique_ptr<DIR, DirectoryCloser> directory(opendir(folder.c_str()));
+  if (!directory) return std::nullopt;
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(directory.get());
+    if (entry == nullptr) {
+      if (errno != 0) return std::nullopt;
+      break;
+    }
+    const std::string name = entry->d_name;
+    if (name.empty() || name.front() == '.' || !matchesJpegPattern(name)) continue;
+    if (isRegularFile(joinPath(folder, name))) names.push_back(name);
+  }
+  sortNamesForList(names);
+  return names;
+}
+
+}  // namespace velmora

@@ -1,0 +1,108 @@
+#include "core/image/area_sampling.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+AreaAxis::AreaAxis(std::int32_t sourceLength, std::int32_t outputLength)
+    : sourceLength_(sourceLength), outputLength_(outputLength) {
+  const std::int64_t s = sourceLength;
+  const std::int64_t d = outputLength;
+  first_.reserve(static_cast<std::size_t>(outputLength) + 1);
+  for (std::int64_t i = 0; i < d; ++i) {
+    first_.push_back(shares_.size());
+    const std::int64_t begin = i * s;
+    const std::int64_t end = begin + s;
+    for (std::int64_t j = begin / d; j < sourceLength && j * d < end; ++j) {
+      const std::int64_t overlap = std::min(end, (j + 1) * d) - std::max(begin, j * d);
+      shares_.push_back({static_cast<std::int32_t>(j), static_cast<std::uint32_t>(overlap)});
+    }
+  }
+  first_.push_back(shares_.size());
+}
+
+AreaReducer::AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight,
+                         std::int32_t outputWidth, std::int32_t outputHeight, RowSink& sink)
+    : across_(sourceWidth, outputWidth),
+      sourceHeight_(sourceHeight),
+      outputHeight_(outputHeight),
+      sink_(sink),
+      rowSums_(static_cast<std::size_t>(outputWidth) * 3),
+      lineSums_(rowSums_.size()),
+      line_(rowSums_.size()) {}
+
+// A row's sums stay within 32 bits: at most 255 times the source width.
+void AreaReducer::sumAcross(const unsigned char* rgb) {
+  for (std::int32_t x = 0; x < across_.outputLength(); ++x) {
+    std::uint32_t r = 0, g = 0, b = 0;
+    for (const AreaAxis::Share* p = across_.sharesBegin(x); p != across_.sharesEnd(x); ++p) {
+      const unsigned char* pixel = rgb + 3 * static_cast<std::size_t>(p->source);
+      r += p->weight * pixel[0];
+      g += p->weight * pixel[1];
+      b += p->weight * pixel[2];
+    }
+    std::uint32_t* sums = &rowSums_[3 * static_cast<std::size_t>(x)];
+    sums[0] = r;
+    sums[1] = g;
+    sums[2] = b;
+  }
+}
+
+// Rounded division by the constant total of the weights, through its reciprocal (a division
+// per value was most of the filter's time) and corrected to the exact integer result.
+void AreaReducer::handOver() {
+  const auto total = static_cast<std::int64_t>(across_.sourceLength()) * sourceHeight_;
+  const double reciprocal = 1.0 / static_cast<double>(total);
+  for (std::size_t k = 0; k < lineSums_.size(); ++k) {
+    const auto rounded = static_cast<std::int64_t>(lineSums_[k]) + total / 2;
+    auto quotient = static_cast<std::int64_t>(static_cast<double>(rounded) * reciprocal);
+    const std::int64_t remainder = rounded - quotient * total;
+    if (remainder < 0) --quotient;
+    if (remainder >= total) ++quotient;
+    line_[k] = static_cast<unsigned char>(quotient);
+    lineSums_[k] = 0;
+  }
+  sink_.takeRow(line_.data());
+  ++outputRow_;
+}
+
+// Source row j spans [j * D, (j + 1) * D) down the picture, output row i [i * S, (i + 1) * S);
+// the row adds to every output row it overlaps, and completes each that ends within it.
+void AreaReducer::takeRow(const unsigned char* rgb) {
+  if (sourceRow_ >= sourceHeight_) return;
+  sumAcross(rgb);
+  const std::int64_t s = sourceHeight_;
+  const std::int64_t d = outputHeight_;
+  const std::int64_t top = sourceRow_ * d;
+  const std::int64_t bottom = top + d;
+  while (outputRow_ < outputHeight_ && outputRow_ * s < bottom) {
+    const std::int64_t lineTop = outputRow_ * s;
+    const std::int64_t lineBottom = lineTop + s;
+    const auto weight =
+        static_cast<std::uint32_t>(std::min(bottom, lineBottom) - std::max(top, lineTop));
+    for (std::size_t k = 0; k < lineSums_.size(); ++k) {
+      lineSums_[k] += std::uint64_t{weight} * rowSums_[k];
+    }
+    if (lineBottom > bottom) break;
+    handOver();
+  }
+  ++sourceRow_;
+}
+
+std::int32_t scaledLength(std::int32_t length, int eighths) {
+  return static_cast<std::int32_t>((static_cast<std::int64_t>(length) * eighths + 7) / 8);
+}
+
+int averagingScale(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t outputWidth,
+                   std::int32_t outputHeight) {
+  constexpr int kFullScale = 8;
+  for (int eighths = 1; eighths < kFullScale; ++eighths) {
+    if (scaledLength(sourceWidth, eighths) >= 2 * static_cast<std::int64_t>(outputWidth) &&
+        scaledLength(sourceHeight, eighths) >= 2 * static_cast<std::int64_t>(outputHeight)) {
+      return eighths;
+    }
+  }
+  return kFullScale;
+}
+
+}  // namespace velmora

@@ -1,0 +1,70 @@
+#pragma once
+// Area averaging: each output pixel is the area-weighted mean of the source pixels it covers,
+// those cut by its edges counting with the fraction of them inside. Unlike a nearest pick, no
+// detail finer than the output falls through the gaps, so stripes and fabric do not alias.
+
+#include <cstdint>
+#include <vector>
+
+#include "core/image/row_sink.h"
+
+namespace velmora {
+
+// How one side of S source samples spreads over D output samples. In units where a source
+// sample is D long and an output sample S long, output sample i covers [i * S, (i + 1) * S) and
+// takes each source sample with the length of their overlap as its weight; the weights of one
+// output sample add up to S.
+class AreaAxis {
+ public:
+  AreaAxis(std::int32_t sourceLength, std::int32_t outputLength);
+
+  struct Share {
+    std::int32_t source;
+    std::uint32_t weight;
+  };
+  // The source samples that output sample i covers, with their weights.
+  const Share* sharesBegin(std::int32_t i) const { return &shares_[first_[i]]; }
+  const Share* sharesEnd(std::int32_t i) const { return &shares_[first_[i + 1]]; }
+  std::int32_t sourceLength() const { return sourceLength_; }
+  std::int32_t outputLength() const { return outputLength_; }
+
+ private:
+  std::int32_t sourceLength_;
+  std::int32_t outputLength_;
+  std::vector<Share> shares_;
+  std::vector<std::size_t> first_;  // outputLength + 1 offsets into shares_
+};
+
+// Takes a picture's RGB rows top to bottom and hands each averaged output row to the sink as
+// soon as the last source row it covers has arrived. Sums are exact integers; each output
+// value is rounded to the nearest level once. Memory: one source row's horizontal sums and one
+// output row's running sums.
+class AreaReducer : public RowSink {
+ public:
+  AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t outputWidth,
+              std::int32_t outputHeight, RowSink& sink);
+  void takeRow(const unsigned char* rgb) override;
+
+ private:
+  void sumAcross(const unsigned char* rgb);
+  void handOver();
+
+  AreaAxis across_;
+  std::int32_t sourceHeight_;
+  std::int32_t outputHeight_;
+  RowSink& sink_;
+  std::vector<std::uint32_t> rowSums_;   // the current source row, summed per output column
+  std::vector<std::uint64_t> lineSums_;  // the current output row, summed so far
+  std::vector<unsigned char> line_;
+  std::int32_t sourceRow_ = 0;
+  std::int32_t outputRow_ = 0;
+};
+
+// The smallest DCT scale M/8 (M from 1 to 8) at which a side of sourceLength decodes to at
+// least twice outputLength, or 8 when none does; rounding up as the decoder does.
+int averagingScale(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t outputWidth,
+                   std::int32_t outputHeight);
+// The decoded length of a side at scale eighths/8.
+std::int32_t scaledLength(std::int32_t length, int eighths);
+
+}  // namespace velmora

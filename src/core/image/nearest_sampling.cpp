@@ -1,0 +1,43 @@
+#include "core/image/nearest_sampling.h"
+
+namespace velmora {
+
+std::int32_t nearestSourceIndex(std::int32_t i, std::int32_t destinationLength,
+                                std::int32_t sourceLength) {
+  const std::int64_t numerator = (2 * static_cast<std::int64_t>(i) + 1) * sourceLength;
+  return static_cast<std::int32_t>(numerator / (2 * static_cast<std::int64_t>(destinationLength)));
+}
+
+namespace {
+
+// The stored index for each of `count` samples spread over the displayed side of `length`,
+// running backwards through the stored picture when the display mirrors that side.
+std::vector<std::int32_t> storedIndices(std::int32_t count, std::int32_t length, bool reversed) {
+  std::vector<std::int32_t> indices(static_cast<std::size_t>(count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::int32_t shown = nearestSourceIndex(i, count, length);
+    indices[static_cast<std::size_t>(i)] = reversed ? length - 1 - shown : shown;
+  }
+  return indices;
+}
+
+}  // namespace
+
+SamplingPlan::SamplingPlan(std::int32_t storedWidth, std::int32_t storedHeight, int orientation,
+                           std::int32_t outputWidth, std::int32_t outputHeight)
+    : outputWidth_(outputWidth), outputHeight_(outputHeight) {
+  // EXIF orientations, as the stored picture must be changed to be displayed:
+  // 1 as is, 2 mirrored left-right, 3 turned half round, 4 mirrored top-bottom,
+  // 5 transposed, 6 turned a quarter clockwise, 7 transposed the other way, 8 turned a quarter
+  // anticlockwise. From 5 on, displayed rows are stored columns.
+  transposed_ = orientation >= 5 && orientation <= 8;
+  flipRows_ = orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+  const bool flipColumns =
+      orientation == 2 || orientation == 3 || orientation == 7 || orientation == 8;
+  const std::int32_t lines = transposed_ ? outputWidth : outputHeight;
+  const std::int32_t samples = transposed_ ? outputHeight : outputWidth;
+  storedRowOfLine_ = storedIndices(lines, storedHeight, flipRows_);
+  storedColumnOfSample_ = storedIndices(samples, storedWidth, flipColumns);
+}
+
+}  // namespace velmora

@@ -1,0 +1,31 @@
+#pragma once
+// Where decoded or reduced pictures go, a row at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "core/image/rgb_image.h"
+
+namespace velmora {
+
+// Receives the output picture's rows, top to bottom, each outputWidth * 3 bytes of RGB.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void takeRow(const unsigned char* rgb) = 0;
+};
+
+// Collects the rows into a picture.
+class ImageSink : public RowSink {
+ public:
+  ImageSink(std::int32_t width, std::int32_t height);
+  void takeRow(const unsigned char* rgb) override;
+  RgbImage take() { return std::move(image_); }
+
+ private:
+  RgbImage image_;
+  std::size_t filled_ = 0;
+};
+
+}  // namespace velmora

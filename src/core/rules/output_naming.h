@@ -1,0 +1,42 @@
+#pragma once
+// The two naming rules: where each thumbnail goes.
+
+#include <string>
+#include <vector>
+
+#include "core/rules/thumbnail_request.h"
+
+namespace velmora {
+
+enum class NamingMode : int {
+  PrefixInSourceFolder = 1,    // same folder, prefix + the source's whole name
+  SameNameInChosenFolder = 2,  // the output folder, the source's own name
+};
+
+struct NamingSettings {
+  NamingMode mode = NamingMode::PrefixInSourceFolder;
+  std::string prefix;        // as typed (trimmed here)
+  std::string outputFolder;  // as shown
+};
+
+// The output folder the commands write into: the text as shown when a folder of exactly that
+// name exists ("out " and "out" are different folders), otherwise the text trimmed of blanks.
+std::string chosenOutputFolder(const std::string& shown);
+
+// The single-image command's destination for the selected file.
+//   selectedPath: the file list's full path of the selected file
+//   treePath:     the folder tree's selected path
+//   sourceFolder: the file list's directory
+std::string singleImageDestination(const std::string& selectedPath, const std::string& treePath,
+                                   const std::string& sourceFolder, const NamingSettings& naming);
+
+// The batch's folder: the tree path with one trailing separator removed.
+std::string batchDirectory(const std::string& treePath);
+
+// One request per listed name, in list order, for the batch command.
+std::vector<ThumbnailRequest> batchRequests(const std::string& treePath,
+                                            const std::vector<std::string>& listedNames,
+                                            const NamingSettings& naming,
+                                            const SizingRequest& sizing);
+
+}  // namespace velmora

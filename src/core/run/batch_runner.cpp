@@ -1,0 +1,193 @@
+#include "core/run/batch_runner.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "core/files/atomic_file.h"
+#include "core/run/ordered_work.h"
+#include "core/files/temporary_files.h"
+#include "core/thumbnail/thumbnail_writer.h"
+
+namespace velmora {
+
+namespace {
+
+// Files rendered ahead of the commit, per worker: enough that a worker does not sit idle behind
+// one long (progressive) file, few enough that memory follows the worker count rather than the
+// batch size. Finished results wait as staged files on the disk, not in memory.
+// Measured over 48 wallpaper photos (fit 200x200, 2 workers): 8 instead of 2 cut the wall time
+// by about 12 % and raised the peak from 180 to 200 MiB.
+constexpr std::size_t kFilesInFlightPerWorker = 8;
+
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileIdentity{status.st_dev, status.st_ino};
+}
+
+std::string spellingOf(const std::string& path) {
+  return std::filesystem::path(path).lexically_normal().string();
+}
+
+// A batch may read a file that an earlier request of the same batch writes (a prefix run over
+// a folder already holding "tba.jpg" writes it while making the thumbnail of "a.jpg"). The
+// one-by-one loop reads the new file then, so such a request must not be rendered before that
+// earlier write. Same file means the same spelling or, for files that exist, the same file on
+// disk. Only writers not yet committed matter, so the requests in flight are all it keeps.
+class RequestsInFlight {
+ public:
+  RequestsInFlight(std::size_t size, bool trackWriters)
+      : ring_(size), trackWriters_(trackWriters) {}
+
+  const ThumbnailRequest& request(std::size_t index) const { return slotOf(index).request; }
+
+  // Keeps request `index` (the next one) and gives the latest request in flight that writes
+  // what it reads, or kNoPrerequisite.
+  std::size_t admit(std::size_t index, ThumbnailRequest request) {
+    Admitted& admitted = slotOf(index);
+    admitted.request = std::move(request);
+    admitted_ = index + 1;
+    if (!trackWriters_) return kNoPrerequisite;
+    const std::string sourceSpelling = spellingOf(admitted.request.sourcePath);
+    const std::optional<FileIdentity> source = identityOf(admitted.request.sourcePath);
+    std::size_t prerequisite = kNoPrerequisite;
+    for (std::size_t writer = index; writer > committed_;) {
+      const Admitted& earlier = slotOf(--writer);
+      if (earlier.destinationSpelling == sourceSpelling ||
+          (source && earlier.destination == source)) {
+        prerequisite = writer;
+        break;
+      }
+    }
+    admitted.destinationSpelling = spellingOf(admitted.request.destinationPath);
+    admitted.destination = identityOf(admitted.request.destinationPath);
+    return prerequisite;
+  }
+
+  // Request `index` has written its destination: it is no one's prerequisite any more, and a
+  // later request writing the same file now finds it as the new file it has become.
+  void committed(std::size_t index) {
+    committed_ = index + 1;
+    if (!trackWriters_) return;
+    const Admitted& done = slotOf(index);
+    const std::optional<FileIdentity> written = identityOf(done.request.destinationPath);
+    for (std::size_t later = index + 1; later < admitted_; ++later) {
+      Admitted& pending = slotOf(later);
+      if (pending.destinationSpelling == done.destinationSpelling ||
+          (done.destination && pending.destination == done.destination)) {
+        pending.destination = written;
+      }
+    }
+  }
+
+ private:
+  struct Admitted {
+    ThumbnailRequest request;
+    std::string destinationSpelling;
+    std::optional<FileIdentity> destination;
+  };
+
+  Admitted& slotOf(std::size_t index) { return ring_[index % ring_.size()]; }
+  const Admitted& slotOf(std::size_t index) const { return ring_[index % ring_.size()]; }
+
+  std::vector<Admitted> ring_;
+  const bool trackWriters_;
+  std::size_t admitted_ = 0;
+  std::size_t committed_ = 0;
+};
+
+// The folders a run writes to. Each is swept of what killed runs left there before the run's
+// first temporary goes in, and flushed once after the run's last rename into it, so that the
+// new names survive a power cut without a flush per file.
+class DestinationFolders {
+ public:
+  // On any worker thread, before a temporary is staged in the folder.
+  void sweepOnce(const std::string& folder) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!swept_.insert(folder).second) return;
+    }
+    sweepStaleTemporaries(folder);
+  }
+
+  // On the committing thread, after a rename into the folder.
+  void renamedInto(const std::string& folder) { renamed_.insert(folder); }
+
+  void syncRenamed() const {
+    for (const std::string& folder : renamed_) syncFolder(folder);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::string> swept_;
+  std::set<std::string> renamed_;
+};
+
+class ListedRequests : public RequestSource {
+ public:
+  explicit ListedRequests(const std::vector<ThumbnailRequest>& requests) : requests_(requests) {}
+  std::optional<ThumbnailRequest> next() override {
+    if (next_ >= requests_.size()) return std::nullopt;
+    return requests_[next_++];
+  }
+
+ private:
+  const std::vector<ThumbnailRequest>& requests_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
+                   const RunOptions& options) {
+  OrderedWorkPlan plan;
+  plan.workers = options.workers;
+  const bool parallel = options.workers > 1;
+  plan.lookAhead = parallel ? kFilesInFlightPerWorker * options.workers : 1;
+  RequestsInFlight inFlight(plan.lookAhead, parallel);
+  DestinationFolders folders;
+  // Workers render and stage; the committing thread only renames, logs and advances. Staged
+  // files not yet committed when the run ends early are removed with their results.
+  const auto run = [&] {
+    runOrderedStream<PreparedThumbnail>(
+        plan,
+        [&](std::size_t index) -> std::optional<std::size_t> {
+          std::optional<ThumbnailRequest> request = source.next();
+          if (!request) return std::nullopt;
+          return inFlight.admit(index, std::move(*request));
+        },
+        [&](std::size_t index) {
+          const ThumbnailRequest& request = inFlight.request(index);
+          folders.sweepOnce(folderOf(request.destinationPath));
+          return prepareThumbnail(request);
+        },
+        [&](std::size_t index, PreparedThumbnail prepared) {
+          const ThumbnailRequest& request = inFlight.request(index);
+          log.append(commitThumbnail(request, prepared));
+          if (!prepared.refused) folders.renamedInto(folderOf(request.destinationPath));
+          inFlight.committed(index);
+          progress.advance();
+        });
+  };
+  try {
+    run();
+  } catch (...) {
+    folders.syncRenamed();
+    throw;
+  }
+  folders.syncRenamed();
+}
+
+void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,
+                   ProgressSink& progress, const RunOptions& options) {
+  ListedRequests source(requests);
+  runThumbnails(source, log, progress, options);
+}
+
+}  // namespace velmora

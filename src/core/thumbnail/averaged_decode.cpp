@@ -1,0 +1,83 @@
+#include "core/thumbnail/averaged_decode.h"
+
+#include <vector>
+
+#include "core/image/area_sampling.h"
+#include "core/image/exif_orientation.h"
+#include "core/image/nearest_sampling.h"
+
+namespace velmora {
+
+namespace {
+
+void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int32_t storedHeight) {
+  // A reduced decode averages the file's own components. For four components that is wrong:
+  // a pixel's colour is ink times black, and the mean of products is not the product of means
+  // (black and white stripes would come out a quarter grey). They are decoded at full size and
+  // averaged after conversion.
+  constexpr int kFullScale = 8;
+  const int eighths = decoder.fourComponents() ? kFullScale
+                                               : averagingScale(decoder.width(), decoder.height(),
+                                                                storedWidth, storedHeight);
+  if (eighths == 1 && decoder.progressive()) {
+    decoder.startFromDcScans();
+  } else {
+    decoder.startScaled(eighths);
+  }
+}
+
+void averageRows(JpegDecoder& decoder, std::int32_t storedWidth, std::int32_t storedHeight,
+                 RowSink& sink) {
+  AreaReducer reducer(decoder.outputWidth(), decoder.outputHeight(), storedWidth, storedHeight,
+                      sink);
+  std::vector<unsigned char> row(static_cast<std::size_t>(decoder.outputWidth()) * 3);
+  for (std::int32_t y = 0; y < decoder.outputHeight(); ++y) {
+    decoder.readRow(row.data());
+    reducer.takeRow(row.data());
+  }
+  decoder.finish();
+}
+
+// Turns the averaged picture, still as stored, to the way it is displayed. The sampling plan
+// at equal sizes takes every pixel once, so it only reorders them.
+void handOverOriented(const RgbImage& stored, int orientation, std::int32_t outputWidth,
+                      std::int32_t outputHeight, RowSink& sink) {
+  const SamplingPlan plan(stored.width, stored.height, orientation, outputWidth, outputHeight);
+  const std::vector<std::int32_t>& lines = plan.storedRowOfLine();
+  const std::vector<std::int32_t>& samples = plan.storedColumnOfSample();
+  std::vector<unsigned char> row(static_cast<std::size_t>(outputWidth) * 3);
+  for (std::int32_t y = 0; y < outputHeight; ++y) {
+    for (std::int32_t x = 0; x < outputWidth; ++x) {
+      const std::int32_t line = plan.transposed() ? x : y;
+      const std::int32_t sample = plan.transposed() ? y : x;
+      const unsigned char* from =
+          stored.pixels.data() +
+          static_cast<std::size_t>(lines[static_cast<std::size_t>(line)]) * stored.rowBytes() +
+          3 * static_cast<std::size_t>(samples[static_cast<std::size_t>(sample)]);
+      unsigned char* to = &row[3 * static_cast<std::size_t>(x)];
+      to[0] = from[0];
+      to[1] = from[1];
+      to[2] = from[2];
+    }
+    sink.takeRow(row.data());
+  }
+}
+
+}  // namespace
+
+void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
+                    std::int32_t outputHeight, RowSink& sink) {
+  const bool swap = orientationSwapsSides(orientation);
+  const std::int32_t storedWidth = swap ? outputHeight : outputWidth;
+  const std::int32_t storedHeight = swap ? outputWidth : outputHeight;
+  startForAveraging(decoder, storedWidth, storedHeight);
+  if (orientation == 1) {
+    averageRows(decoder, storedWidth, storedHeight, sink);
+    return;
+  }
+  ImageSink stored(storedWidth, storedHeight);
+  averageRows(decoder, storedWidth, storedHeight, stored);
+  handOverOriented(stored.take(), orientation, outputWidth, outputHeight, sink);
+}
+
+}  // namespace velmora

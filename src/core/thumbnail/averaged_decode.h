@@ -1,0 +1,18 @@
+#pragma once
+// Decoding a source into its area-averaged, oriented thumbnail: decoded at the smallest DCT
+// scale that still leaves at least twice the thumbnail's size, from the DC scans alone where
+// that scale is 1/8 and the file is progressive, then averaged down.
+
+#include <cstdint>
+
+#include "core/jpeg/jpeg_codec.h"
+#include "core/thumbnail/sampled_decode.h"
+
+namespace velmora {
+
+// Decodes a decoder whose header has been read (not yet started) and hands the thumbnail of
+// outputWidth x outputHeight, as displayed under the EXIF orientation, to the sink.
+void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
+                    std::int32_t outputHeight, RowSink& sink);
+
+}  // namespace velmora

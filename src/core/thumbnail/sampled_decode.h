@@ -1,0 +1,25 @@
+#pragma once
+// Decoding a source straight into its sampled, oriented picture, keeping only what the
+// sampler takes: memory follows the output and one stored row, not the source's pixel count.
+
+#include <cstdint>
+
+#include "core/jpeg/jpeg_codec.h"
+#include "core/image/nearest_sampling.h"
+#include "core/image/rgb_image.h"
+#include "core/image/row_sink.h"
+
+namespace velmora {
+
+enum class RowPassing {
+  Skip,       // pass over unneeded rows without decoding them where that is exact
+  DecodeAll,  // decode every row (the reference the skipping must equal)
+};
+
+// Decodes a started decoder to its end and hands the planned output to the sink. When the plan
+// keeps the decode order, each output row goes to the sink as soon as its stored row is
+// decoded; otherwise the output is assembled first and then handed over.
+void decodeSampled(JpegDecoder& decoder, const SamplingPlan& plan, RowSink& sink,
+                   RowPassing passing = RowPassing::Skip);
+
+}  // namespace velmora

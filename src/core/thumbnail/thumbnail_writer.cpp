@@ -1,0 +1,100 @@
+#include "core/thumbnail/thumbnail_writer.h"
+
+#include <algorithm>
+
+#include "core/files/atomic_file.h"
+#include "core/thumbnail/averaged_decode.h"
+#include "core/image/exif_orientation.h"
+#include "core/jpeg/jpeg_codec.h"
+#include "core/image/nearest_sampling.h"
+#include "core/thumbnail/sampled_decode.h"
+#include "core/files/source_file.h"
+#include "core/files/temporary_files.h"
+
+namespace velmora {
+
+std::string successLine(const std::string& source, const std::string& destination) {
+  return "缩略图生成:" + source + "-->" + destination;
+}
+
+std::string refusalLine(const std::string& source) {
+  return "缩略图失败：" + source + "只能缩小！";
+}
+
+namespace {
+
+class EncoderSink : public RowSink {
+ public:
+  explicit EncoderSink(JpegEncoder& encoder) : encoder_(encoder) {}
+  void takeRow(const unsigned char* rgb) override { encoder_.writeRow(rgb); }
+
+ private:
+  JpegEncoder& encoder_;
+};
+
+RenderedThumbnail refused() {
+  RenderedThumbnail result;
+  result.refused = true;
+  return result;
+}
+
+// The sizing rules may give a side of 0 for tiny sources; a picture needs at least one pixel.
+PixelSize atLeastOnePixel(PixelSize size) {
+  return {std::max(size.width, 1), std::max(size.height, 1)};
+}
+
+}  // namespace
+
+RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
+  JpegDecoder decoder{SourceFile(request.sourcePath)};
+  // A file of zero bytes is not parsed: it counts as 0 x 0.
+  if (decoder.sourceIsEmpty() && !Decide(0, 0, request.sizing)) return refused();
+  decoder.readHeader();
+  // The sizing rules see the picture as it is displayed.
+  const int orientation = decoder.exifOrientation();
+  const bool swap = orientationSwapsSides(orientation);
+  const std::int32_t shownWidth = swap ? decoder.height() : decoder.width();
+  const std::int32_t shownHeight = swap ? decoder.width() : decoder.height();
+  const std::optional<PixelSize> decided = Decide(shownWidth, shownHeight, request.sizing);
+  if (!decided) return refused();
+
+  const PixelSize size = atLeastOnePixel(*decided);
+  JpegEncoder encoder(size.width, size.height);
+  EncoderSink sink(encoder);
+  if (request.filter == SamplingFilter::Area) {
+    decodeAveraged(decoder, orientation, size.width, size.height, sink);
+  } else {
+    const SamplingPlan plan(decoder.width(), decoder.height(), orientation, size.width,
+                            size.height);
+    decoder.start();
+    decodeSampled(decoder, plan, sink);
+  }
+  RenderedThumbnail result;
+  result.jpeg = encoder.finish();
+  return result;
+}
+
+PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request) {
+  PreparedThumbnail prepared;
+  RenderedThumbnail rendered = renderThumbnail(request);
+  prepared.refused = rendered.refused;
+  if (!rendered.refused) prepared.staged.emplace(request.destinationPath, rendered.jpeg);
+  return prepared;
+}
+
+std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& prepared) {
+  if (prepared.refused) return refusalLine(request.sourcePath);
+  prepared.staged->putInPlace();
+  return successLine(request.sourcePath, request.destinationPath);
+}
+
+std::string MakeThumbnail(const ThumbnailRequest& request) {
+  const std::string folder = folderOf(request.destinationPath);
+  sweepStaleTemporaries(folder);
+  PreparedThumbnail prepared = prepareThumbnail(request);
+  const std::string line = commitThumbnail(request, prepared);
+  if (!prepared.refused) syncFolder(folder);
+  return line;
+}
+
+}  // namespace velmora

@@ -1,0 +1,50 @@
+#pragma once
+// Turning one source JPEG into one thumbnail file, with its log line.
+//
+// The work is split so that many files can be made at once while results are committed in
+// order: renderThumbnail does everything in memory (read, header, sizing, decode, sample,
+// encode), prepareThumbnail also writes the result to a temporary file beside the destination
+// and flushes it to the disk, and commitThumbnail only gives it its name and the log line.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/files/atomic_file.h"
+#include "core/rules/thumbnail_request.h"
+
+namespace velmora {
+
+// "缩略图生成:" + source + "-->" + destination
+std::string successLine(const std::string& source, const std::string& destination);
+// "缩略图失败：" + source + "只能缩小！"
+std::string refusalLine(const std::string& source);
+
+struct RenderedThumbnail {
+  bool refused = false;             // the sizing rules refused: nothing is to be written
+  std::vector<unsigned char> jpeg;  // the encoded thumbnail when not refused
+};
+
+// Reads the source and renders the thumbnail into memory. Throws EFOpenError, EReadError or
+// EJPEG; touches no destination.
+RenderedThumbnail renderThumbnail(const ThumbnailRequest& request);
+
+struct PreparedThumbnail {
+  bool refused = false;              // the sizing rules refused: nothing is to be written
+  std::optional<StagedFile> staged;  // the thumbnail under its temporary name when not refused
+};
+
+// Renders the thumbnail and stages it beside the destination. Throws EFOpenError, EReadError,
+// EJPEG, EFCreateError or EWriteError; the destination itself is not touched.
+PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request);
+
+// Puts a prepared thumbnail in place of the request's destination, replacing any file there
+// atomically, and returns the log line (the refusal line when it was refused, writing nothing).
+// Throws EFCreateError; on failure the old destination file is intact.
+std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& prepared);
+
+// One file, one log line, or an error and no line. Tidies the destination folder of what
+// killed runs left there first, and flushes its new entry to the disk after.
+std::string MakeThumbnail(const ThumbnailRequest& request);
+
+}  // namespace velmora

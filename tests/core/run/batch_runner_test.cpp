@@ -1,0 +1,209 @@
+#include "core/run/batch_runner.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "core/errors.h"
+#include "core/files/folder_listing.h"
+#include "core/run/heap_policy.h"
+#include "core/rules/output_naming.h"
+#include "jpeg_fixtures.h"
+
+namespace velmora {
+namespace {
+
+using testing::TempFolder;
+
+class LinesLog : public LogSink {
+ public:
+  void append(const std::string& line) override { lines.push_back(line); }
+  std::vector<std::string> lines;
+};
+
+class CountingProgress : public ProgressSink {
+ public:
+  void advance() override { ++steps; }
+  int steps = 0;
+};
+
+// Everything a run leaves behind: the log, the progress, the error and every output file.
+struct RunOutcome {
+  std::vector<std::string> log;
+  int progressSteps = 0;
+  std::string error;
+  std::map<std::string, std::string> outputs;  // name -> bytes
+};
+
+RunOutcome runInto(const std::vector<ThumbnailRequest>& requests, const std::string& outputFolder,
+                   unsigned workers) {
+  std::filesystem::remove_all(outputFolder);
+  std::filesystem::create_directories(outputFolder);
+  LinesLog log;
+  CountingProgress progress;
+  RunOutcome outcome;
+  try {
+    runThumbnails(requests, log, progress, RunOptions{workers});
+  } catch (const Error& error) {
+    outcome.error = error.what();
+  }
+  outcome.log = log.lines;
+  outcome.progressSteps = progress.steps;
+  for (const auto& entry : std::filesystem::directory_iterator(outputFolder)) {
+    outcome.outputs[entry.path().filename().string()] =
+        testing::fileContents(entry.path().string());
+  }
+  return outcome;
+}
+
+constexpr SizingRequest kHeight40{SizingMode::Height, 0, 40, 0};
+
+// Twelve pictures of different sizes and contents; "f.jpg" is too small to shrink to 40 rows.
+std::vector<std::string> makePictures(const TempFolder& scratch) {
+  const char* names[] = {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg",
+                         "g.jpg", "h.jpg", "i.jpg", "j.jpg", "k.jpg", "l.jpg"};
+  unsigned seed = 1;
+  for (const char* name : names) {
+    const int height = std::string(name) == "f.jpg" ? 30 : 60 + static_cast<int>(seed) * 13;
+    testing::writeJpeg(scratch / ("in/" + std::string(name)), 50 + static_cast<int>(seed) * 21,
+                       height, seed);
+    ++seed;
+  }
+  return *listJpegFiles(scratch / "in");
+}
+
+TEST(BatchRunner, RefusalDoesNotStopRun) {
+  TempFolder scratch;
+  std::filesystem::create_directories(scratch / "in");
+  const auto names = makePictures(scratch);
+  const NamingSettings naming{NamingMode::SameNameInChosenFolder, "", scratch / "out"};
+  const RunOutcome outcome =
+      runInto(batchRequests(scratch / "in", names, naming, kHeight40), scratch / "out", 1);
+  EXPECT_EQ(outcome.error, "");
+  ASSERT_EQ(outcome.log.size(), 12u);
+  EXPECT_EQ(outcome.log[5], "缩略图失败：" + (scratch / "in/f.jpg") + "只能缩小！");
+  EXPECT_EQ(outcome.log[6],
+            "缩略图生成:" + (scratch / "in/g.jpg") + "-->" + (scratch / "out/g.jpg"));
+  EXPECT_EQ(outcome.progressSteps, 12);
+  EXPECT_EQ(outcome.outputs.size(), 11u);
+  EXPECT_EQ(outcome.outputs.count("f.jpg"), 0u);
+}
+
+class ParallelBatch : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(ParallelBatch, EqualsOneWorkerRunByteForByte) {
+  TempFolder scratch;
+  std::filesystem::create_directories(scratch / "in");
+  const auto names = makePictures(scratch);
+  const NamingSettings naming{NamingMode::SameNameInChosenFolder, "", scratch / "out"};
+  const auto requests = batchRequests(scratch / "in", names, naming, kHeight40);
+  const RunOutcome serial = runInto(requests, scratch / "out", 1);
+  const RunOutcome parallel = runInto(requests, scratch / "out", GetParam());
+  EXPECT_EQ(parallel.error, serial.error);
+  EXPECT_EQ(parallel.log, serial.log);
+  EXPECT_EQ(parallel.progressSteps, serial.progressSteps);
+  EXPECT_TRUE(parallel.outputs == serial.outputs);
+  EXPECT_EQ(parallel.outputs.size(), 11u);
+}
+
+TEST_P(ParallelBatch, StopsAtBrokenFileInTheMiddleLikeOneWorkerRun) {
+  TempFolder scratch;
+  std::filesystem::create_directories(scratch / "in");
+  makePictures(scratch);
+  scratch.write("in/g.jpg", "this is no picture");
+  const auto names = *listJpegFiles(scratch / "in");
+  const NamingSettings naming{NamingMode::SameNameInChosenFolder, "", scratch / "out"};
+  const auto requests = batchRequests(scratch / "in", names, naming, kHeight40);
+  const RunOutcome serial = runInto(requests, scratch / "out", 1);
+  const RunOutcome parallel = runInto(requests, scratch / "out", GetParam());
+
+  EXPECT_EQ(serial.error, "JPEG error #53");
+  ASSERT_EQ(serial.log.size(), 6u);
+  EXPECT_EQ(serial.progressSteps, 6);
+  EXPECT_EQ(serial.outputs.size(), 5u);  // a to e; f was refused
+  EXPECT_EQ(serial.outputs.count("h.jpg"), 0u);
+
+  EXPECT_EQ(parallel.error, serial.error);
+  EXPECT_EQ(parallel.log, serial.log);
+  EXPECT_EQ(parallel.progressSteps, serial.progressSteps);
+  EXPECT_TRUE(parallel.outputs == serial.outputs);
+}
+
+TEST_P(ParallelBatch, ReadsFileAnEarlierRequestWroteLikeOneWorkerRun) {
+  // With the prefix "tb", making a.jpg's thumbnail replaces tba.jpg, which the batch then reads.
+  TempFolder scratch;
+  testing::writeJpeg(scratch / "a.jpg", 300, 200, 1);
+  testing::writeJpeg(scratch / "tba.jpg", 200, 300, 2);
+  testing::writeJpeg(scratch / "tbtba.jpg", 90, 90, 3);
+  const auto names = *listJpegFiles(scratch.path());
+  const NamingSettings naming{NamingMode::PrefixInSourceFolder, "tb", ""};
+  const auto requests = batchRequests(scratch.path(), names, naming, {SizingMode::Rate, 50, 0, 0});
+  const std::string original = testing::fileContents(scratch / "tbtba.jpg");
+
+  std::map<std::string, std::string> results[2];
+  std::vector<std::string> logs[2];
+  const unsigned workers[2] = {1, GetParam()};
+  for (int run = 0; run < 2; ++run) {
+    testing::writeJpeg(scratch / "tba.jpg", 200, 300, 2);
+    testing::writeJpeg(scratch / "tbtba.jpg", 90, 90, 3);
+    LinesLog log;
+    CountingProgress progress;
+    runThumbnails(requests, log, progress, RunOptions{workers[run]});
+    logs[run] = log.lines;
+    for (const char* name : {"tba.jpg", "tbtba.jpg", "tbtbtba.jpg"}) {
+      results[run][name] = testing::fileContents(scratch / name);
+    }
+    std::filesystem::remove(scratch / "tbtbtba.jpg");
+  }
+  EXPECT_NE(results[0]["tbtba.jpg"], original);
+  EXPECT_EQ(logs[1], logs[0]);
+  EXPECT_TRUE(results[1] == results[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, ParallelBatch, ::testing::Values(2u, 3u, 8u));
+
+// Progressive files need their whole coefficient array (about 75 MB for a claimed 5000 x 5000
+// picture). Four at once would not fit in the capped address space; drawing from one budget
+// of half of it, they take turns and every one is made.
+TEST(BatchRunner, ProgressiveFilesTakeTurnsInOneMemoryBudget) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitiser reserves more address space than the cap";
+#endif
+  TempFolder scratch;
+  testing::EncodeOptions options;
+  options.progressive = true;
+  const testing::Bytes claimed =
+      testing::withFrameSize(testing::encodeJpeg(64, 48, options), 5000, 5000);
+  std::vector<ThumbnailRequest> requests;
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
+    const std::string source = scratch.write(name, std::string(claimed.begin(), claimed.end()));
+    requests.push_back(
+        {source, scratch / (std::string("tb") + name), {SizingMode::Fit, 0, 100, 100}});
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit cap{256u << 20, 256u << 20};
+    ::setrlimit(RLIMIT_AS, &cap);
+    keepFreedMemoryForReuse();  // as the tool does: no heap reserved per thread
+    LinesLog log;
+    CountingProgress progress;
+    try {
+      runThumbnails(requests, log, progress, RunOptions{4});
+    } catch (...) {
+      std::_Exit(2);
+    }
+    std::_Exit(log.lines.size() == requests.size() ? 0 : 3);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+}  // namespace velmora
