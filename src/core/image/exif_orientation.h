@@ -2,6 +2,7 @@
 // The orientation tag of an EXIF block: how the stored pixels must be turned to be displayed.
 
 #include <cstddef>
+#include <cstdint>
 
 namespace velmora {
 
@@ -15,5 +16,17 @@ int exifOrientation(const unsigned char* payload, std::size_t size);
 
 // Tags 5 to 8 show the stored picture with width and height exchanged.
 inline bool orientationSwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+
+struct PictureSides {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+// The sides of a stored picture as displayed under the orientation, and (the exchange being
+// its own inverse) the stored sides of a picture displayed with these sides.
+inline PictureSides displayedSides(std::int32_t width, std::int32_t height, int orientation) {
+  if (orientationSwapsSides(orientation)) return {height, width};
+  return {width, height};
+}
 
 }  // namespace velmora

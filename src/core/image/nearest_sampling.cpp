@@ -1,5 +1,7 @@
 #include "core/image/nearest_sampling.h"
 
+#include <algorithm>
+
 namespace velmora {
 
 std::int32_t nearestSourceIndex(std::int32_t i, std::int32_t destinationLength,
@@ -38,6 +40,27 @@ SamplingPlan::SamplingPlan(std::int32_t storedWidth, std::int32_t storedHeight, 
   const std::int32_t samples = transposed_ ? outputHeight : outputWidth;
   storedRowOfLine_ = storedIndices(lines, storedHeight, flipRows_);
   storedColumnOfSample_ = storedIndices(samples, storedWidth, flipColumns);
+}
+
+UprightPicture::UprightPicture(const SamplingPlan& plan)
+    : plan_(plan),
+      rowBytes_(static_cast<std::size_t>(plan.outputWidth()) * 3),
+      pixels_(rowBytes_ * static_cast<std::size_t>(plan.outputHeight())) {}
+
+void UprightPicture::fillLine(std::size_t line, const unsigned char* storedRow) {
+  const std::vector<std::int32_t>& columns = plan_.storedColumnOfSample();
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const std::size_t x = plan_.transposed() ? line : k;
+    const std::size_t y = plan_.transposed() ? k : line;
+    const unsigned char* from = storedRow + 3 * static_cast<std::size_t>(columns[k]);
+    std::copy(from, from + 3, &pixels_[y * rowBytes_ + 3 * x]);
+  }
+}
+
+void UprightPicture::handOver(RowSink& sink) const {
+  for (std::int32_t y = 0; y < plan_.outputHeight(); ++y) {
+    sink.takeRow(pixels_.data() + static_cast<std::size_t>(y) * rowBytes_);
+  }
 }
 
 }  // namespace velmora

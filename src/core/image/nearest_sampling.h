@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/image/row_sink.h"
+
 namespace velmora {
 
 // The one sampling rule. Destination sample i of D spread over S source samples takes the
@@ -40,6 +42,24 @@ class SamplingPlan {
   bool flipRows_;
   std::vector<std::int32_t> storedRowOfLine_;
   std::vector<std::int32_t> storedColumnOfSample_;
+};
+
+// A plan's whole output picture, upright, filled a line at a time in any order: for plans whose
+// rows cannot be produced while the source is decoded (lines that are columns, or stored rows
+// running upwards).
+class UprightPicture {
+ public:
+  explicit UprightPicture(const SamplingPlan& plan);
+
+  // Places line `line`'s samples, taken from the stored row it comes from.
+  void fillLine(std::size_t line, const unsigned char* storedRow);
+  // Hands the picture over, top row first.
+  void handOver(RowSink& sink) const;
+
+ private:
+  const SamplingPlan& plan_;
+  std::size_t rowBytes_;
+  std::vector<unsigned char> pixels_;
 };
 
 }  // namespace velmora

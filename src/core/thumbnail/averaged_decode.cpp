@@ -44,32 +44,21 @@ void handOverOriented(const RgbImage& stored, int orientation, std::int32_t outp
                       std::int32_t outputHeight, RowSink& sink) {
   const SamplingPlan plan(stored.width, stored.height, orientation, outputWidth, outputHeight);
   const std::vector<std::int32_t>& lines = plan.storedRowOfLine();
-  const std::vector<std::int32_t>& samples = plan.storedColumnOfSample();
-  std::vector<unsigned char> row(static_cast<std::size_t>(outputWidth) * 3);
-  for (std::int32_t y = 0; y < outputHeight; ++y) {
-    for (std::int32_t x = 0; x < outputWidth; ++x) {
-      const std::int32_t line = plan.transposed() ? x : y;
-      const std::int32_t sample = plan.transposed() ? y : x;
-      const unsigned char* from =
-          stored.pixels.data() +
-          static_cast<std::size_t>(lines[static_cast<std::size_t>(line)]) * stored.rowBytes() +
-          3 * static_cast<std::size_t>(samples[static_cast<std::size_t>(sample)]);
-      unsigned char* to = &row[3 * static_cast<std::size_t>(x)];
-      to[0] = from[0];
-      to[1] = from[1];
-      to[2] = from[2];
-    }
-    sink.takeRow(row.data());
+  UprightPicture out(plan);
+  for (std::size_t line = 0; line < lines.size(); ++line) {
+    out.fillLine(line, stored.pixels.data() +
+                           static_cast<std::size_t>(lines[line]) * stored.rowBytes());
   }
+  out.handOver(sink);
 }
 
 }  // namespace
 
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
                     std::int32_t outputHeight, RowSink& sink) {
-  const bool swap = orientationSwapsSides(orientation);
-  const std::int32_t storedWidth = swap ? outputHeight : outputWidth;
-  const std::int32_t storedHeight = swap ? outputWidth : outputHeight;
+  const PictureSides storedSides = displayedSides(outputWidth, outputHeight, orientation);
+  const std::int32_t storedWidth = storedSides.width;
+  const std::int32_t storedHeight = storedSides.height;
   startForAveraging(decoder, storedWidth, storedHeight);
   if (orientation == 1) {
     averageRows(decoder, storedWidth, storedHeight, sink);

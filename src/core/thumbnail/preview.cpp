@@ -26,9 +26,9 @@ Preview loadPreview(const std::string& path, std::int32_t areaWidth, std::int32_
   if (decoder.sourceIsEmpty()) return preview;
   decoder.readHeader();
   const int orientation = decoder.exifOrientation();
-  const bool swap = orientationSwapsSides(orientation);
-  preview.sourceWidth = swap ? decoder.height() : decoder.width();
-  preview.sourceHeight = swap ? decoder.width() : decoder.height();
+  const PictureSides shown = displayedSides(decoder.width(), decoder.height(), orientation);
+  preview.sourceWidth = shown.width;
+  preview.sourceHeight = shown.height;
 
   // A pane dragged shut shows nothing, so nothing beyond the header is decoded.
   if (areaWidth <= 0 || areaHeight <= 0) return preview;

@@ -61,24 +61,15 @@ void streamRows(RowReader& reader, const SamplingPlan& plan, RowSink& sink) {
 // before its first row is known.
 void assembleThenHandOver(RowReader& reader, const SamplingPlan& plan, RowSink& sink) {
   const std::vector<std::int32_t>& lines = plan.storedRowOfLine();
-  const std::vector<std::int32_t>& columns = plan.storedColumnOfSample();
-  const std::size_t rowBytes = static_cast<std::size_t>(plan.outputWidth()) * 3;
-  std::vector<unsigned char> out(rowBytes * static_cast<std::size_t>(plan.outputHeight()));
+  UprightPicture out(plan);
   // Stored rows only run downwards, so the lines are visited in stored-row order: the plan's
   // rows are monotonic, either way.
   const bool upwards = lines.size() > 1 && lines.front() > lines.back();
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const std::size_t line = upwards ? lines.size() - 1 - n : n;
-    const unsigned char* row = reader.rowAt(lines[line]);
-    for (std::size_t k = 0; k < columns.size(); ++k) {
-      const std::size_t x = plan.transposed() ? line : k;
-      const std::size_t y = plan.transposed() ? k : line;
-      copyPixel(row + 3 * static_cast<std::size_t>(columns[k]), &out[y * rowBytes + 3 * x]);
-    }
+    out.fillLine(line, reader.rowAt(lines[line]));
   }
-  for (std::int32_t y = 0; y < plan.outputHeight(); ++y) {
-    sink.takeRow(out.data() + static_cast<std::size_t>(y) * rowBytes);
-  }
+  out.handOver(sink);
 }
 
 }  // namespace

@@ -52,10 +52,8 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
   decoder.readHeader();
   // The sizing rules see the picture as it is displayed.
   const int orientation = decoder.exifOrientation();
-  const bool swap = orientationSwapsSides(orientation);
-  const std::int32_t shownWidth = swap ? decoder.height() : decoder.width();
-  const std::int32_t shownHeight = swap ? decoder.width() : decoder.height();
-  const std::optional<PixelSize> decided = Decide(shownWidth, shownHeight, request.sizing);
+  const PictureSides shown = displayedSides(decoder.width(), decoder.height(), orientation);
+  const std::optional<PixelSize> decided = Decide(shown.width, shown.height, request.sizing);
   if (!decided) return refused();
 
   const PixelSize size = atLeastOnePixel(*decided);
