@@ -10,6 +10,15 @@ namespace velmora {
 class Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+
+  // The source picture whose thumbnail failed, when the error is about one (empty otherwise).
+  // Kept beside the text, which stays as it is: a report may name the file without a message
+  // of its own.
+  const std::string& file() const noexcept { return file_; }
+  void setFile(const std::string& path) { file_ = path; }
+
+ private:
+  std::string file_;
 };
 
 // "Cannot open file "<absolute source path>". <system text>"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/thumbnail/averaged_decode.h"
 #include "core/image/exif_orientation.h"
@@ -36,6 +37,17 @@ RenderedThumbnail refused() {
   RenderedThumbnail result;
   result.refused = true;
   return result;
+}
+
+// Runs one step of a request's work; an error it raises names the request's source.
+template <typename Step>
+auto forSource(const ThumbnailRequest& request, Step&& step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (Error& error) {
+    error.setFile(request.sourcePath);
+    throw;
+  }
 }
 
 // The sizing rules may give a side of 0 for tiny sources; a picture needs at least one pixel.
@@ -73,16 +85,18 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
 }
 
 PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request) {
-  PreparedThumbnail prepared;
-  RenderedThumbnail rendered = renderThumbnail(request);
-  prepared.refused = rendered.refused;
-  if (!rendered.refused) prepared.staged.emplace(request.destinationPath, rendered.jpeg);
-  return prepared;
+  return forSource(request, [&] {
+    PreparedThumbnail prepared;
+    RenderedThumbnail rendered = renderThumbnail(request);
+    prepared.refused = rendered.refused;
+    if (!rendered.refused) prepared.staged.emplace(request.destinationPath, rendered.jpeg);
+    return prepared;
+  });
 }
 
 std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& prepared) {
   if (prepared.refused) return refusalLine(request.sourcePath);
-  prepared.staged->putInPlace();
+  forSource(request, [&] { prepared.staged->putInPlace(); });
   return successLine(request.sourcePath, request.destinationPath);
 }
 

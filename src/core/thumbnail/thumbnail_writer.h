@@ -5,6 +5,7 @@
 // order: renderThumbnail does everything in memory (read, header, sizing, decode, sample,
 // encode), prepareThumbnail also writes the result to a temporary file beside the destination
 // and flushes it to the disk, and commitThumbnail only gives it its name and the log line.
+// The errors prepareThumbnail and commitThumbnail raise name the request's source (Error::file).
 
 #include <optional>
 #include <string>

@@ -37,6 +37,7 @@ struct RunOutcome {
   std::vector<std::string> log;
   int progressSteps = 0;
   std::string error;
+  std::string errorFile;
   std::map<std::string, std::string> outputs;  // name -> bytes
 };
 
@@ -51,6 +52,7 @@ RunOutcome runInto(const std::vector<ThumbnailRequest>& requests, const std::str
     runThumbnails(requests, log, progress, RunOptions{workers});
   } catch (const Error& error) {
     outcome.error = error.what();
+    outcome.errorFile = error.file();
   }
   outcome.log = log.lines;
   outcome.progressSteps = progress.steps;
@@ -123,12 +125,14 @@ TEST_P(ParallelBatch, StopsAtBrokenFileInTheMiddleLikeOneWorkerRun) {
   const RunOutcome parallel = runInto(requests, scratch / "out", GetParam());
 
   EXPECT_EQ(serial.error, "JPEG error #53");
+  EXPECT_EQ(serial.errorFile, scratch / "in/g.jpg");
   ASSERT_EQ(serial.log.size(), 6u);
   EXPECT_EQ(serial.progressSteps, 6);
   EXPECT_EQ(serial.outputs.size(), 5u);  // a to e; f was refused
   EXPECT_EQ(serial.outputs.count("h.jpg"), 0u);
 
   EXPECT_EQ(parallel.error, serial.error);
+  EXPECT_EQ(parallel.errorFile, serial.errorFile);
   EXPECT_EQ(parallel.log, serial.log);
   EXPECT_EQ(parallel.progressSteps, serial.progressSteps);
   EXPECT_TRUE(parallel.outputs == serial.outputs);
