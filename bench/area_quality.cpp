@@ -27,7 +27,8 @@
 
 #include "core/thumbnail/averaged_decode.h"
 #include "core/image/exif_orientation.h"
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
+#include "core/jpeg/jpeg_encoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/thumbnail/thumbnail_writer.h"
 

@@ -11,7 +11,7 @@
 
 #include "core/errors.h"
 #include "core/image/exif_orientation.h"
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/thumbnail/sampled_decode.h"
 #include "fuzz_input.h"
@@ -40,7 +40,6 @@ Decoded decode(const std::uint8_t* data, std::size_t size, const velmora::Sizing
     const std::int32_t width = std::max(decided->width, 1);
     const std::int32_t height = std::max(decided->height, 1);
     const velmora::SamplingPlan plan(decoder.width(), decoder.height(), orientation, width, height);
-    decoder.start();
     velmora::ImageSink sink(width, height);
     velmora::decodeSampled(decoder, plan, sink, passing);
     result.picture = sink.take();

@@ -19,11 +19,8 @@ void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int3
   const int eighths = decoder.fourComponents() ? kFullScale
                                                : averagingScale(decoder.width(), decoder.height(),
                                                                 storedWidth, storedHeight);
-  if (eighths == 1 && decoder.progressive()) {
-    decoder.startFromDcScans();
-  } else {
-    decoder.startScaled(eighths);
-  }
+  decoder.start(eighths == 1 && decoder.progressive() ? DecodeSettings::dcScans()
+                                                      : DecodeSettings::averaging(eighths));
 }
 
 void averageRows(JpegDecoder& decoder, std::int32_t storedWidth, std::int32_t storedHeight,

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/thumbnail/sampled_decode.h"
 
 namespace velmora {
 
-// Decodes a decoder whose header has been read (not yet started) and hands the thumbnail of
-// outputWidth x outputHeight, as displayed under the EXIF orientation, to the sink.
+// Starts a decoder whose header has been read with the averaging settings, decodes it and hands
+// the thumbnail of outputWidth x outputHeight, as displayed under the EXIF orientation, to the
+// sink.
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
                     std::int32_t outputHeight, RowSink& sink);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/image/exif_orientation.h"
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/thumbnail/sampled_decode.h"
 #include "core/files/source_file.h"
@@ -38,7 +38,6 @@ Preview loadPreview(const std::string& path, std::int32_t areaWidth, std::int32_
   const std::int32_t width = std::max(preview.sourceWidth / e, 1);
   const std::int32_t height = std::max(preview.sourceHeight / e, 1);
   const SamplingPlan plan(decoder.width(), decoder.height(), orientation, width, height);
-  decoder.start();
   ImageSink sink(width, height);
   decodeSampled(decoder, plan, sink);
   preview.picture = sink.take();

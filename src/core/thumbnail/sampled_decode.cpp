@@ -76,6 +76,7 @@ void assembleThenHandOver(RowReader& reader, const SamplingPlan& plan, RowSink& 
 
 void decodeSampled(JpegDecoder& decoder, const SamplingPlan& plan, RowSink& sink,
                    RowPassing passing) {
+  decoder.start(DecodeSettings::sampling());
   RowReader reader(decoder, passing);
   if (plan.rowsInDecodeOrder()) {
     streamRows(reader, plan, sink);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/image/rgb_image.h"
 #include "core/image/row_sink.h"
@@ -16,9 +16,10 @@ enum class RowPassing {
   DecodeAll,  // decode every row (the reference the skipping must equal)
 };
 
-// Decodes a started decoder to its end and hands the planned output to the sink. When the plan
-// keeps the decode order, each output row goes to the sink as soon as its stored row is
-// decoded; otherwise the output is assembled first and then handed over.
+// Starts a decoder whose header has been read with the sampling settings, decodes it to its end
+// and hands the planned output to the sink. When the plan keeps the decode order, each output
+// row goes to the sink as soon as its stored row is decoded; otherwise the output is assembled
+// first and then handed over.
 void decodeSampled(JpegDecoder& decoder, const SamplingPlan& plan, RowSink& sink,
                    RowPassing passing = RowPassing::Skip);
 

@@ -6,7 +6,8 @@
 #include "core/files/atomic_file.h"
 #include "core/thumbnail/averaged_decode.h"
 #include "core/image/exif_orientation.h"
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
+#include "core/jpeg/jpeg_encoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/thumbnail/sampled_decode.h"
 #include "core/files/source_file.h"
@@ -76,7 +77,6 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
   } else {
     const SamplingPlan plan(decoder.width(), decoder.height(), orientation, size.width,
                             size.height);
-    decoder.start();
     decodeSampled(decoder, plan, sink);
   }
   RenderedThumbnail result;

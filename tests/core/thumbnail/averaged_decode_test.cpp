@@ -63,13 +63,13 @@ TEST(DcScanDecode, EqualsTheBlockMeansOfTheFullDecode) {
 
     JpegDecoder dcOnly(file.data(), file.size());
     dcOnly.readHeader();
-    dcOnly.startFromDcScans();
+    dcOnly.start(DecodeSettings::dcScans());
     ASSERT_EQ(dcOnly.outputWidth(), kWidth / 8);
     const std::vector<unsigned char> means = decodeRows(dcOnly);
 
     JpegDecoder whole(file.data(), file.size());
     whole.readHeader();
-    whole.startScaled(8);
+    whole.start(DecodeSettings::averaging(8));
     const std::vector<unsigned char> full = decodeRows(whole);
 
     for (int by = 0; by < kHeight / 8; ++by) {

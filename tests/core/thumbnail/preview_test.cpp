@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/thumbnail/sampled_decode.h"
 #include "jpeg_fixtures.h"
@@ -40,7 +40,6 @@ RgbImage everyPixel(const std::vector<unsigned char>& jpeg) {
   JpegDecoder decoder(jpeg.data(), jpeg.size());
   decoder.readHeader();
   const SamplingPlan plan(decoder.width(), decoder.height(), 1, decoder.width(), decoder.height());
-  decoder.start();
   ImageSink sink(decoder.width(), decoder.height());
   decodeSampled(decoder, plan, sink, RowPassing::DecodeAll);
   return sink.take();

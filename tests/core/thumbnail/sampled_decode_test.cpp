@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
 #include "jpeg_fixtures.h"
 
@@ -18,7 +18,6 @@ RgbImage decodeTo(const std::vector<unsigned char>& jpeg, int orientation, std::
   JpegDecoder decoder(jpeg.data(), jpeg.size());
   decoder.readHeader();
   const SamplingPlan plan(decoder.width(), decoder.height(), orientation, width, height);
-  decoder.start();
   ImageSink sink(width, height);
   decodeSampled(decoder, plan, sink, passing);
   return sink.take();

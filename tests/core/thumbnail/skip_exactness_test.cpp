@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/jpeg/jpeg_codec.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/thumbnail/sampled_decode.h"
 #include "jpeg_fixtures.h"
@@ -34,10 +34,9 @@ RgbImage decodeTo(const Bytes& jpeg, std::int32_t height, RowPassing passing, bo
   decoder.readHeader();
   const std::int32_t width = std::max(1, decoder.width() / 2);
   const SamplingPlan plan(decoder.width(), decoder.height(), 1, width, height);
-  decoder.start();
-  *fast = decoder.canSkipRows();
   ImageSink sink(width, height);
   decodeSampled(decoder, plan, sink, passing);
+  *fast = decoder.canSkipRows();
   return sink.take();
 }
 

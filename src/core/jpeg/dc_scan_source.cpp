@@ -1,0 +1,172 @@
+#include "core/jpeg/dc_scan_source.h"
+
+#include <cstring>
+
+namespace velmora {
+
+namespace {
+
+constexpr std::size_t kChunk = 16 * 1024;
+constexpr int kEndOfInput = -1;
+
+}  // namespace
+
+void DcScanSource::installIn(j_decompress_ptr cinfo, std::unique_ptr<DcScanSource>& owner) {
+  owner.reset(new DcScanSource(cinfo));
+  cinfo->src = &owner->link_.pub;
+}
+
+// The callbacks below run inside libjpeg, and a fatal error of the inner source jumps from
+// there back to the guard that entered the library: these frames hold no object with a
+// destructor (the buffers are members), and must stay that way.
+DcScanSource::DcScanSource(j_decompress_ptr cinfo) : cinfo_(cinfo), inner_(cinfo->src) {
+  link_.self = this;
+  jpeg_source_mgr& pub = link_.pub;
+  pub.init_source = [](j_decompress_ptr) {};
+  pub.fill_input_buffer = [](j_decompress_ptr c) -> boolean { return of(c).fill(); };
+  pub.skip_input_data = [](j_decompress_ptr c, long count) { of(c).skip(count); };
+  pub.resync_to_restart = jpeg_resync_to_restart;
+  pub.term_source = [](j_decompress_ptr c) { of(c).terminateInner(); };
+  pub.next_input_byte = nullptr;
+  pub.bytes_in_buffer = 0;
+  // The header reading stopped just after the first scan's header; in a progressive file the
+  // first scan is a DC scan, whose data follows.
+  mode_ = Mode::PassEntropy;
+}
+
+DcScanSource& DcScanSource::of(j_decompress_ptr cinfo) {
+  return *reinterpret_cast<Link*>(cinfo->src)->self;
+}
+
+bool DcScanSource::refillInner() {
+  cinfo_->src = inner_;
+  const boolean filled = inner_->fill_input_buffer(cinfo_);
+  cinfo_->src = &link_.pub;
+  return filled && inner_->bytes_in_buffer > 0;
+}
+
+void DcScanSource::terminateInner() {
+  cinfo_->src = inner_;
+  inner_->term_source(cinfo_);
+  cinfo_->src = &link_.pub;
+}
+
+int DcScanSource::takeByte() {
+  if (inner_->bytes_in_buffer == 0 && !refillInner()) return kEndOfInput;
+  --inner_->bytes_in_buffer;
+  return *inner_->next_input_byte++;
+}
+
+void DcScanSource::emit(int byte) { out_.push_back(static_cast<JOCTET>(byte)); }
+
+// Entropy-coded data up to the next marker, kept or dropped; byte stuffing (FF 00) and
+// restart markers belong to the data.
+void DcScanSource::scanEntropy() {
+  if (inner_->bytes_in_buffer == 0 && !refillInner()) {
+    mode_ = Mode::Ended;
+    return;
+  }
+  const JOCTET* start = inner_->next_input_byte;
+  const auto* mark = static_cast<const JOCTET*>(std::memchr(start, 0xFF, inner_->bytes_in_buffer));
+  const std::size_t plain =
+      mark != nullptr ? static_cast<std::size_t>(mark - start) : inner_->bytes_in_buffer;
+  if (mode_ == Mode::PassEntropy) out_.insert(out_.end(), start, start + plain);
+  inner_->next_input_byte += plain;
+  inner_->bytes_in_buffer -= plain;
+  if (mark == nullptr) return;
+  takeByte();
+  int code = takeByte();
+  while (code == 0xFF) code = takeByte();
+  if (code == kEndOfInput) {
+    mode_ = Mode::Ended;
+  } else if (code == 0x00 || (code >= JPEG_RST0 && code <= JPEG_RST0 + 7)) {
+    if (mode_ == Mode::PassEntropy) {
+      emit(0xFF);
+      emit(code);
+    }
+  } else {
+    takeMarker(code);
+  }
+}
+
+// Between segments: anything up to the next marker is dropped.
+void DcScanSource::scanForMarker() {
+  int byte = takeByte();
+  while (byte != kEndOfInput && byte != 0xFF) byte = takeByte();
+  while (byte == 0xFF) byte = takeByte();
+  if (byte == kEndOfInput) {
+    mode_ = Mode::Ended;
+  } else {
+    takeMarker(byte);
+  }
+}
+
+// Reads a marker's segment (after its code) and keeps it unless it opens an AC scan.
+void DcScanSource::takeMarker(int code) {
+  const bool standalone = code == JPEG_EOI || code == 0xD8 || code == 0x01 ||
+                          (code >= JPEG_RST0 && code <= JPEG_RST0 + 7);
+  if (standalone) {
+    emit(0xFF);
+    emit(code);
+    mode_ = code == JPEG_EOI ? Mode::Ended : Mode::Markers;
+    return;
+  }
+  const int high = takeByte();
+  const int low = takeByte();
+  if (low == kEndOfInput) {
+    mode_ = Mode::Ended;
+    return;
+  }
+  const int length = (high << 8) | low;
+  segment_.clear();
+  for (int i = 2; i < length; ++i) {
+    const int byte = takeByte();
+    if (byte == kEndOfInput) break;
+    segment_.push_back(static_cast<JOCTET>(byte));
+  }
+  const bool scan = code == 0xDA;
+  const bool acScan = scan && !segment_.empty() &&
+                      static_cast<std::size_t>(1 + 2 * segment_[0]) < segment_.size() &&
+                      segment_[1 + 2 * segment_[0]] != 0;
+  if (!acScan) {
+    emit(0xFF);
+    emit(code);
+    emit(high);
+    emit(low);
+    out_.insert(out_.end(), segment_.begin(), segment_.end());
+  }
+  mode_ = !scan ? Mode::Markers : acScan ? Mode::DropEntropy : Mode::PassEntropy;
+}
+
+boolean DcScanSource::fill() {
+  out_.clear();
+  while (out_.size() < kChunk && mode_ != Mode::Ended) {
+    if (mode_ == Mode::Markers) {
+      scanForMarker();
+    } else {
+      scanEntropy();
+    }
+  }
+  // At the end libjpeg is given an end-of-image marker, as its own sources do.
+  if (out_.empty()) {
+    emit(0xFF);
+    emit(JPEG_EOI);
+  }
+  link_.pub.next_input_byte = out_.data();
+  link_.pub.bytes_in_buffer = out_.size();
+  return TRUE;
+}
+
+void DcScanSource::skip(long count) {
+  jpeg_source_mgr& pub = link_.pub;
+  while (count > static_cast<long>(pub.bytes_in_buffer)) {
+    count -= static_cast<long>(pub.bytes_in_buffer);
+    fill();
+  }
+  if (count > 0) {
+    pub.next_input_byte += count;
+    pub.bytes_in_buffer -= static_cast<std::size_t>(count);
+  }
+}
+
+}  // namespace velmora

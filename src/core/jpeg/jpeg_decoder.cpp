@@ -1,0 +1,302 @@
+#include "core/jpeg/jpeg_decoder.h"
+
+#include <cstdio>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "core/errors.h"
+#include "core/image/exif_orientation.h"
+#include "core/jpeg/dc_scan_source.h"
+#include "core/jpeg/decoder_memory.h"
+#include "core/jpeg/error_guard.h"
+#include "core/jpeg/file_source.h"
+#include "core/jpeg/working_memory.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kGreyLevels = 236;
+constexpr int kArithmeticCodingCode = 1;
+
+// Four-component files written by Adobe software (the only common source of them) store CMYK
+// inverted; others store it plainly.
+unsigned char cmykToChannel(unsigned ink, unsigned black, bool inverted) {
+  if (!inverted) {
+    ink = 255 - ink;
+    black = 255 - black;
+  }
+  return static_cast<unsigned char>((ink * black + 127) / 255);
+}
+
+void configureForSampling(jpeg_decompress_struct& c) {
+  c.scale_num = 1;
+  c.scale_denom = 1;
+  c.dct_method = JDCT_FLOAT;
+  c.do_fancy_upsampling = TRUE;
+  c.do_block_smoothing = TRUE;
+  c.buffered_image = FALSE;
+  if (c.jpeg_color_space == JCS_GRAYSCALE) {
+    c.out_color_space = JCS_GRAYSCALE;
+    c.quantize_colors = TRUE;
+    c.desired_number_of_colors = kGreyLevels;
+    c.two_pass_quantize = FALSE;
+    c.dither_mode = JDITHER_FS;
+  } else if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) {
+    c.out_color_space = JCS_CMYK;
+  } else {
+    c.out_color_space = JCS_RGB;
+  }
+}
+
+// The settings of every decode for averaging.
+void configureForAveraging(jpeg_decompress_struct& c, int eighths) {
+  c.scale_num = static_cast<unsigned>(eighths);
+  c.scale_denom = 8;
+  c.dct_method = JDCT_ISLOW;
+  c.quantize_colors = FALSE;
+  c.do_fancy_upsampling = TRUE;
+  c.do_block_smoothing = TRUE;
+  c.buffered_image = FALSE;
+  if (c.jpeg_color_space == JCS_GRAYSCALE) {
+    c.out_color_space = JCS_GRAYSCALE;
+  } else if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) {
+    c.out_color_space = JCS_CMYK;
+  } else {
+    c.out_color_space = JCS_RGB;
+  }
+}
+
+void configureForDcScans(jpeg_decompress_struct& c) {
+  configureForAveraging(c, 1);
+  // Without smoothing (which guesses AC coefficients from neighbouring blocks) and with plain
+  // replication, each block comes out as its mean: what an area average wants.
+  c.do_fancy_upsampling = FALSE;
+  c.do_block_smoothing = FALSE;
+  c.buffered_image = TRUE;
+}
+
+// True when every component has all bits of its DC coefficients.
+bool dcScansComplete(const jpeg_decompress_struct& c) {
+  if (c.coef_bits == nullptr) return false;
+  for (int i = 0; i < c.num_components; ++i) {
+    if (c.coef_bits[i][0] != 0) return false;
+  }
+  return true;
+}
+
+// Reads scans until the DC coefficients are complete, and starts the output from them.
+void startOutputFromDcScans(jpeg_decompress_struct& c) {
+  for (;;) {
+    const int status = jpeg_consume_input(&c);
+    if (status == JPEG_SUSPENDED || status == JPEG_REACHED_EOI) break;
+    if (status == JPEG_SCAN_COMPLETED && dcScansComplete(c)) break;
+  }
+  jpeg_start_output(&c, c.input_scan_number);
+}
+
+// libjpeg-turbo's row skipping (2.1.5) gives rows slightly off a full decode unless the picture
+// is one block row high per iMCU row, or two with only one component that tall and the others
+// stretched at most twice across (and a 2 x 2 stretch only in pictures at least 5 pixels
+// wide). Other layouts, rare among photographs, are decoded row by row.
+bool skippingIsExact(const jpeg_decompress_struct& c) {
+  constexpr JDIMENSION kNarrowestExactWidth = 5;
+  if (c.max_v_samp_factor == 1) return true;
+  if (c.max_v_samp_factor > 2) return false;
+  int tallComponents = 0;
+  for (int i = 0; i < c.num_components; ++i) {
+    if (c.comp_info[i].v_samp_factor == 2) {
+      ++tallComponents;
+      continue;
+    }
+    const int horizontal = c.max_h_samp_factor / c.comp_info[i].h_samp_factor;
+    if (horizontal > 2) return false;
+    if (horizontal == 2 && c.output_width < kNarrowestExactWidth) return false;
+  }
+  return tallComponents == 1;
+}
+
+void createDecompressor(ErrorManager& err, jpeg_decompress_struct& cinfo) {
+  installErrorManager(err);
+  cinfo.err = &err.pub;
+  guarded(err, [&] {
+    jpeg_create_decompress(&cinfo);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+  });
+}
+
+}  // namespace
+
+struct JpegDecoder::State {
+  ErrorManager err{};
+  jpeg_decompress_struct cinfo{};
+  int orientation = 1;
+  bool greyscale = false;
+  bool fourComponents = false;
+  bool dcOnly = false;
+  std::unique_ptr<DcScanSource> dcSource;  // stands in front of the file's own source
+  std::vector<JSAMPLE> row;                // the library's own output row: not RGB, or not wanted
+  std::optional<FileSource> file;
+  std::optional<DecoderMemoryBudget::Share> memory;
+
+  ~State() { jpeg_destroy_decompress(&cinfo); }
+
+  void readInto(JSAMPLE* target) {
+    JSAMPROW rows[1] = {target};
+    guarded(err, [&] { jpeg_read_scanlines(&cinfo, rows, 1); });
+  }
+};
+
+JpegDecoder::JpegDecoder(SourceFile file) : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  createDecompressor(s.err, s.cinfo);
+  s.file.emplace(std::move(file));
+  s.cinfo.src = &s.file->pub;
+}
+
+JpegDecoder::JpegDecoder(const unsigned char* data, std::size_t size)
+    : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  createDecompressor(s.err, s.cinfo);
+  guarded(s.err, [&] { jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size)); });
+}
+
+JpegDecoder::~JpegDecoder() = default;
+
+bool JpegDecoder::sourceIsEmpty() {
+  State& s = *state_;
+  if (!s.file) return s.cinfo.src->bytes_in_buffer == 0;
+  FileSource& f = *s.file;
+  if (!f.primed && f.refill() < 0) throw EReadError();
+  return f.bytesRead == 0;
+}
+
+void JpegDecoder::readHeader() {
+  State& s = *state_;
+  guarded(s.err, [&] { jpeg_read_header(&s.cinfo, TRUE); });
+  if (s.cinfo.arith_code) throw EJPEG(kArithmeticCodingCode);
+  for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m != nullptr; m = m->next) {
+    if (m->marker == JPEG_APP0 + 1 && isExifBlock(m->data, m->data_length)) {
+      s.orientation = velmora::exifOrientation(m->data, m->data_length);
+      break;
+    }
+  }
+}
+
+std::int32_t JpegDecoder::width() const {
+  return static_cast<std::int32_t>(state_->cinfo.image_width);
+}
+
+std::int32_t JpegDecoder::height() const {
+  return static_cast<std::int32_t>(state_->cinfo.image_height);
+}
+
+int JpegDecoder::exifOrientation() const { return state_->orientation; }
+
+bool JpegDecoder::progressive() const { return state_->cinfo.progressive_mode != FALSE; }
+
+bool JpegDecoder::fourComponents() const {
+  const J_COLOR_SPACE space = state_->cinfo.jpeg_color_space;
+  return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+void JpegDecoder::start(const DecodeSettings& settings) {
+  State& s = *state_;
+  jpeg_decompress_struct& c = s.cinfo;
+  switch (settings.kind) {
+    case DecodeSettings::Kind::Sampling:
+      configureForSampling(c);
+      break;
+    case DecodeSettings::Kind::Averaging:
+      configureForAveraging(c, settings.eighths);
+      break;
+    case DecodeSettings::Kind::DcScans:
+      configureForDcScans(c);
+      s.dcOnly = true;
+      DcScanSource::installIn(&c, s.dcSource);
+      break;
+  }
+  s.greyscale = c.out_color_space == JCS_GRAYSCALE;
+  s.fourComponents = c.out_color_space == JCS_CMYK;
+  takeWorkingMemory(s.err, c, s.memory);
+  guarded(s.err, [&] {
+    jpeg_start_decompress(&c);
+    if (s.dcOnly) startOutputFromDcScans(c);
+  });
+  // Also the row that rows passed over without skipping are decoded into, whatever the kind.
+  s.row.resize(static_cast<std::size_t>(c.output_width) *
+               static_cast<std::size_t>(c.output_components));
+}
+
+std::int32_t JpegDecoder::outputWidth() const {
+  return static_cast<std::int32_t>(state_->cinfo.output_width);
+}
+
+std::int32_t JpegDecoder::outputHeight() const {
+  return static_cast<std::int32_t>(state_->cinfo.output_height);
+}
+
+bool JpegDecoder::canSkipRows() const {
+  return !state_->greyscale && skippingIsExact(state_->cinfo);
+}
+
+std::int32_t JpegDecoder::nextRow() const {
+  return static_cast<std::int32_t>(state_->cinfo.output_scanline);
+}
+
+void JpegDecoder::readRow(unsigned char* rgb) {
+  State& s = *state_;
+  const std::size_t width = s.cinfo.output_width;
+  if (s.greyscale) {
+    s.readInto(s.row.data());
+    // The quantiser gives indices; its colormap holds the 236 grey levels.
+    const JSAMPLE* levels = s.cinfo.quantize_colors ? s.cinfo.colormap[0] : nullptr;
+    for (std::size_t x = 0; x < width; ++x) {
+      const unsigned char grey = levels != nullptr ? levels[s.row[x]] : s.row[x];
+      rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = grey;
+    }
+  } else if (s.fourComponents) {
+    s.readInto(s.row.data());
+    const bool inverted = s.cinfo.saw_Adobe_marker;
+    for (std::size_t x = 0; x < width; ++x) {
+      const JSAMPLE* p = &s.row[4 * x];
+      for (int channel = 0; channel < 3; ++channel) {
+        rgb[3 * x + channel] = cmykToChannel(p[channel], p[3], inverted);
+      }
+    }
+  } else {
+    s.readInto(rgb);
+  }
+}
+
+void JpegDecoder::skipRows(std::int32_t count) {
+  State& s = *state_;
+  if (count <= 0) return;
+  if (canSkipRows()) {
+    guarded(s.err, [&] { jpeg_skip_scanlines(&s.cinfo, static_cast<JDIMENSION>(count)); });
+    return;
+  }
+  for (std::int32_t i = 0; i < count; ++i) s.readInto(s.row.data());
+}
+
+void JpegDecoder::finish() {
+  State& s = *state_;
+  // The rest of the file is left unread on purpose: that is the point of decoding the DC scans
+  // alone.
+  if (s.dcOnly) return;
+  // The library refuses to finish before the last row has been passed. That row is decoded,
+  // not skipped: a skip reaching the bottom marks the input as ended without reading the rest
+  // of the file, so a damaged stream whose full decode fails would pass as a success.
+  const auto remaining = static_cast<std::int32_t>(s.cinfo.output_height - s.cinfo.output_scanline);
+  if (remaining > 0) {
+    skipRows(remaining - 1);
+    std::vector<unsigned char> last(static_cast<std::size_t>(s.cinfo.output_width) * 3);
+    readRow(last.data());
+  }
+  guarded(s.err, [&] { jpeg_finish_decompress(&s.cinfo); });
+}
+
+}  // namespace velmora

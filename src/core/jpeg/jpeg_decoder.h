@@ -1,0 +1,88 @@
+#pragma once
+// The one decoder over libjpeg. Every libjpeg decoding call of the engine goes through it; a
+// codec error becomes EJPEG with the library's message code, warnings are discarded, and
+// libjpeg never ends the process.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "core/files/source_file.h"
+
+namespace velmora {
+
+// How a decode runs; one of three kinds.
+struct DecodeSettings {
+  enum class Kind {
+    // The thumbnail decoder settings, which nearest sampling reads: full scale, float IDCT,
+    // fancy upsampling, block smoothing; colour sources as RGB, greyscale sources dithered to
+    // the 236-level grey table, four-component sources converted to RGB.
+    Sampling,
+    // For area averaging: scale eighths/8, integer IDCT, no dithering (greyscale comes out as
+    // its own grey levels), every scan read.
+    Averaging,
+    // For area averaging of a progressive file at scale 1/8, from its DC coefficients alone.
+    // The AC scans are passed over without being decoded, and input is read only until every
+    // component's DC coefficients are complete; finish() then reads nothing more, so damage
+    // further on goes unnoticed. Chroma comes out flat per block.
+    DcScans,
+  };
+  Kind kind = Kind::Sampling;
+  int eighths = 8;  // the scale of an Averaging decode, 1 to 8
+
+  static DecodeSettings sampling() { return {}; }
+  static DecodeSettings averaging(int eighths) { return {Kind::Averaging, eighths}; }
+  static DecodeSettings dcScans() { return {Kind::DcScans, 1}; }
+};
+
+// Rows come out as RGB bytes, top to bottom.
+class JpegDecoder {
+ public:
+  // Reads the open file as a stream, a buffer at a time; a failing read ends as EReadError.
+  explicit JpegDecoder(SourceFile file);
+  // Reads bytes held in memory, which must outlive the decoder.
+  JpegDecoder(const unsigned char* data, std::size_t size);
+  ~JpegDecoder();
+  JpegDecoder(const JpegDecoder&) = delete;
+  JpegDecoder& operator=(const JpegDecoder&) = delete;
+
+  // True when the source holds no byte at all: such a file is not parsed, it counts as 0 x 0.
+  // May read the source's first bytes (EReadError when that fails).
+  bool sourceIsEmpty();
+  // Parses the headers up to the first scan. An arithmetic-coded frame is refused with code 1.
+  void readHeader();
+  std::int32_t width() const;
+  std::int32_t height() const;
+  // The EXIF orientation tag of the first EXIF block, 1 to 8; 1 when absent or unreadable.
+  int exifOrientation() const;
+  bool progressive() const;
+  // True for CMYK and YCCK files, whose colours come from multiplying ink by black.
+  bool fourComponents() const;
+
+  // Starts decoding, after readHeader. After this, rows are taken top to bottom with readRow
+  // and skipRows. First takes the decoder's working memory (for a file of many scans, the whole
+  // coefficient array) from the process's decoder budget, waiting until it is free; libjpeg is
+  // held to that share. A file needing more than the whole budget ends as EJPEG 49.
+  void start(const DecodeSettings& settings);
+  // The size of the rows the started decode gives: the picture's for Sampling, reduced by the
+  // scale for the averaging kinds.
+  std::int32_t outputWidth() const;
+  std::int32_t outputHeight() const;
+  // True when rows may be skipped with a result identical to decoding them; false for the
+  // dithered greyscale path, whose error diffusion runs through every row.
+  bool canSkipRows() const;
+  // The index of the next row readRow would give.
+  std::int32_t nextRow() const;
+  // Fills outputWidth() * 3 bytes of RGB with the next row.
+  void readRow(unsigned char* rgb);
+  // Passes over count rows without giving them (decoding them when skipping is not exact).
+  void skipRows(std::int32_t count);
+  // Passes over the remaining rows and reads the file to its end.
+  void finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,30 @@
+#pragma once
+// The one encoder over libjpeg: a codec error becomes EJPEG with the library's message code.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace velmora {
+
+// Encodes an RGB picture with the thumbnail encoder settings: quality 90 with baseline tables,
+// float DCT, YCbCr 4:2:0, standard Huffman tables, JFIF 1.01 with density unit 0 and 1 x 1,
+// and no other markers. Rows go in top to bottom; the file is built in memory.
+class JpegEncoder {
+ public:
+  JpegEncoder(std::int32_t width, std::int32_t height);
+  ~JpegEncoder();
+  JpegEncoder(const JpegEncoder&) = delete;
+  JpegEncoder& operator=(const JpegEncoder&) = delete;
+
+  // Takes width * 3 bytes of RGB.
+  void writeRow(const unsigned char* rgb);
+  // Ends the file after the last row and hands over its bytes.
+  std::vector<unsigned char> finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace velmora
