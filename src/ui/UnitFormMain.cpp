@@ -639,7 +639,7 @@ bool TFormMain::CheckRunPreconditions() {
 }
 
 void TFormMain::MakeThumbnail(const ThumbnailRequest& request) {
-  Memo1->appendPlainText(QString::fromStdString(velmora::MakeThumbnail(request)));
+  Memo1->appendPlainText(QString::fromStdString(velmora::makeThumbnailFile(request)));
 }
 
 void TFormMain::SpeedButton1Click() {

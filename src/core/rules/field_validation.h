@@ -12,6 +12,7 @@ inline constexpr const char* kBelowMinimum = "最小尺寸为1！";
 inline constexpr const char* kNotANumber = "请输入数字！";
 inline constexpr const char* kFieldResetText = "100";
 
+// The ranges the settings fields allow; the sizing rules take no value beyond them either.
 inline constexpr std::int32_t kRateLimit = 100;
 inline constexpr std::int32_t kSizeLimit = 1000;
 

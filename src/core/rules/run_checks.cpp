@@ -30,7 +30,7 @@ RunCheckResult checkRunPreconditions(const RunCheckInput& input) {
   if (input.listedFiles == 0) return RunCheckResult::NoFiles;
   if (input.naming.mode == NamingMode::PrefixInSourceFolder &&
       !prefixDistinguishesName(trimBlanks(input.naming.prefix))) {
-    return RunCheckResult::EmptyPrefix;
+    return RunCheckResult::IndistinctPrefix;
   }
   const std::string outputFolder = chosenOutputFolder(input.naming.outputFolder);
   if (input.naming.mode == NamingMode::SameNameInChosenFolder && outputFolder.empty()) {
@@ -48,7 +48,7 @@ std::string runCheckMessage(RunCheckResult result) {
       return {};
     case RunCheckResult::NoFiles:
       return "没有任何jpg图片需要生成缩略图!";
-    case RunCheckResult::EmptyPrefix:
+    case RunCheckResult::IndistinctPrefix:
       return "保存于同目录下，请输入前缀以区分原图!";
     case RunCheckResult::NoOutputFolder:
       return "请选择保存目录!";

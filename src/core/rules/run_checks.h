@@ -10,8 +10,10 @@ namespace velmora {
 
 enum class RunCheckResult {
   Pass,
-  NoFiles,         // "没有任何jpg图片需要生成缩略图!"
-  EmptyPrefix,     // "保存于同目录下，请输入前缀以区分原图!" (also a prefix holding a separator)
+  NoFiles,  // "没有任何jpg图片需要生成缩略图!"
+  // "保存于同目录下，请输入前缀以区分原图!": a prefix that does not tell a thumbnail from its
+  // source (empty, blank, or holding a separator that can lead back into the source folder)
+  IndistinctPrefix,
   NoOutputFolder,  // "请选择保存目录!"
   SameFolder,      // "源目录和目标目录相同!"
 };

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/rules/field_validation.h"
+
 namespace velmora {
 
 namespace {
@@ -107,10 +109,9 @@ void checkRequest(std::int32_t sw, std::int32_t sh, const SizingRequest& r) {
   if (!usesRate && !usesHeight && !usesWidth) {
     refuse("sizing mode " + std::to_string(static_cast<int>(r.mode)));
   }
-  checkValue("rate", r.rate, usesRate ? 1 : 0, usesRate ? kLargestRate : 0);
-  checkValue("height value", r.heightValue, usesHeight ? 1 : 0,
-             usesHeight ? kLargestPixelValue : 0);
-  checkValue("width value", r.widthValue, usesWidth ? 1 : 0, usesWidth ? kLargestPixelValue : 0);
+  checkValue("rate", r.rate, usesRate ? 1 : 0, usesRate ? kRateLimit : 0);
+  checkValue("height value", r.heightValue, usesHeight ? 1 : 0, usesHeight ? kSizeLimit : 0);
+  checkValue("width value", r.widthValue, usesWidth ? 1 : 0, usesWidth ? kSizeLimit : 0);
 }
 
 }  // namespace

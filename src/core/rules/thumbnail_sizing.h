@@ -14,9 +14,7 @@ enum class SizingMode : int {
   Fit = 5,             // fit the side that decides the orientation to its limit
 };
 
-// The ranges the settings fields allow, and the largest side a JPEG header can give.
-inline constexpr std::int32_t kLargestRate = 100;
-inline constexpr std::int32_t kLargestPixelValue = 1000;
+// The largest side a JPEG header can give.
 inline constexpr std::int32_t kLargestSourceSide = 65535;
 
 // The user's choice; values the mode does not use are 0.

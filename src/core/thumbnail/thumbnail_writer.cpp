@@ -100,7 +100,7 @@ std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& 
   return successLine(request.sourcePath, request.destinationPath);
 }
 
-std::string MakeThumbnail(const ThumbnailRequest& request) {
+std::string makeThumbnailFile(const ThumbnailRequest& request) {
   const std::string folder = folderOf(request.destinationPath);
   sweepStaleTemporaries(folder);
   PreparedThumbnail prepared = prepareThumbnail(request);

@@ -46,6 +46,6 @@ std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& 
 
 // One file, one log line, or an error and no line. Tidies the destination folder of what
 // killed runs left there first, and flushes its new entry to the disk after.
-std::string MakeThumbnail(const ThumbnailRequest& request);
+std::string makeThumbnailFile(const ThumbnailRequest& request);
 
 }  // namespace velmora

@@ -56,7 +56,7 @@ bool isWholeThumbnail(const std::string& path, unsigned width, unsigned height) 
 template <typename Expected>
 std::string errorOf(const ThumbnailRequest& request) {
   try {
-    MakeThumbnail(request);
+    makeThumbnailFile(request);
   } catch (const Expected& e) {
     return e.what();
   } catch (const Error& e) {
@@ -155,7 +155,7 @@ TEST_F(FaultTest, InjectedWriteFailureAnywhereLeavesNothingBehind) {
 
 TEST_F(FaultTest, ShortWritesStillMakeAWholeFile) {
   ScopedWriteFunction slow(dribble);
-  EXPECT_EQ(MakeThumbnail({source, destination, kHalf}), successLine(source, destination));
+  EXPECT_EQ(makeThumbnailFile({source, destination, kHalf}), successLine(source, destination));
   EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));
   EXPECT_EQ(testing::folderEntries(out), (std::set<std::string>{"photo.jpg"}));
 }
@@ -172,7 +172,7 @@ TEST_F(FaultTest, DestinationLinkedToTheSourceIsReplacedNotFollowed) {
     SCOPED_TRACE(kind);
     fs::remove(destination);
     makeLink();
-    EXPECT_EQ(MakeThumbnail({source, destination, kHalf}), successLine(source, destination));
+    EXPECT_EQ(makeThumbnailFile({source, destination, kHalf}), successLine(source, destination));
     EXPECT_EQ(testing::fileContents(source), pictureBytes());
     EXPECT_FALSE(fs::is_symlink(destination));
     EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));

@@ -24,7 +24,7 @@ TEST(RunChecks, TestsRunInOrder) {
   // Each row fails every check from its expected one on, so a wrong order shows.
   EXPECT_EQ(checkRunPreconditions(input(0, kPrefix, "", "/pics", "/pics")), R::NoFiles);
   EXPECT_EQ(checkRunPreconditions(input(0, kFolder, "", "", "")), R::NoFiles);
-  EXPECT_EQ(checkRunPreconditions(input(1, kPrefix, "", "/pics", "/pics")), R::EmptyPrefix);
+  EXPECT_EQ(checkRunPreconditions(input(1, kPrefix, "", "/pics", "/pics")), R::IndistinctPrefix);
   EXPECT_EQ(checkRunPreconditions(input(1, kFolder, "", " \t", "/pics")), R::NoOutputFolder);
   EXPECT_EQ(checkRunPreconditions(input(1, kFolder, "", "/pics", "/pics")), R::SameFolder);
   EXPECT_EQ(checkRunPreconditions(input(1, kPrefix, "tb", "/out", "/pics")), R::Pass);
@@ -33,7 +33,7 @@ TEST(RunChecks, TestsRunInOrder) {
 
 TEST(RunChecks, BlankPrefixOrOneLeadingBackIntoSourceFolderRefused) {
   for (const char* prefix : {"  ", "/", "./", "a/"}) {
-    EXPECT_EQ(checkRunPreconditions(input(1, kPrefix, prefix, "", "/pics")), R::EmptyPrefix)
+    EXPECT_EQ(checkRunPreconditions(input(1, kPrefix, prefix, "", "/pics")), R::IndistinctPrefix)
         << prefix;
   }
 }

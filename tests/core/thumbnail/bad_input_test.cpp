@@ -41,7 +41,7 @@ TEST_P(BadInputTest, EndsInItsOneOutcomeAndChangesNothingElse) {
   std::optional<std::string> line;
   std::string error;
   try {
-    line = MakeThumbnail({source, destination, row.sizing});
+    line = makeThumbnailFile({source, destination, row.sizing});
   } catch (const Error& e) {
     error = e.what();
     // A codec error carries libjpeg's own code, the number its text shows.
@@ -86,7 +86,7 @@ TEST(AwkwardNames, ThumbnailsMadeAndLoggedByteForByte) {
   for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch.write(name, picture);
     const std::string destination = scratch / ("tb" + name);
-    EXPECT_EQ(MakeThumbnail({source, destination, {SizingMode::Rate, 50, 0, 0}}),
+    EXPECT_EQ(makeThumbnailFile({source, destination, {SizingMode::Rate, 50, 0, 0}}),
               successLine(source, destination));
     const std::string written = testing::fileContents(destination);
     EXPECT_TRUE(testing::readFrame(Bytes(written.begin(), written.end())).complete) << name;
@@ -98,7 +98,7 @@ TEST(AwkwardNames, OpenErrorNamesTheFileByteForByte) {
   for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch / name;
     try {
-      MakeThumbnail({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}});
+      makeThumbnailFile({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}});
       ADD_FAILURE() << "no error for a missing " << name;
     } catch (const EFOpenError& e) {
       EXPECT_EQ(std::string(e.what()),

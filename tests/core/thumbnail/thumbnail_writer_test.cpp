@@ -62,7 +62,7 @@ TEST(ThumbnailWriter, WritesBaselineJfifWithQuality90Tables) {
   const std::string destination = folder.file("tba.jpg");
   writeBytes(source, encodeJpeg(640, 480));
 
-  EXPECT_EQ(MakeThumbnail(rateRequest(source, destination, 50)),
+  EXPECT_EQ(makeThumbnailFile(rateRequest(source, destination, 50)),
             "缩略图生成:" + source + "-->" + destination);
 
   const std::vector<unsigned char> written = readBytes(destination);
@@ -99,7 +99,7 @@ TEST(ThumbnailWriter, ReplacesAnExistingFile) {
   const std::string destination = folder.file("tba.jpg");
   writeBytes(source, encodeJpeg(64, 48));
   writeBytes(destination, {'o', 'l', 'd'});
-  MakeThumbnail(rateRequest(source, destination, 50));
+  makeThumbnailFile(rateRequest(source, destination, 50));
   const RgbImage written = decodePlain(readBytes(destination));
   EXPECT_EQ(written.width, 32);
   EXPECT_EQ(written.height, 24);
@@ -110,13 +110,13 @@ TEST(ThumbnailWriter, RefusalLeavesTheDestinationAlone) {
   const std::string source = folder.file("x.jpg");
   const std::string destination = folder.file("tbx.jpg");
   writeBytes(source, {});
-  EXPECT_EQ(MakeThumbnail(rateRequest(source, destination, 50)),
+  EXPECT_EQ(makeThumbnailFile(rateRequest(source, destination, 50)),
             "缩略图失败：" + source + "只能缩小！");
   EXPECT_FALSE(testing::fileExists(destination));
 
   writeBytes(source, encodeJpeg(640, 480));
   const ThumbnailRequest tooTall{source, destination, {SizingMode::Height, 0, 480, 0}};
-  EXPECT_EQ(MakeThumbnail(tooTall), refusalLine(source));
+  EXPECT_EQ(makeThumbnailFile(tooTall), refusalLine(source));
   EXPECT_FALSE(testing::fileExists(destination));
 }
 
@@ -138,7 +138,7 @@ TEST_P(ThumbnailSize, WritesTheDecidedSize) {
   EncodeOptions options;
   options.exifOrientation = c.orientation;
   writeBytes(source, encodeJpeg(c.sourceWidth, c.sourceHeight, options));
-  MakeThumbnail({source, folder.file("t.jpg"), c.sizing});
+  makeThumbnailFile({source, folder.file("t.jpg"), c.sizing});
   const RgbImage written = decodePlain(readBytes(folder.file("t.jpg")));
   EXPECT_EQ(written.width, c.width);
   EXPECT_EQ(written.height, c.height);
@@ -199,7 +199,7 @@ TEST(ThumbnailWriter, DestinationInAMissingFolderCannotBeCreated) {
   const std::string destination = folder.file("nowhere/tba.jpg");
   writeBytes(source, encodeJpeg(64, 48));
   try {
-    MakeThumbnail(rateRequest(source, destination, 50));
+    makeThumbnailFile(rateRequest(source, destination, 50));
     FAIL() << "no error";
   } catch (const EFCreateError& e) {
     EXPECT_EQ(std::string(e.what()),
