@@ -1,13 +1,15 @@
 #include "ui/CommandGuard.h"
 
+#include <QApplication>
 #include <algorithm>
 
 #include "core/run/heap_policy.h"
+#include "ui/Notices.h"
 
 namespace velmora {
 
 void CommandGuard::runCommand(const std::function<void()>& command) {
-  if (busy_) return;
+  if (busy_ || noticeOpen() || QApplication::activeModalWidget()) return;
   busy_ = true;
   command();
   busy_ = false;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "core/errors.h"
 #include "core/version.h"
 
 namespace velmora {
@@ -25,13 +27,23 @@ class DialogPresenter : public NoticePresenter {
   void notice(const QString& text) override {
     createNoticeDialog(text, NoticeKind::Notice)->exec();
   }
-  void errorBox(const QString& text) override {
+  void errorBox(const QString& text, const QString& file) override {
     QApplication::beep();
-    createNoticeDialog(text, NoticeKind::Error)->exec();
+    createNoticeDialog(text, NoticeKind::Error, file)->exec();
   }
 };
 
 NoticePresenter* installedPresenter = nullptr;
+int boxesOpen = 0;
+
+// Counts a box as open while the presenter shows it, however it leaves.
+class OpenBox {
+ public:
+  OpenBox() { ++boxesOpen; }
+  ~OpenBox() { --boxesOpen; }
+  OpenBox(const OpenBox&) = delete;
+  OpenBox& operator=(const OpenBox&) = delete;
+};
 
 // The box's text, looking like a label but wrapped the way a label cannot: at blanks where it
 // can, and inside a word (a long file name) where it must, so every character can be read. It
@@ -79,9 +91,23 @@ NoticePresenter& presenter() {
 
 void setNoticePresenter(NoticePresenter* presenter) { installedPresenter = presenter; }
 
-void showNotice(const QString& text) { presenter().notice(text); }
+void showNotice(const QString& text) {
+  OpenBox open;
+  presenter().notice(text);
+}
 
-void showApplicationError(const QString& message) { presenter().errorBox(withFullStop(message)); }
+void showApplicationError(const QString& message, const QString& file) {
+  OpenBox open;
+  presenter().errorBox(withFullStop(message), file);
+}
+
+bool noticeOpen() { return boxesOpen > 0; }
+
+QString errorFile(const std::exception& error) {
+  const auto* engineError = dynamic_cast<const Error*>(&error);
+  if (!engineError) return QString();
+  return QFile::decodeName(QByteArray::fromStdString(engineError->file()));
+}
 
 QString errorText(const std::exception& error) {
   // Out of memory surfaces as bad_alloc, or as length_error when a size overflows.
@@ -98,9 +124,11 @@ QString withFullStop(const QString& message) {
   return message;
 }
 
-std::unique_ptr<QDialog> createNoticeDialog(const QString& text, NoticeKind kind) {
+std::unique_ptr<QDialog> createNoticeDialog(const QString& text, NoticeKind kind,
+                                            const QString& file) {
   auto dialog = std::make_unique<QDialog>();
   dialog->setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  dialog->setAccessibleDescription(file);
   dialog->setObjectName(kind == NoticeKind::Error ? QStringLiteral("ErrorBox")
                                                   : QStringLiteral("Notice"));
 

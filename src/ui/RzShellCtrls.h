@@ -5,7 +5,8 @@
 // What the main window uses:
 //   auto* tree = new TRzShellTree(parent);        // fills itself: root added, expanded, selected
 //   tree->setObjectName("ShellTreeView1");
-//   connect(tree, &TRzShellTree::selectedNodeChanged, this, &TFormMain::ShellTreeView1Change);
+//   connect(tree, &TRzShellTree::selectedNodeChanged, this,
+//           [this] { ShellTreeView1Change(); });   // the handler reads tree->path() itself
 //   tree->path();                                  // the selected node's path (see path())
 // The selection made in the constructor happens before anyone can connect; call the handler
 // once after connecting (or call refresh(), which selects the same node and reports it).

@@ -278,6 +278,38 @@ void TFormMain::setupSettings() {
   stack->addWidget(GroupBox6);
   stack->addWidget(GroupBox7);
   stack->addWidget(GroupBox4, 1);
+  setupFieldNames();
+}
+
+// Left to itself, a screen reader names a field after its group box: seven fields would all be
+// "缩略图生成规则". Each takes the captions a sighted user reads beside it instead (its rule's
+// radio button and its role), and says in its description what it holds.
+void TFormMain::setupFieldNames() {
+  const QString height = QStringLiteral("高");
+  const QString width = QStringLiteral("宽");
+  const QString percent = QStringLiteral("百分比，1 到 %1").arg(kRateLimit);
+  const QString pixels = QStringLiteral("像素，1 到 %1").arg(kSizeLimit);
+  const struct {
+    QLineEdit* field;
+    const QRadioButton* rule;
+    QString role;
+    QString description;
+  } fields[] = {
+      {editRate, rb1, Label1->text(), percent},
+      {editHH, rb2, height, pixels},
+      {editWW, rb3, width, pixels},
+      {editH, rb4, height, pixels},
+      {editW, rb4, width, pixels},
+      {editQH, rb5, height, pixels},
+      {editQW, rb5, width, pixels},
+      {Edit2, rbname1, QString(), QStringLiteral("最多两个字母或一个汉字")},
+      {ePath, rbname2, QString(), QStringLiteral("用“...”按钮选择文件夹")},
+  };
+  for (const auto& [field, rule, role, description] : fields) {
+    field->setAccessibleName(role.isEmpty() ? rule->text()
+                                            : rule->text() + QLatin1Char(' ') + role);
+    field->setAccessibleDescription(description);
+  }
 }
 
 void TFormMain::setupSizingGroup() {
@@ -518,41 +550,44 @@ void TFormMain::rb5Click() {
   runHandler([this] { enableSizingFields(SizingMode::Fit); });
 }
 
-void TFormMain::validateNumericField(QLineEdit* field, std::int32_t upperLimit,
-                                     const char* aboveLimitMessage) {
-  guard_.runWhenIdle(field->objectName().toStdString(), [=] {
-    runHandler([=] {
-      const FieldVerdict verdict =
-          validateField(field->text().toStdString(), upperLimit, aboveLimitMessage);
-      const QString message = QString::fromStdString(verdict.message);
-      const QString reset = QString::fromLatin1(kFieldResetText);
-      // Assigning the text raises the change event again, nested, which then finds "100" valid.
-      auto resetField = [&] {
-        if (field->text() != reset) field->setText(reset);
-      };
-      switch (verdict.action) {
-        case FieldAction::Accept:
-          break;
-        case FieldAction::ResetThenNotify:
-          resetField();
-          showNotice(message);
-          break;
-        case FieldAction::NotifyThenReset:
-          showNotice(message);
-          resetField();
-          break;
-      }
-    });
-  });
+void TFormMain::validateNumericField(QLineEdit* field) {
+  guard_.runWhenIdle(field->objectName().toStdString(),
+                     [=] { runHandler([=] { correctNumericField(field); }); });
 }
 
-void TFormMain::editRateChange() { validateNumericField(editRate, kRateLimit, kRateAboveLimit); }
-void TFormMain::editHHChange() { validateNumericField(editHH, kSizeLimit, kSizeAboveLimit); }
-void TFormMain::editWWChange() { validateNumericField(editWW, kSizeLimit, kSizeAboveLimit); }
-void TFormMain::editHChange() { validateNumericField(editH, kSizeLimit, kSizeAboveLimit); }
-void TFormMain::editWChange() { validateNumericField(editW, kSizeLimit, kSizeAboveLimit); }
-void TFormMain::editQHChange() { validateNumericField(editQH, kSizeLimit, kSizeAboveLimit); }
-void TFormMain::editQWChange() { validateNumericField(editQW, kSizeLimit, kSizeAboveLimit); }
+bool TFormMain::correctNumericField(QLineEdit* field) {
+  const bool rate = field == editRate;
+  const FieldVerdict verdict =
+      validateField(field->text().toStdString(), rate ? kRateLimit : kSizeLimit,
+                    rate ? kRateAboveLimit : kSizeAboveLimit);
+  const QString message = QString::fromStdString(verdict.message);
+  const QString reset = QString::fromLatin1(kFieldResetText);
+  // Assigning the text raises the change event again, nested, which then finds "100" valid.
+  auto resetField = [&] {
+    if (field->text() != reset) field->setText(reset);
+  };
+  switch (verdict.action) {
+    case FieldAction::Accept:
+      return true;
+    case FieldAction::ResetThenNotify:
+      resetField();
+      showNotice(message);
+      return false;
+    case FieldAction::NotifyThenReset:
+      showNotice(message);
+      resetField();
+      return false;
+  }
+  return false;
+}
+
+void TFormMain::editRateChange() { validateNumericField(editRate); }
+void TFormMain::editHHChange() { validateNumericField(editHH); }
+void TFormMain::editWWChange() { validateNumericField(editWW); }
+void TFormMain::editHChange() { validateNumericField(editH); }
+void TFormMain::editWChange() { validateNumericField(editW); }
+void TFormMain::editQHChange() { validateNumericField(editQH); }
+void TFormMain::editQWChange() { validateNumericField(editQW); }
 
 void TFormMain::rbname1Click() {
   runHandler([this] {
@@ -583,8 +618,26 @@ void TFormMain::BTNHomePageClick() {
   guard_.runCommand([this] { runHandler([] { openHomePage(); }); });
 }
 
+std::vector<QLineEdit*> TFormMain::chosenSizingFields() const {
+  if (rb1->isChecked()) return {editRate};
+  if (rb2->isChecked()) return {editHH};
+  if (rb3->isChecked()) return {editWW};
+  if (rb4->isChecked()) return {editH, editW};
+  return {editQH, editQW};
+}
+
+bool TFormMain::sizingFieldsValid() {
+  // The fields are checked as they change, but a text can still be there unchecked: set by an
+  // assistive tool while the field's notice is open, or typed while a command ran. The field's
+  // own check runs now; a value it refuses never reaches the sizing rules.
+  for (QLineEdit* field : chosenSizingFields()) {
+    if (!correctNumericField(field)) return false;
+  }
+  return true;
+}
+
 SizingRequest TFormMain::sizingRequest() const {
-  // The fields are kept valid as they are typed; only the chosen mode's fields are read.
+  // Only the chosen mode's fields are read, after sizingFieldsValid().
   auto value = [](const QLineEdit* field) {
     return readInteger(field->text().toStdString()).value();
   };
@@ -652,6 +705,7 @@ void TFormMain::SpeedButton1Click() {
         showNotice(QString::fromUtf8(kNoFileSelected));
         return;
       }
+      if (!sizingFieldsValid()) return;
       ThumbnailRequest request;
       request.sourcePath = source;
       request.sizing = sizingRequest();
@@ -666,7 +720,7 @@ void TFormMain::SpeedButton2Click() {
   guard_.runCommand([this] {
     runHandler([this] {
       Memo1->clear();
-      if (!CheckRunPreconditions()) return;
+      if (!CheckRunPreconditions() || !sizingFieldsValid()) return;
       const SizingRequest sizing = sizingRequest();
       const NamingSettings naming = namingSettings();
       // The names listed now are the names processed, whatever the batch adds to the folder.

@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 #include <QWidget>
-#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/rules/output_naming.h"
 #include "core/rules/thumbnail_request.h"
@@ -127,6 +127,7 @@ class TFormMain : public QWidget {
   void setupSettings();
   void setupSizingGroup();
   void setupNamingGroup();
+  void setupFieldNames();
   void setupCommandGroup();
   void setupLogGroup();
   void setupTabOrder();
@@ -134,8 +135,15 @@ class TFormMain : public QWidget {
   void setupConnections();
 
   void enableSizingFields(SizingMode mode);
-  void validateNumericField(QLineEdit* field, std::int32_t upperLimit,
-                            const char* aboveLimitMessage);
+  // Checks the field once no command runs.
+  void validateNumericField(QLineEdit* field);
+  // The field's check, now: a text it refuses gets the field's notice and becomes "100".
+  // True when the text stands.
+  bool correctNumericField(QLineEdit* field);
+  // The fields the chosen sizing rule reads.
+  std::vector<QLineEdit*> chosenSizingFields() const;
+  // Runs the checks of chosenSizingFields(); false after the first one that refused.
+  bool sizingFieldsValid();
   void pointFileListAtTree(bool relist);
   SizingRequest sizingRequest() const;
   NamingSettings namingSettings() const;

@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <functional>
+#include <utility>
 
+#include "recording_opener.h"
 #include "ui/FileListBox.h"
 #include "ui/RzShellCtrls.h"
 #include "ui/RzShellDialogs.h"
@@ -51,6 +54,19 @@ QString pictureFolder(const QString& name, const QList<std::pair<QString, QSize>
   }
   return folder;
 }
+
+// Records like RecordingPresenter, and acts while the first notice is open.
+class ActingPresenter : public RecordingPresenter {
+ public:
+  explicit ActingPresenter(std::function<void()> act) : act_(std::move(act)) {}
+  void notice(const QString& text) override {
+    RecordingPresenter::notice(text);
+    if (act_) std::exchange(act_, nullptr)();
+  }
+
+ private:
+  std::function<void()> act_;
+};
 
 }  // namespace
 
@@ -229,6 +245,71 @@ class FormMainCommandsTest : public QObject {
     QVERIFY(!form.isVisible());
   }
 
+  void commandsDoNothingWhileANoticeIsOpen() {
+    const QString folder = pictureFolder("noticed", {{"a.jpg", QSize(400, 300)}});
+    TFormMain form;
+    form.show();
+    selectFolder(form, folder);
+    selectFile(form, "a.jpg");
+    RecordingOpener opener(true);
+    // While the field's notice is open, every button is activated as a screen reader can.
+    bool dialogOpened = false;
+    ActingPresenter boxes([&] {
+      // A dialog that opened anyway is closed, so the test cannot hang.
+      QTimer::singleShot(200, &form, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+          dialogOpened = true;
+          modal->close();
+        }
+      });
+      form.rbname2->click();
+      for (QPushButton* button :
+           {form.SpeedButton2, form.SpeedButton1, form.BtnSF, form.BTNAbout, form.BTNHomePage})
+        button->click();
+    });
+    form.editRate->setText(QStringLiteral("150"));
+    QVERIFY(!dialogOpened);
+    QCOMPARE(boxes.take(), QStringList{"notice: 本程序只提供缩小图片功能！"});
+    QCOMPARE(form.editRate->text(), QStringLiteral("100"));
+    QCOMPARE(logLines(form), QStringList{});
+    QVERIFY(opener.opened.empty());
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"a.jpg"});
+  }
+
+  void aCommandRefusesAValueItsFieldRefuses() {
+    const QString folder = pictureFolder("unchecked", {{"a.jpg", QSize(400, 300)}});
+    const struct {
+      const char* rule;
+      const char* field;
+      const char* text;
+      const char* message;
+    } cases[] = {
+        {"rb1", "editRate", "150", "本程序只提供缩小图片功能！"},
+        {"rb4", "editH", "abc", "请输入数字！"},
+        {"rb5", "editQW", "0", "最小尺寸为1！"},
+    };
+    for (const auto& refused : cases) {
+      for (const bool batch : {false, true}) {
+        TFormMain form;
+        selectFolder(form, folder);
+        selectFile(form, "a.jpg");
+        form.findChild<QRadioButton*>(refused.rule)->click();
+        // A text the field's own check has not seen yet.
+        auto* edit = form.findChild<QLineEdit*>(refused.field);
+        {
+          const QSignalBlocker unchecked(edit);
+          edit->setText(QString::fromUtf8(refused.text));
+        }
+        RecordingPresenter boxes;
+        batch ? form.SpeedButton2Click() : form.SpeedButton1Click();
+        QCOMPARE(boxes.take(), QStringList{"notice: " + QString::fromUtf8(refused.message)});
+        QCOMPARE(edit->text(), QStringLiteral("100"));
+        QCOMPARE(logLines(form), QStringList{});
+      }
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"a.jpg"});
+  }
+
   void aFolderNameThatIsNotUtf8WorksForBothCommands() {
     const QByteArray desktop = QFile::encodeName(testDesktop->desktop());
     const QByteArray cafe = desktop + "/caf\xe9";
@@ -296,6 +377,7 @@ class FormMainCommandsTest : public QObject {
     const QStringList shown = boxes.take();
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.front().startsWith("error: JPEG error #"), qPrintable(shown.front()));
+    QCOMPARE(boxes.errorFiles, QStringList{folder + "/b.jpg"});
     QCOMPARE(logLines(form), QStringList{made(folder + "/a.jpg", folder + "/tba.jpg")});
     QCOMPARE(barValues, (QList<int>{0, 1}));
     QVERIFY(QFile::exists(folder + "/tba.jpg"));

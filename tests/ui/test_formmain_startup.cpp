@@ -1,5 +1,6 @@
 // The main window as it opens, its minimum size, the splitters, and the boxes it shows.
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +74,28 @@ class FormMainStartUpTest : public QObject {
     QVERIFY(form.LabFile->text().isEmpty());
     QVERIFY(form.Image1->pixmap().isNull());
     QVERIFY(boxes.shown.isEmpty());
+  }
+
+  void everyFieldHasANameOfItsOwnForScreenReaders() {
+    TFormMain form;
+    const std::pair<QLineEdit*, QString> fields[] = {
+        {form.editRate, "按比例缩小 %"},
+        {form.editHH, "按高度比例 高"},
+        {form.editWW, "按宽度比例 宽"},
+        {form.editH, "自定义 高"},
+        {form.editW, "自定义 宽"},
+        {form.editQH, "指定高、宽最大值按比率 高"},
+        {form.editQW, "指定高、宽最大值按比率 宽"},
+        {form.Edit2, "当前目录，原文件名前加字符:"},
+        {form.ePath, "自定义路径，保持原文件名"},
+    };
+    for (const auto& [field, name] : fields) {
+      QAccessibleInterface* read = QAccessible::queryAccessibleInterface(field);
+      QCOMPARE(read->text(QAccessible::Name), name);
+      QVERIFY2(!read->text(QAccessible::Description).isEmpty(), qPrintable(name));
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.editHH)->text(QAccessible::Description),
+             QStringLiteral("像素，1 到 1000"));
   }
 
   void theHomePageButtonOpensTheHomePage() {

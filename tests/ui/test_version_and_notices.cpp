@@ -130,9 +130,14 @@ class VersionAndNoticesTest : public QObject {
       QVERIFY(box->isHidden());
     }
 
-    auto error = createNoticeDialog(QStringLiteral("JPEG error #53."), NoticeKind::Error);
+    auto error = createNoticeDialog(QStringLiteral("JPEG error #53."), NoticeKind::Error,
+                                    QStringLiteral("/photos/b.jpg"));
     QCOMPARE(error->windowTitle(), QStringLiteral("Velmora V2.0"));
     QVERIFY(error->findChild<QLabel*>(QStringLiteral("Icon")));
+    // The text on screen stays as it is; a screen reader also says which file failed.
+    QCOMPARE(error->findChild<QTextEdit*>(QStringLiteral("Message"))->toPlainText(),
+             QStringLiteral("JPEG error #53."));
+    QCOMPARE(error->accessibleDescription(), QStringLiteral("/photos/b.jpg"));
   }
 };
 

@@ -22,13 +22,17 @@
 
 namespace velmora::testing {
 
-// Every box the program would have shown, in order: "notice: <text>" or "error: <text>".
+// Every box the program would have shown, in order: "notice: <text>" or "error: <text>"; the
+// file each error box names for screen readers goes to errorFiles.
 class RecordingPresenter : public NoticePresenter {
  public:
   RecordingPresenter() { setNoticePresenter(this); }
   ~RecordingPresenter() override { setNoticePresenter(nullptr); }
   void notice(const QString& text) override { shown << QStringLiteral("notice: ") + text; }
-  void errorBox(const QString& text) override { shown << QStringLiteral("error: ") + text; }
+  void errorBox(const QString& text, const QString& file) override {
+    shown << QStringLiteral("error: ") + text;
+    errorFiles << file;
+  }
   QStringList take() {
     QStringList taken = shown;
     shown.clear();
@@ -36,6 +40,7 @@ class RecordingPresenter : public NoticePresenter {
   }
 
   QStringList shown;
+  QStringList errorFiles;
 };
 
 inline void writeFile(const QString& path, const QByteArray& bytes) {
