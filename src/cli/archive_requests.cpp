@@ -3,42 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
 #include <utility>
 
 #include "core/errors.h"
-#include "core/rules/output_naming.h"
 #include "core/files/path_text.h"
+#include "core/rules/output_naming.h"
+#include "core/rules/shard.h"
 
 namespace velmora::cli {
-
-namespace {
-
-// FNV-1a over the path's bytes: fixed by its definition, so every machine agrees.
-std::uint64_t stableHash(const std::string& text) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const char byte : text) {
-    hash ^= static_cast<unsigned char>(byte);
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
-
-bool newerOrSame(const timespec& a, const timespec& b) {
-  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec >= b.tv_nsec;
-}
-
-// The thumbnail exists and is not older than its source.
-bool isUpToDate(const ThumbnailRequest& request) {
-  struct stat destination {};
-  struct stat source {};
-  return stat(request.destinationPath.c_str(), &destination) == 0 &&
-         stat(request.sourcePath.c_str(), &source) == 0 &&
-         newerOrSame(destination.st_mtim, source.st_mtim);
-}
-
-}  // namespace
 
 void createFolders(const std::string& folder) {
   for (std::size_t end = folder.find(kPathSeparator, 1);;
@@ -46,29 +18,6 @@ void createFolders(const std::string& folder) {
     mkdir(folder.substr(0, end).c_str(), 0777);
     if (end == std::string::npos) return;
   }
-}
-
-std::string folderForm(std::string path) {
-  while (path.size() > 1 && endsWithSeparator(path)) path.pop_back();
-  return path;
-}
-
-PlannedRun planFileRun(const std::string& path) {
-  PlannedRun run;
-  const std::string::size_type lastSeparator = path.rfind(kPathSeparator);
-  if (lastSeparator == std::string::npos) {
-    run.sourceFolder = ".";
-    run.listedNames = {path};
-  } else {
-    run.sourceFolder = folderForm(path.substr(0, lastSeparator + 1));
-    run.listedNames = {path.substr(lastSeparator + 1)};
-  }
-  run.selectedPath = joinPath(run.sourceFolder, run.listedNames.front());
-  return run;
-}
-
-bool inShard(const std::string& keyPath, const Shard& shard) {
-  return shard.count <= 1 || stableHash(keyPath) % shard.count == shard.index - 1;
 }
 
 ArchiveRequests::ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::string> listedFiles,
@@ -110,9 +59,9 @@ std::vector<std::string> ArchiveRequests::takeMessages() {
 void ArchiveRequests::findAll() {
   for (const PlannedRun& run : runs_) {
     if (stopping_) break;
-    if (run.kind == RunKind::Tree) {
+    if (run.kind == SourceKind::Tree) {
       findTree(run);
-    } else if (run.kind == RunKind::Folder) {
+    } else if (run.kind == SourceKind::Folder) {
       queueChosen(
           batchRequests(run.sourceFolder, run.listedNames, command_.naming, command_.sizing),
           run.listedNames);
@@ -136,18 +85,16 @@ ThumbnailRequest ArchiveRequests::fileRequest(const std::string& path) const {
 }
 
 void ArchiveRequests::findListed() {
-  // A stretch of the list at a time: the requests made to choose from stay few.
+  // A stretch of the list at a time: the keys made to choose from stay few.
   constexpr std::size_t kStretch = 1024;
   for (std::size_t start = 0; start < listed_.size() && !stopping_; start += kStretch) {
     const std::size_t end = std::min(listed_.size(), start + kStretch);
-    std::vector<ThumbnailRequest> requests;
     std::vector<std::string> keys;
     for (std::size_t index = start; index < end; ++index) {
-      requests.push_back(fileRequest(listed_[index]));
-      keys.push_back(requests.back().sourcePath);
+      keys.push_back(planFileRun(listed_[index]).selectedPath);
     }
     WaitingBatch batch;
-    for (const std::size_t index : chosen(requests, keys)) {
+    for (const std::size_t index : chosen(keys)) {
       batch.files.push_back(std::move(listed_[start + index]));
     }
     queue(std::move(batch));
@@ -173,8 +120,7 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
     for (const std::string& name : folder->names) {
       keys.push_back(folder->relativePath.empty() ? name : joinPath(folder->relativePath, name));
     }
-    const std::vector<std::size_t> kept =
-        chosen(batchRequests(folder->path, folder->names, naming, command_.sizing), keys);
+    const std::vector<std::size_t> kept = chosen(keys);
     WaitingBatch batch;
     batch.treePath = folder->path;
     batch.naming = naming;
@@ -185,17 +131,11 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
   }
 }
 
-std::vector<std::size_t> ArchiveRequests::chosen(const std::vector<ThumbnailRequest>& requests,
-                                                 const std::vector<std::string>& keys) {
-  found_ += requests.size();
+std::vector<std::size_t> ArchiveRequests::chosen(const std::vector<std::string>& keys) {
+  found_ += keys.size();
   std::vector<std::size_t> kept;
-  for (std::size_t index = 0; index < requests.size() && !stopping_; ++index) {
-    if (!inShard(keys[index], command_.shard)) continue;
-    if (command_.update && isUpToDate(requests[index])) {
-      ++upToDate_;
-      continue;
-    }
-    kept.push_back(index);
+  for (std::size_t index = 0; index < keys.size() && !stopping_; ++index) {
+    if (inShard(keys[index], command_.shard)) kept.push_back(index);
   }
   return kept;
 }
@@ -203,7 +143,7 @@ std::vector<std::size_t> ArchiveRequests::chosen(const std::vector<ThumbnailRequ
 void ArchiveRequests::queueChosen(std::vector<ThumbnailRequest> requests,
                                   const std::vector<std::string>& keys) {
   WaitingBatch batch;
-  for (const std::size_t index : chosen(requests, keys)) {
+  for (const std::size_t index : chosen(keys)) {
     batch.requests.push_back(std::move(requests[index]));
   }
   queue(std::move(batch));

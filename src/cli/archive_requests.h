@@ -1,6 +1,6 @@
 #pragma once
 // The requests of a whole command-line run, found on a thread of their own (walking trees,
-// choosing the shard, skipping what is up to date) while the first thumbnails are made.
+// choosing the shard) while the first thumbnails are made.
 
 #include <atomic>
 #include <condition_variable>
@@ -13,31 +13,12 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "core/run/batch_runner.h"
-#include "core/rules/output_naming.h"
+#include "cli/run_plan.h"
 #include "core/files/tree_walk.h"
+#include "core/rules/output_naming.h"
+#include "core/run/batch_runner.h"
 
 namespace velmora::cli {
-
-enum class RunKind { File, Folder, Tree };
-
-// One path's run, prepared before anything is written.
-struct PlannedRun {
-  RunKind kind = RunKind::File;
-  std::string sourceFolder;              // a folder's or tree's own path, a file's folder
-  std::vector<std::string> listedNames;  // a folder's names, listed up front; a file's name
-  std::string selectedPath;              // a file's path as given
-};
-
-// A folder as the file list keeps it: no trailing separator, except for the root.
-std::string folderForm(std::string path);
-
-// The single-image run of one file path.
-PlannedRun planFileRun(const std::string& path);
-
-// Whether a file belongs to the shard, by a hash of its path below its walked root (the
-// path as given for a file named on its own) that is the same on every machine.
-bool inShard(const std::string& keyPath, const Shard& shard);
 
 // Creates the folder and any missing folder above it, with the umask's mode. A failure shows
 // when the first thumbnail cannot be created there.
@@ -59,9 +40,8 @@ class ArchiveRequests : public RequestSource {
   // Messages about folders that could not be read, found since the last call.
   std::vector<std::string> takeMessages();
 
-  std::size_t found() const { return found_; }        // JPEG files, before shard and update
-  std::size_t toMake() const { return toMake_; }      // requests given or waiting
-  std::size_t upToDate() const { return upToDate_; }  // skipped by --update
+  std::size_t found() const { return found_; }    // JPEG files, before the shard is chosen
+  std::size_t toMake() const { return toMake_; }  // requests given or waiting
   bool finding() const { return !finished_; }
 
  private:
@@ -83,10 +63,8 @@ class ArchiveRequests : public RequestSource {
 
   void findAll();
   void findTree(const PlannedRun& run);
-  // The indexes of the requests of this shard that are not up to date (keys: their paths
-  // below the walked root).
-  std::vector<std::size_t> chosen(const std::vector<ThumbnailRequest>& requests,
-                                  const std::vector<std::string>& keys);
+  // The indexes of the keys (paths below the walked root) that are in this shard.
+  std::vector<std::size_t> chosen(const std::vector<std::string>& keys);
   void queueChosen(std::vector<ThumbnailRequest> requests, const std::vector<std::string>& keys);
   // Hands a batch over to the run.
   void queue(WaitingBatch batch);
@@ -101,7 +79,6 @@ class ArchiveRequests : public RequestSource {
   std::vector<std::string> messages_;
   std::atomic<std::size_t> found_{0};
   std::atomic<std::size_t> toMake_{0};
-  std::atomic<std::size_t> upToDate_{0};
   std::atomic<bool> finished_{false};
   std::atomic<bool> stopping_{false};
   std::thread finder_;

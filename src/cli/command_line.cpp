@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <getopt.h>
+
 #include <optional>
 
 #include "core/rules/field_validation.h"
@@ -76,117 +78,209 @@ Shard shardValue(const std::string& text) {
   return {index, count};
 }
 
-// Walks the arguments; an option's value is the next argument or follows "=" ("--rate=20").
-class ArgumentReader {
+// Option codes of getopt_long: a short option's own letter, above any byte for the rest.
+enum LongOnly : int {
+  kRate = 256,
+  kHeight,
+  kWidth,
+  kSize,
+  kFit,
+  kPrefix,
+  kOut,
+  kFilter,
+  kUpdate,
+  kFilesFrom,
+  kShard,
+  kVersion,
+};
+
+const option kOptions[] = {
+    {"rate", required_argument, nullptr, kRate},
+    {"height", required_argument, nullptr, kHeight},
+    {"width", required_argument, nullptr, kWidth},
+    {"size", required_argument, nullptr, kSize},
+    {"fit", required_argument, nullptr, kFit},
+    {"prefix", required_argument, nullptr, kPrefix},
+    {"out", required_argument, nullptr, kOut},
+    {"filter", required_argument, nullptr, kFilter},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"recursive", no_argument, nullptr, 'r'},
+    {"update", no_argument, nullptr, kUpdate},
+    {"files-from", required_argument, nullptr, kFilesFrom},
+    {"null", no_argument, nullptr, '0'},
+    {"shard", required_argument, nullptr, kShard},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// "-" first: paths come back in place as code 1, whatever POSIXLY_CORRECT says; ":" first
+// after it: getopt_long prints nothing and reports a missing value as ':'.
+constexpr const char* kShortOptions = "-:rq0hj:";
+
+// The arguments as getopt_long wants them: writable, after a program name, ending in null.
+class ArgumentVector {
  public:
-  explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+  explicit ArgumentVector(const std::vector<std::string>& arguments) {
+    texts_.push_back("velmora-thumb");
+    texts_.insert(texts_.end(), arguments.begin(), arguments.end());
+    for (std::string& text : texts_) pointers_.push_back(text.data());
+    pointers_.push_back(nullptr);
+  }
+  int count() const { return static_cast<int>(texts_.size()); }
+  char** data() { return pointers_.data(); }
 
-  bool done() const { return index_ >= arguments_.size(); }
-  const std::string& next() { return arguments_[index_++]; }
+ private:
+  std::vector<std::string> texts_;
+  std::vector<char*> pointers_;
+};
 
-  std::string valueOf(const std::string& option, std::optional<std::string> attached) {
-    if (attached) return *attached;
-    if (done()) throw badUsage("option " + option + " needs a value");
-    return next();
+// The option as the user typed it, for messages: a long one from its argument (up to "="),
+// a short one from its letter. A short option inside a group ("-rx") leaves optind where it
+// was; a long one always moves it on.
+std::string typedOption(char** argv, int optindBefore, int letter) {
+  const std::string argument = optind > optindBefore ? argv[optind - 1] : "";
+  if (argument.compare(0, 2, "--") == 0) return argument.substr(0, argument.find('='));
+  return std::string("-") + static_cast<char>(letter);
+}
+
+// Reads the options one by one and keeps the rules that span several of them.
+class OptionReader {
+ public:
+  explicit OptionReader(unsigned defaultWorkers) {
+    command_.workers = defaultWorkers > 0 ? defaultWorkers : 1;
+  }
+
+  // Takes one option with its value (null when it has none); false once help or the version
+  // is asked for, which ends the reading.
+  bool take(int code, const std::string& name, const char* value) {
+    switch (code) {
+      case 'h':
+        command_.action = Action::Help;
+        return false;
+      case kVersion:
+        command_.action = Action::Version;
+        return false;
+      case kRate:
+        chooseSizing(name);
+        command_.sizing = {SizingMode::Rate, fieldValue(value, kRateLimit, kRateAboveLimit), 0, 0};
+        break;
+      case kHeight:
+        chooseSizing(name);
+        command_.sizing = {SizingMode::Height, 0, pixelValue(value), 0};
+        break;
+      case kWidth:
+        chooseSizing(name);
+        command_.sizing = {SizingMode::Width, 0, 0, pixelValue(value)};
+        break;
+      case kSize:
+      case kFit: {
+        chooseSizing(name);
+        const WidthHeight size = widthHeightValue(value);
+        const SizingMode mode = code == kSize ? SizingMode::HeightAndWidth : SizingMode::Fit;
+        command_.sizing = {mode, 0, size.height, size.width};
+        break;
+      }
+      case kPrefix:
+        chooseNaming(name);
+        command_.naming = {NamingMode::PrefixInSourceFolder, value, ""};
+        break;
+      case kOut:
+        chooseNaming(name);
+        command_.naming = {NamingMode::SameNameInChosenFolder, "", value};
+        break;
+      default:
+        takeSetting(code, value);
+    }
+    return true;
+  }
+
+  void takePath(const char* path) { command_.paths.emplace_back(path); }
+
+  CommandLine finish() {
+    if (command_.action == Action::Run && command_.paths.empty() && !command_.filesFrom) {
+      throw badUsage("no JPEG file or folder given");
+    }
+    if (command_.nullSeparated && !command_.filesFrom) throw badUsage("-0 needs --files-from");
+    return command_;
   }
 
  private:
-  const std::vector<std::string>& arguments_;
-  std::size_t index_ = 0;
+  void takeSetting(int code, const char* value) {
+    switch (code) {
+      case 'j':
+        command_.workers = workerCount(value);
+        break;
+      case kFilter:
+        command_.filter = filterValue(value);
+        break;
+      case 'r':
+        command_.recursive = true;
+        break;
+      case kUpdate:
+        command_.update = true;
+        break;
+      case kFilesFrom:
+        command_.filesFrom = value;
+        break;
+      case '0':
+        command_.nullSeparated = true;
+        break;
+      case kShard:
+        command_.shard = shardValue(value);
+        break;
+      case 'q':
+        command_.quiet = true;
+        break;
+    }
+  }
+
+  void chooseSizing(const std::string& name) {
+    if (sizingGiven_) throw badUsage("choose one sizing rule; " + name + " is a second one");
+    sizingGiven_ = true;
+  }
+  void chooseNaming(const std::string& name) {
+    if (namingGiven_) throw badUsage("choose one naming rule; " + name + " is a second one");
+    namingGiven_ = true;
+  }
+
+  CommandLine command_;
+  bool sizingGiven_ = false;
+  bool namingGiven_ = false;
 };
 
 }  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments, unsigned defaultWorkers) {
-  CommandLine command;
-  command.workers = defaultWorkers > 0 ? defaultWorkers : 1;
-  ArgumentReader reader(arguments);
-  bool sizingGiven = false;
-  bool namingGiven = false;
-  bool optionsEnded = false;
-  auto chooseSizing = [&](const std::string& option) {
-    if (sizingGiven) throw badUsage("choose one sizing rule; " + option + " is a second one");
-    sizingGiven = true;
-  };
-  auto chooseNaming = [&](const std::string& option) {
-    if (namingGiven) throw badUsage("choose one naming rule; " + option + " is a second one");
-    namingGiven = true;
-  };
-  while (!reader.done()) {
-    const std::string& argument = reader.next();
-    if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-      command.paths.push_back(argument);
+  ArgumentVector argv(arguments);
+  OptionReader reader(defaultWorkers);
+  optind = 0;  // a fresh scan: getopt_long keeps its place between calls
+  for (;;) {
+    const int before = optind;
+    int index = -1;
+    const int code = getopt_long(argv.count(), argv.data(), kShortOptions, kOptions, &index);
+    if (code == -1) break;
+    if (code == 1) {
+      reader.takePath(optarg);
       continue;
     }
-    if (argument == "--") {
-      optionsEnded = true;
-      continue;
+    if (code == ':' || code == '?') {
+      const std::string typed = typedOption(argv.data(), before, optopt);
+      if (code == ':') throw badUsage("option " + typed + " needs a value");
+      // A long option given a value it does not take ("--recursive=yes") comes back with its
+      // own code in optopt; an unknown one with 0.
+      const bool valueGiven = optopt != 0 && typed.compare(0, 2, "--") == 0;
+      throw badUsage(valueGiven ? "option " + typed + " takes no value"
+                                : "unknown option " + typed);
     }
-    std::string option = argument;
-    std::optional<std::string> attached;
-    if (const std::size_t equals = argument.find('=');
-        argument.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-      option = argument.substr(0, equals);
-      attached = argument.substr(equals + 1);
-    } else if (argument.compare(0, 2, "-j") == 0 && argument.size() > 2) {
-      option = "-j";
-      attached = argument.substr(2);
-    }
-    if (option == "--help" || option == "-h") {
-      command.action = Action::Help;
-      return command;
-    }
-    if (option == "--version") {
-      command.action = Action::Version;
-      return command;
-    }
-    if (option == "--rate") {
-      chooseSizing(option);
-      command.sizing = {SizingMode::Rate,
-                        fieldValue(reader.valueOf(option, attached), kRateLimit, kRateAboveLimit),
-                        0, 0};
-    } else if (option == "--height") {
-      chooseSizing(option);
-      command.sizing = {SizingMode::Height, 0, pixelValue(reader.valueOf(option, attached)), 0};
-    } else if (option == "--width") {
-      chooseSizing(option);
-      command.sizing = {SizingMode::Width, 0, 0, pixelValue(reader.valueOf(option, attached))};
-    } else if (option == "--size" || option == "--fit") {
-      chooseSizing(option);
-      const WidthHeight size = widthHeightValue(reader.valueOf(option, attached));
-      const SizingMode mode = option == "--size" ? SizingMode::HeightAndWidth : SizingMode::Fit;
-      command.sizing = {mode, 0, size.height, size.width};
-    } else if (option == "--prefix") {
-      chooseNaming(option);
-      command.naming = {NamingMode::PrefixInSourceFolder, reader.valueOf(option, attached), ""};
-    } else if (option == "--out") {
-      chooseNaming(option);
-      command.naming = {NamingMode::SameNameInChosenFolder, "", reader.valueOf(option, attached)};
-    } else if (option == "-j" || option == "--jobs") {
-      command.workers = workerCount(reader.valueOf(option, attached));
-    } else if (option == "--filter") {
-      command.filter = filterValue(reader.valueOf(option, attached));
-    } else if (!attached && (option == "-r" || option == "--recursive")) {
-      command.recursive = true;
-    } else if (!attached && option == "--update") {
-      command.update = true;
-    } else if (option == "--files-from") {
-      command.filesFrom = reader.valueOf(option, attached);
-    } else if (!attached && (option == "-0" || option == "--null")) {
-      command.nullSeparated = true;
-    } else if (option == "--shard") {
-      command.shard = shardValue(reader.valueOf(option, attached));
-    } else if (!attached && (option == "-q" || option == "--quiet")) {
-      command.quiet = true;
-    } else {
-      throw badUsage("unknown option " + option);
-    }
+    const std::string name = index >= 0 ? std::string("--") + kOptions[index].name
+                                        : std::string("-") + static_cast<char>(code);
+    if (!reader.take(code, name, optarg)) return reader.finish();
   }
-  if (command.paths.empty() && !command.filesFrom) {
-    throw badUsage("no JPEG file or folder given");
-  }
-  if (command.nullSeparated && !command.filesFrom) throw badUsage("-0 needs --files-from");
-  return command;
+  // After "--" the rest are paths, left where getopt_long stopped.
+  for (int rest = optind; rest < argv.count(); ++rest) reader.takePath(argv.data()[rest]);
+  return reader.finish();
 }
 
 std::string usageText() {

@@ -7,18 +7,13 @@
 #include <vector>
 
 #include "core/rules/output_naming.h"
+#include "core/rules/shard.h"
 #include "core/rules/thumbnail_request.h"
 #include "core/rules/thumbnail_sizing.h"
 
 namespace velmora::cli {
 
 enum class Action { Run, Help, Version };
-
-// Shard `index` of `count` (1 <= index <= count); 1 of 1 takes every file.
-struct Shard {
-  unsigned index = 1;
-  unsigned count = 1;
-};
 
 struct CommandLine {
   Action action = Action::Run;

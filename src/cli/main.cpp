@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         std::cout << "velmora-thumb " << velmora::kVersion << '\n';
         return kExitDone;
       case Action::Run:
-        return runThumbnailCommand(command, std::cout, std::cerr, terminals());
+        return runThumbnailCommand(command, std::cin, std::cout, std::cerr, terminals());
     }
   } catch (const UsageError& error) {
     std::cerr << (error.pointToHelp() ? "velmora-thumb: " : "") << error.what() << '\n';

@@ -23,8 +23,9 @@ struct Terminals {
 // a file path, named or listed, runs as the single-image command in its folder. Every path is
 // checked before any file is written; trees are walked while the first files are made. Log
 // lines go to `out`; messages, the progress line (when `err` is a terminal) and the summary
-// go to `err`. Throws UsageError for a path that is neither a readable folder nor a file.
-int runThumbnailCommand(const CommandLine& command, std::ostream& out, std::ostream& err,
-                        const Terminals& terminals);
+// go to `err`; a list of "-" is read from `in`. Throws UsageError for a path that is neither a
+// readable folder nor a file.
+int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostream& out,
+                        std::ostream& err, const Terminals& terminals);
 
 }  // namespace velmora::cli

@@ -89,8 +89,9 @@ void letWindowPaint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserI
 class MemoLog : public LogSink {
  public:
   explicit MemoLog(QPlainTextEdit* memo) : memo_(memo) {}
-  void append(const std::string& line) override {
-    memo_->appendPlainText(QString::fromStdString(line));
+  // A failure is not logged: it ends the batch and shows in the error box.
+  void record(const FileOutcome& outcome) override {
+    if (!outcome.logLine.empty()) memo_->appendPlainText(QString::fromStdString(outcome.logLine));
   }
 
  private:

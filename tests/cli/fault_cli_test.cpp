@@ -217,26 +217,19 @@ TEST(ChangedWhileBusy, FolderOrFileGoneBeforeItsTurnStopsTheRun) {
 TEST_F(ToolFaults, SourceFolderUnderAnotherSpellingIsRefused) {
   fs::create_directory_symlink(pics, scratch / "link");
   fs::create_directories(scratch / "pics/sub");
-  const std::vector<std::string> spellings = {pics,
-                                              pics + "/",
-                                              pics + "//",
-                                              pics + "/.",
-                                              pics + "/./",
-                                              pics + "/sub/..",
-                                              scratch / "out/../pics",
-                                              scratch / "link",
-                                              scratch / "link/",
-                                              " " + pics + " "};
+  // The spellings themselves are the run plan's (run_plan_test); here, one per kind of target.
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {pics + "/sub/..", pics},
+      {scratch / "link/", pics + "/a.jpg"},
+      {" " + pics + " ", scratch / "link"}};
   const auto before = snapshot(pics);
-  for (const std::string& spelling : spellings) {
-    for (const std::string& target : {pics, pics + "/a.jpg", scratch / "link"}) {
-      SCOPED_TRACE("--out '" + spelling + "' " + target);
-      const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--out", spelling, target});
-      EXPECT_NE(run.err.find("源目录和目标目录相同!"), std::string::npos) << run.err;
-      EXPECT_EQ(run.out, "");
-      EXPECT_EQ(run.exitCode, 2);
-      EXPECT_EQ(snapshot(pics), before);
-    }
+  for (const auto& [spelling, target] : rows) {
+    SCOPED_TRACE("--out '" + spelling + "' " + target);
+    const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--out", spelling, target});
+    EXPECT_NE(run.err.find("源目录和目标目录相同!"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(snapshot(pics), before);
   }
 }
 

@@ -54,39 +54,13 @@ TEST_P(BadUsage, ExitsWithStatus2AndMessage) {
   EXPECT_FALSE(std::filesystem::exists(scratch / "tba.jpg"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, BadUsage,
-    ::testing::Values(UsageCase{{"--rate", "150"}, "本程序只提供缩小图片功能！\n"},
-                      UsageCase{{"--rate=0"}, "最小尺寸为1！\n"},
-                      UsageCase{{"--height", "1001"}, "最大尺寸为1000！\n"},
-                      UsageCase{{"--width", "-5"}, "最小尺寸为1！\n"},
-                      UsageCase{{"--width", "20 "}, "请输入数字！\n"},
-                      UsageCase{{"--size", "20"}, "请输入数字！\n"},
-                      UsageCase{{"--size", "2000x10"}, "最大尺寸为1000！\n"},
-                      UsageCase{{"--fit", "10x0"}, "最小尺寸为1！\n"},
-                      UsageCase{{"--prefix", "  "}, "保存于同目录下，请输入前缀以区分原图!\n"},
-                      UsageCase{{"--out", " "}, "请选择保存目录!\n"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Syntax, BadUsage,
-    ::testing::Values(
-        UsageCase{{"--bogus"},
-                  "velmora-thumb: unknown option --bogus\nTry 'velmora-thumb --help'.\n"},
-        UsageCase{{"-j", "0"},
-                  "velmora-thumb: -j needs a number of workers from 1 to 1024\n"
-                  "Try 'velmora-thumb --help'.\n"},
-        UsageCase{{"--rate", "20", "--width", "30"},
-                  "velmora-thumb: choose one sizing rule; --width is a second one\n"
-                  "Try 'velmora-thumb --help'.\n"},
-        UsageCase{{"--shard", "4/3"},
-                  "velmora-thumb: --shard needs K/N with 1 <= K <= N, not \"4/3\"\n"
-                  "Try 'velmora-thumb --help'.\n"},
-        UsageCase{{"--out", "/tmp", "--prefix", "s"},
-                  "velmora-thumb: choose one naming rule; --prefix is a second one\n"
-                  "Try 'velmora-thumb --help'.\n"},
-        UsageCase{{"--filter", "bicubic"},
-                  "velmora-thumb: --filter is nearest or area, not \"bicubic\"\n"
-                  "Try 'velmora-thumb --help'.\n"}));
+// The messages themselves are the parser's (command_line_test); here, how they reach the user.
+INSTANTIATE_TEST_SUITE_P(Values, BadUsage,
+                         ::testing::Values(UsageCase{{"--rate", "150"},
+                                                     "本程序只提供缩小图片功能！\n"},
+                                           UsageCase{{"--bogus"},
+                                                     "velmora-thumb: unknown option --bogus\n"
+                                                     "Try 'velmora-thumb --help'.\n"}));
 
 TEST(VelmoraThumb, MissingPathsAndRunChecks) {
   TempFolder scratch;
@@ -156,8 +130,8 @@ TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
   scratch.write("in/s.jpg", testing::encodeSamples(stripes, 320, 320, options));
   for (const char* filter : {"area", "nearest"}) {
     std::filesystem::create_directories(scratch / filter);
-    const ThumbRun run = runThumb({"--filter", filter, "--size", "20x20", "--out",
-                                 scratch / filter, scratch / "in/s.jpg"});
+    const ThumbRun run = runThumb(
+        {"--filter", filter, "--size", "20x20", "--out", scratch / filter, scratch / "in/s.jpg"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
   }
   for (int level : greyLevels(scratch / "area/s.jpg")) EXPECT_LT(std::abs(level - 128), 8);

@@ -7,9 +7,11 @@
 #include <set>
 #include <utility>
 
+#include "core/errors.h"
 #include "core/files/atomic_file.h"
-#include "core/run/ordered_work.h"
 #include "core/files/temporary_files.h"
+#include "core/files/up_to_date.h"
+#include "core/run/ordered_work.h"
 #include "core/thumbnail/thumbnail_writer.h"
 
 namespace velmora {
@@ -129,6 +131,49 @@ class DestinationFolders {
   std::set<std::string> renamed_;
 };
 
+// A worker's part of one request: the staged thumbnail, or why there is none.
+struct Attempt {
+  std::optional<PreparedThumbnail> prepared;
+  bool skipped = false;
+  std::exception_ptr error;  // a file's own error (velmora::Error); others end the run at once
+};
+
+Attempt attempt(const ThumbnailRequest& request, const RunOptions& options) {
+  Attempt result;
+  if (options.skipUpToDate && thumbnailUpToDate(request.sourcePath, request.destinationPath)) {
+    result.skipped = true;
+    return result;
+  }
+  try {
+    result.prepared.emplace(prepareThumbnail(request));
+  } catch (const Error&) {
+    result.error = std::current_exception();
+  }
+  return result;
+}
+
+FileOutcome outcomeOf(const ThumbnailRequest& request, FileResult result) {
+  FileOutcome outcome;
+  outcome.result = result;
+  outcome.source = request.sourcePath;
+  outcome.destination = request.destinationPath;
+  return outcome;
+}
+
+// Records the failure; the run goes on only when it keeps going.
+void recordFailure(const ThumbnailRequest& request, const std::exception_ptr& error,
+                   const RunOptions& options, LogSink& log, ProgressSink& progress) {
+  FileOutcome outcome = outcomeOf(request, FileResult::Failed);
+  try {
+    std::rethrow_exception(error);
+  } catch (const Error& failure) {
+    outcome.error = failure.what();
+  }
+  log.record(outcome);
+  if (!options.keepGoing) std::rethrow_exception(error);
+  progress.advance();
+}
+
 class ListedRequests : public RequestSource {
  public:
   explicit ListedRequests(const std::vector<ThumbnailRequest>& requests) : requests_(requests) {}
@@ -152,10 +197,33 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
   plan.lookAhead = parallel ? kFilesInFlightPerWorker * options.workers : 1;
   RequestsInFlight inFlight(plan.lookAhead, parallel);
   DestinationFolders folders;
-  // Workers render and stage; the committing thread only renames, logs and advances. Staged
+  // Workers render and stage; the committing thread only renames, records and advances. Staged
   // files not yet committed when the run ends early are removed with their results.
+  const auto commit = [&](const ThumbnailRequest& request, Attempt& attempted) {
+    if (attempted.error) {
+      recordFailure(request, attempted.error, options, log, progress);
+      return;
+    }
+    if (attempted.skipped) {
+      log.record(outcomeOf(request, FileResult::Skipped));
+      progress.advance();
+      return;
+    }
+    PreparedThumbnail& prepared = *attempted.prepared;
+    FileOutcome outcome =
+        outcomeOf(request, prepared.refused ? FileResult::Refused : FileResult::Made);
+    try {
+      outcome.logLine = commitThumbnail(request, prepared);
+    } catch (const Error&) {
+      recordFailure(request, std::current_exception(), options, log, progress);
+      return;
+    }
+    if (!prepared.refused) folders.renamedInto(folderOf(request.destinationPath));
+    log.record(outcome);
+    progress.advance();
+  };
   const auto run = [&] {
-    runOrderedStream<PreparedThumbnail>(
+    runOrderedStream<Attempt>(
         plan,
         [&](std::size_t index) -> std::optional<std::size_t> {
           std::optional<ThumbnailRequest> request = source.next();
@@ -165,14 +233,11 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
         [&](std::size_t index) {
           const ThumbnailRequest& request = inFlight.request(index);
           folders.sweepOnce(folderOf(request.destinationPath));
-          return prepareThumbnail(request);
+          return attempt(request, options);
         },
-        [&](std::size_t index, PreparedThumbnail prepared) {
-          const ThumbnailRequest& request = inFlight.request(index);
-          log.append(commitThumbnail(request, prepared));
-          if (!prepared.refused) folders.renamedInto(folderOf(request.destinationPath));
+        [&](std::size_t index, Attempt attempted) {
+          commit(inFlight.request(index), attempted);
           inFlight.committed(index);
-          progress.advance();
         });
   };
   try {

@@ -9,16 +9,33 @@
 
 namespace velmora {
 
+enum class FileResult {
+  Made,     // the thumbnail was written
+  Refused,  // the sizing rules refused: nothing was written
+  Skipped,  // the thumbnail was up to date (RunOptions::skipUpToDate)
+  Failed,   // an error; nothing was written for the file
+};
+
+// What became of one request.
+struct FileOutcome {
+  FileResult result = FileResult::Made;
+  std::string source;       // as the request names it
+  std::string destination;  // as the request names it
+  std::string logLine;      // Made and Refused: the window's log line; empty otherwise
+  std::string error;        // Failed: the error's text as the window's error box shows it
+};
+
+// Receives one outcome per request, in request order, on the thread that called the run.
 class LogSink {
  public:
   virtual ~LogSink() = default;
-  virtual void append(const std::string& line) = 0;
+  virtual void record(const FileOutcome& outcome) = 0;
 };
 
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
-  // One file is finished (made or refused).
+  // One file is finished (made, refused, skipped, or failed without ending the run).
   virtual void advance() = 0;
 };
 
@@ -32,11 +49,17 @@ class RequestSource {
 
 struct RunOptions {
   unsigned workers = 1;  // files rendered at once; results are still committed in list order
+  // A file's error is recorded as its outcome and the run goes on with the next file.
+  bool keepGoing = false;
+  // A request whose thumbnail is not older than its source is recorded as skipped.
+  bool skipUpToDate = false;
 };
 
-// Makes one thumbnail per request, in order: one log line each, then one progress step.
-// A refusal does not stop the run. The first error, in list order, ends it: the files before
-// it are written and logged, nothing after it is written, and the error is rethrown.
+// Makes one thumbnail per request, in order: one outcome each, then one progress step.
+// A refusal does not stop the run. Without keepGoing the first error, in list order, ends it:
+// the files before it are written and recorded, the failing file is recorded as failed,
+// nothing after it is written, and the error is rethrown. Errors that are not a file's own
+// (out of memory, no threads) end the run whatever the options.
 void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,
                    ProgressSink& progress, const RunOptions& options = {});
 

@@ -22,7 +22,9 @@ using testing::TempFolder;
 
 class LinesLog : public LogSink {
  public:
-  void append(const std::string& line) override { lines.push_back(line); }
+  void record(const FileOutcome& outcome) override {
+    if (!outcome.logLine.empty()) lines.push_back(outcome.logLine);
+  }
   std::vector<std::string> lines;
 };
 

@@ -109,7 +109,9 @@ TEST(AwkwardNames, OpenErrorNamesTheFileByteForByte) {
 
 class RecordingLog : public LogSink, public ProgressSink {
  public:
-  void append(const std::string& line) override { lines.push_back(line); }
+  void record(const FileOutcome& outcome) override {
+    if (!outcome.logLine.empty()) lines.push_back(outcome.logLine);
+  }
   void advance() override { ++steps; }
   std::vector<std::string> lines;
   int steps = 0;

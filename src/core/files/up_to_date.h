@@ -1,0 +1,11 @@
+#pragma once
+// Whether a thumbnail needs making again (--update).
+
+#include <string>
+
+namespace velmora {
+
+// The thumbnail exists and its modification time is not older than its source's.
+bool thumbnailUpToDate(const std::string& source, const std::string& thumbnail);
+
+}  // namespace velmora

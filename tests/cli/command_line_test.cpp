@@ -1,0 +1,89 @@
+// Reading the tool's arguments: GNU conventions, the window's field rules, and the usage
+// errors with their texts.
+
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora::cli {
+namespace {
+
+CommandLine parse(const std::vector<std::string>& arguments) {
+  return parseCommandLine(arguments, 4);
+}
+
+TEST(CommandLine, GnuConventions) {
+  const CommandLine grouped = parse({"-rq", "--fit=200x200", "-j2", "photos", "--", "-odd.jpg"});
+  EXPECT_TRUE(grouped.recursive);
+  EXPECT_TRUE(grouped.quiet);
+  EXPECT_EQ(grouped.sizing.mode, SizingMode::Fit);
+  EXPECT_EQ(grouped.sizing.widthValue, 200);
+  EXPECT_EQ(grouped.sizing.heightValue, 200);
+  EXPECT_EQ(grouped.workers, 2u);
+  EXPECT_EQ(grouped.paths, (std::vector<std::string>{"photos", "-odd.jpg"}));
+
+  const CommandLine spaced = parse({"a.jpg", "--out", "thumbs", "-0", "--files-from", "-",
+                                    "--shard", "2/3", "--update", "--filter=area", "-", "b.jpg"});
+  EXPECT_EQ(spaced.naming.mode, NamingMode::SameNameInChosenFolder);
+  EXPECT_EQ(spaced.naming.outputFolder, "thumbs");
+  EXPECT_TRUE(spaced.nullSeparated);
+  EXPECT_EQ(*spaced.filesFrom, "-");
+  EXPECT_EQ(spaced.shard.index, 2u);
+  EXPECT_EQ(spaced.shard.count, 3u);
+  EXPECT_TRUE(spaced.update);
+  EXPECT_EQ(spaced.filter, SamplingFilter::Area);
+  EXPECT_EQ(spaced.workers, 4u);  // the default
+  EXPECT_EQ(spaced.paths, (std::vector<std::string>{"a.jpg", "-", "b.jpg"}));
+
+  EXPECT_EQ(parse({"--rate", "20", "--help", "--bogus"}).action, Action::Help);
+  EXPECT_EQ(parse({"--version"}).action, Action::Version);
+  // Every value is read again from the start of a fresh call.
+  EXPECT_EQ(parse({"--width", "30", "x.jpg"}).sizing.widthValue, 30);
+  EXPECT_EQ(parse({"--height", "0x1e", "x.jpg"}).sizing.heightValue, 30);
+}
+
+struct BadArguments {
+  std::vector<std::string> arguments;
+  std::string message;
+  bool pointToHelp;
+};
+
+TEST(CommandLine, UsageErrors) {
+  const std::vector<BadArguments> rows = {
+      {{"--rate", "150"}, "本程序只提供缩小图片功能！", false},
+      {{"--rate=0"}, "最小尺寸为1！", false},
+      {{"--height", "1001"}, "最大尺寸为1000！", false},
+      {{"--width", "-5"}, "最小尺寸为1！", false},
+      {{"--width", "20 "}, "请输入数字！", false},
+      {{"--size", "20"}, "请输入数字！", false},
+      {{"--size", "2000x10"}, "最大尺寸为1000！", false},
+      {{"--fit", "10x0"}, "最小尺寸为1！", false},
+      {{"--bogus"}, "unknown option --bogus", true},
+      {{"--bogus=1"}, "unknown option --bogus", true},
+      {{"-rx"}, "unknown option -x", true},
+      {{"--recursive=yes"}, "option --recursive takes no value", true},
+      {{"--rate"}, "option --rate needs a value", true},
+      {{"-j", "0"}, "-j needs a number of workers from 1 to 1024", true},
+      {{"--jobs=2000"}, "-j needs a number of workers from 1 to 1024", true},
+      {{"--rate", "20", "--width", "30"}, "choose one sizing rule; --width is a second one", true},
+      {{"--out", "/tmp", "--prefix", "s"},
+       "choose one naming rule; --prefix is a second one",
+       true},
+      {{"--shard", "4/3"}, "--shard needs K/N with 1 <= K <= N, not \"4/3\"", true},
+      {{"--filter", "bicubic"}, "--filter is nearest or area, not \"bicubic\"", true},
+      {{"-0", "photos"}, "-0 needs --files-from", true},
+      {{}, "no JPEG file or folder given", true},
+  };
+  for (const BadArguments& row : rows) {
+    try {
+      parse(row.arguments);
+      ADD_FAILURE() << row.message;
+    } catch (const UsageError& error) {
+      EXPECT_EQ(error.what(), row.message);
+      EXPECT_EQ(error.pointToHelp(), row.pointToHelp) << row.message;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velmora::cli
