@@ -303,7 +303,7 @@ void TFormMain::setupFieldNames() {
       {editW, rb4, width, pixels},
       {editQH, rb5, height, pixels},
       {editQW, rb5, width, pixels},
-      {Edit2, rbname1, QString(), QStringLiteral("最多两个字母或一个汉字")},
+      {Edit2, rbname1, QString(), QStringLiteral("最多两个半角字符或一个汉字")},
       {ePath, rbname2, QString(), QStringLiteral("用“...”按钮选择文件夹")},
   };
   for (const auto& [field, rule, role, description] : fields) {
