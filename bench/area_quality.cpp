@@ -25,14 +25,17 @@
 // jpeglib.h relies on size_t and FILE being declared before it.
 #include <jpeglib.h>
 
-#include "core/thumbnail/averaged_decode.h"
 #include "core/image/exif_orientation.h"
+#include "core/image/nearest_sampling.h"
 #include "core/jpeg/jpeg_decoder.h"
 #include "core/jpeg/jpeg_encoder.h"
-#include "core/image/nearest_sampling.h"
+#include "core/thumbnail/averaged_decode.h"
 #include "core/thumbnail/thumbnail_writer.h"
 
 namespace {
+
+// The program's one decoder budget.
+velmora::DecoderMemoryBudget decoderMemory;
 
 struct Picture {
   int width = 0;
@@ -165,7 +168,8 @@ Picture encodedAndDecoded(const Picture& picture) {
 Picture thumbnail(const std::string& path, const velmora::SizingRequest& sizing,
                   velmora::SamplingFilter filter) {
   velmora::ThumbnailRequest request{path, "", sizing, filter};
-  const velmora::RenderedThumbnail rendered = velmora::renderThumbnail(request);
+  const velmora::RenderedThumbnail rendered =
+      velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});
   Picture result;
   if (!rendered.refused) decodeFull(rendered.jpeg, result);
   return result;
@@ -202,7 +206,7 @@ int main(int argc, char** argv) {
       std::printf("%-40s skipped (four components)\n", argv[i]);
       continue;
     }
-    velmora::JpegDecoder decoder(bytes.data(), bytes.size());
+    velmora::JpegDecoder decoder(bytes.data(), bytes.size(), velmora::DecodeLimits{decoderMemory});
     decoder.readHeader();
     const int orientation = decoder.exifOrientation();
     if (area.samples.empty()) {

@@ -18,6 +18,9 @@
 
 namespace {
 
+// The program's one decoder budget.
+velmora::DecoderMemoryBudget decoderMemory;
+
 struct Options {
   int areaWidth = 179;
   int areaHeight = 236;
@@ -65,7 +68,8 @@ int main(int argc, char** argv) {
     try {
       for (int r = 0; r < options.repeat; ++r) {
         const auto start = std::chrono::steady_clock::now();
-        preview = velmora::loadPreview(argv[f], options.areaWidth, options.areaHeight);
+        preview =
+            velmora::loadPreview(argv[f], options.areaWidth, options.areaHeight, decoderMemory);
         times.push_back(millisecondsSince(start));
       }
     } catch (const std::exception& error) {

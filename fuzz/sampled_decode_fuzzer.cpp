@@ -11,12 +11,15 @@
 
 #include "core/errors.h"
 #include "core/image/exif_orientation.h"
-#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/thumbnail/sampled_decode.h"
 #include "fuzz_input.h"
 
 namespace {
+
+// The target's one decoder budget, kept well under the fuzzer's memory limit.
+velmora::DecoderMemoryBudget decoderMemory([] { return std::uint64_t{512} << 20; });
 
 constexpr std::int64_t kMaxPixels = 1 << 21;
 
@@ -29,7 +32,7 @@ Decoded decode(const std::uint8_t* data, std::size_t size, const velmora::Sizing
                velmora::RowPassing passing) {
   Decoded result;
   try {
-    velmora::JpegDecoder decoder(data, size);
+    velmora::JpegDecoder decoder(data, size, velmora::DecodeLimits{decoderMemory});
     decoder.readHeader();
     if (static_cast<std::int64_t>(decoder.width()) * decoder.height() > kMaxPixels) return result;
     const int orientation = decoder.exifOrientation();

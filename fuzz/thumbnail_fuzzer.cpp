@@ -16,6 +16,9 @@
 
 namespace {
 
+// The target's one decoder budget, kept well under the fuzzer's memory limit.
+velmora::DecoderMemoryBudget decoderMemory([] { return std::uint64_t{512} << 20; });
+
 // Pictures above this many pixels are skipped: their decode takes seconds and teaches the
 // fuzzer nothing the small ones do not. The huge-header cases are tests of their own.
 constexpr std::uint64_t kMaxPixels = 1u << 21;
@@ -76,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.sizing = sizing;
   request.filter = filter;
   try {
-    const velmora::RenderedThumbnail rendered = velmora::renderThumbnail(request);
+    const velmora::RenderedThumbnail rendered =
+        velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});
     if (!rendered.refused) checkWholeJpeg(rendered.jpeg);
   } catch (const velmora::Error&) {
     // The named errors are the expected outcome of a malformed file; anything else escapes

@@ -89,7 +89,9 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   ProgressSink& progress = progressLine ? static_cast<ProgressSink&>(*progressLine) : noProgress;
   RunReport report(out, terminals.out ? progressLine.get() : nullptr);
   ReportingSource source(requests, err, progressLine.get());
-  RunOptions options;
+  // The run is the program's one user of decoders: its budget is the program's.
+  DecoderMemoryBudget memory;
+  RunOptions options{memory};
   options.workers = command.workers;
   options.skipUpToDate = command.update;
   int status = kExitDone;

@@ -517,7 +517,7 @@ void TFormMain::FileListBox1Change() {
       const int areaHeight = Image1->height();
       const std::string path = FileListBox1->fileNameBytes();
       if (path.empty()) return;
-      const Preview preview = loadPreview(path, areaWidth, areaHeight);
+      const Preview preview = loadPreview(path, areaWidth, areaHeight, decoderMemory_);
       LabFile->setText(
           QStringLiteral("尺寸:%1x%2").arg(preview.sourceWidth).arg(preview.sourceHeight));
       Image1->setPixmap(QPixmap::fromImage(toQImage(preview.picture)));
@@ -693,7 +693,8 @@ bool TFormMain::CheckRunPreconditions() {
 }
 
 void TFormMain::MakeThumbnail(const ThumbnailRequest& request) {
-  Memo1->appendPlainText(QString::fromStdString(velmora::makeThumbnailFile(request)));
+  Memo1->appendPlainText(
+      QString::fromStdString(velmora::makeThumbnailFile(request, decoderMemory_)));
 }
 
 void TFormMain::SpeedButton1Click() {
@@ -734,7 +735,7 @@ void TFormMain::SpeedButton2Click() {
       ProgressBar1->show();
       MemoLog log(Memo1);
       BarProgress progress(ProgressBar1);
-      RunOptions options;
+      RunOptions options{decoderMemory_};
       options.workers = std::max(1u, std::thread::hardware_concurrency());
       runThumbnails(requests, log, progress, options);
       ProgressBar1->hide();

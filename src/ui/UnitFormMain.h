@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/jpeg/decoder_memory.h"
 #include "core/rules/output_naming.h"
 #include "core/rules/thumbnail_request.h"
 #include "ui/CommandGuard.h"
@@ -155,6 +156,8 @@ class TFormMain : public QWidget {
   CommandGuard guard_{this};
   // The output folder last chosen, as the file system spells it; ePath shows it decoded.
   QByteArray outputFolder_;
+  // The program's one decoder budget, shared by the preview and both commands.
+  DecoderMemoryBudget decoderMemory_;
 };
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+// jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
 namespace velmora {

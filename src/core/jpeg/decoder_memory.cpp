@@ -15,6 +15,10 @@ namespace {
 
 constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
 
+// The address space the command-line tool itself takes (code, libraries, main stack, heap of
+// a run) with one worker and no decoder share: about 20 MiB, measured under ulimit -v.
+constexpr std::uint64_t kProgramBytes = 24 << 20;
+
 std::uint64_t physicalMemory() {
   const long pages = ::sysconf(_SC_PHYS_PAGES);
   const long pageSize = ::sysconf(_SC_PAGESIZE);
@@ -77,13 +81,10 @@ std::uint64_t usableMemory() {
   return std::min(fixed, addressSpaceLimit());
 }
 
+DecoderMemoryBudget::DecoderMemoryBudget() : total_([] { return usableMemory() / 2; }) {}
+
 DecoderMemoryBudget::DecoderMemoryBudget(std::function<std::uint64_t()> total)
     : total_(std::move(total)) {}
-
-DecoderMemoryBudget& DecoderMemoryBudget::process() {
-  static DecoderMemoryBudget budget([] { return usableMemory() / 2; });
-  return budget;
-}
 
 std::optional<DecoderMemoryBudget::Share> DecoderMemoryBudget::take(std::uint64_t bytes) {
   const std::uint64_t total = total_();
@@ -96,6 +97,18 @@ std::optional<DecoderMemoryBudget::Share> DecoderMemoryBudget::take(std::uint64_
   lock.unlock();
   changed_.notify_all();
   return Share(this, bytes);
+}
+
+std::size_t DecoderMemoryBudget::waiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<std::size_t>(nextTicket_ - serving_);
+}
+
+unsigned DecoderMemoryBudget::workersThatFit(unsigned wanted, std::uint64_t bytesPerWorker) const {
+  const std::uint64_t rest = total_();
+  const std::uint64_t room = rest > kProgramBytes ? rest - kProgramBytes : 0;
+  const std::uint64_t fit = bytesPerWorker > 0 ? room / bytesPerWorker : wanted;
+  return static_cast<unsigned>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(wanted, fit)));
 }
 
 void DecoderMemoryBudget::giveBack(std::uint64_t bytes) {

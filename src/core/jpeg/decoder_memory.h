@@ -1,7 +1,8 @@
 #pragma once
 // One memory budget for every decoder of the process: the batch's workers and the window's
 // preview. Progressive files need libjpeg's whole coefficient array at once; each decoder takes
-// a share of the budget for it before decoding, waiting until the share is free.
+// a share of the budget for it before decoding, waiting until the share is free. The program
+// makes one budget and hands it to everything that decodes.
 
 #include <condition_variable>
 #include <cstddef>
@@ -18,12 +19,14 @@ std::uint64_t usableMemory();
 
 class DecoderMemoryBudget {
  public:
-  // The budget's size, asked for on every request so that a limit set while the process runs
-  // counts.
+  // The decoders share about half of the memory the process may use, the rest is left to
+  // everything else: the program itself and its workers' stacks and fixed buffers.
+  DecoderMemoryBudget();
+  // A budget of the given size for the decoders, asked for on every request so that a limit
+  // set while the process runs counts.
   explicit DecoderMemoryBudget(std::function<std::uint64_t()> total);
-
-  // The process's budget: about half of usableMemory(), the rest left to everything else.
-  static DecoderMemoryBudget& process();
+  DecoderMemoryBudget(const DecoderMemoryBudget&) = delete;
+  DecoderMemoryBudget& operator=(const DecoderMemoryBudget&) = delete;
 
   // A share of the budget, given back when it ends.
   class Share {
@@ -49,11 +52,20 @@ class DecoderMemoryBudget {
   // the whole budget.
   std::optional<Share> take(std::uint64_t bytes);
 
+  // Requests waiting for their share.
+  std::size_t waiting() const;
+
+  // How many of `wanted` workers, each with `bytesPerWorker` of its own (its stack and fixed
+  // buffers), the rest of the process's memory holds besides the program itself: the part the
+  // decoders do not share, as large as theirs. At least one, the thread that runs the work.
+  // Starting only these, a run's outcome does not depend on the number of workers asked for.
+  unsigned workersThatFit(unsigned wanted, std::uint64_t bytesPerWorker) const;
+
  private:
   void giveBack(std::uint64_t bytes);
 
   std::function<std::uint64_t()> total_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::uint64_t inUse_ = 0;
   std::uint64_t nextTicket_ = 0;

@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 
 #include "core/errors.h"
+#include "core/stop_signal.h"
 
 namespace velmora {
 
@@ -22,6 +23,7 @@ struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   bool readFailed = false;  // the stop came from the source file, not from the codec
+  bool stopped = false;     // the stop came from the run's stop signal
 };
 
 // Points the codec object's error handling at `err`: a fatal error jumps to the current guard.
@@ -33,11 +35,12 @@ inline ErrorManager& errorManagerOf(j_common_ptr cinfo) {
 }
 
 // Runs one libjpeg call sequence; a fatal codec error comes out as EJPEG (EReadError when the
-// source file failed). The callable must not own objects with destructors, since the jump
-// passes over them.
+// source file failed, DecodeStopped when the run stopped). The callable must not own objects with
+// destructors, since the jump passes over them.
 template <typename Call>
 void guarded(ErrorManager& err, const Call& call) {
   if (setjmp(err.jump) != 0) {
+    if (err.stopped) throw DecodeStopped();
     if (err.readFailed) throw EReadError();
     throw EJPEG(err.pub.msg_code);
   }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+// jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
 #include "core/files/source_file.h"

@@ -5,11 +5,13 @@
 #include <utility>
 #include <vector>
 
+// jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
 #include "core/errors.h"
 #include "core/image/exif_orientation.h"
 #include "core/jpeg/dc_scan_source.h"
+#include "core/jpeg/decode_monitor.h"
 #include "core/jpeg/decoder_memory.h"
 #include "core/jpeg/error_guard.h"
 #include "core/jpeg/file_source.h"
@@ -91,6 +93,7 @@ bool dcScansComplete(const jpeg_decompress_struct& c) {
 // Reads scans until the DC coefficients are complete, and starts the output from them.
 void startOutputFromDcScans(jpeg_decompress_struct& c) {
   for (;;) {
+    checkDecodeProgress(&c);
     const int status = jpeg_consume_input(&c);
     if (status == JPEG_SUSPENDED || status == JPEG_REACHED_EOI) break;
     if (status == JPEG_SCAN_COMPLETED && dcScansComplete(c)) break;
@@ -119,20 +122,27 @@ bool skippingIsExact(const jpeg_decompress_struct& c) {
   return tallComponents == 1;
 }
 
-void createDecompressor(ErrorManager& err, jpeg_decompress_struct& cinfo) {
-  installErrorManager(err);
-  cinfo.err = &err.pub;
-  guarded(err, [&] {
-    jpeg_create_decompress(&cinfo);
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
-  });
-}
-
 }  // namespace
 
 struct JpegDecoder::State {
+  explicit State(const DecodeLimits& limits) : budget(limits.memory), stop(limits.stop) {}
+
+  // Apart from the constructor, so that the destructor tidies up after a failure here.
+  void create() {
+    installErrorManager(err);
+    cinfo.err = &err.pub;
+    guarded(err, [&] {
+      jpeg_create_decompress(&cinfo);
+      jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    });
+    installDecodeMonitor(&cinfo, monitor, stop);
+  }
+
+  DecoderMemoryBudget& budget;
+  const StopSignal* stop;
   ErrorManager err{};
   jpeg_decompress_struct cinfo{};
+  DecodeMonitor monitor;
   int orientation = 1;
   bool greyscale = false;
   bool fourComponents = false;
@@ -150,17 +160,18 @@ struct JpegDecoder::State {
   }
 };
 
-JpegDecoder::JpegDecoder(SourceFile file) : state_(std::make_unique<State>()) {
+JpegDecoder::JpegDecoder(SourceFile file, const DecodeLimits& limits)
+    : state_(std::make_unique<State>(limits)) {
   State& s = *state_;
-  createDecompressor(s.err, s.cinfo);
+  s.create();
   s.file.emplace(std::move(file));
   s.cinfo.src = &s.file->pub;
 }
 
-JpegDecoder::JpegDecoder(const unsigned char* data, std::size_t size)
-    : state_(std::make_unique<State>()) {
+JpegDecoder::JpegDecoder(const unsigned char* data, std::size_t size, const DecodeLimits& limits)
+    : state_(std::make_unique<State>(limits)) {
   State& s = *state_;
-  createDecompressor(s.err, s.cinfo);
+  s.create();
   guarded(s.err, [&] { jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size)); });
 }
 
@@ -221,7 +232,9 @@ void JpegDecoder::start(const DecodeSettings& settings) {
   }
   s.greyscale = c.out_color_space == JCS_GRAYSCALE;
   s.fourComponents = c.out_color_space == JCS_CMYK;
-  takeWorkingMemory(s.err, c, s.memory);
+  takeWorkingMemory(s.err, c, s.budget, s.memory);
+  // The wait for memory may have outlasted the run.
+  if (s.stop != nullptr && s.stop->raised()) throw DecodeStopped();
   guarded(s.err, [&] {
     jpeg_start_decompress(&c);
     if (s.dcOnly) startOutputFromDcScans(c);

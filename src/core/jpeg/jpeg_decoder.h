@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/files/source_file.h"
+#include "core/jpeg/decode_limits.h"
 
 namespace velmora {
 
@@ -35,13 +36,14 @@ struct DecodeSettings {
   static DecodeSettings dcScans() { return {Kind::DcScans, 1}; }
 };
 
-// Rows come out as RGB bytes, top to bottom.
+// Rows come out as RGB bytes, top to bottom. A decode ends as DecodeStopped soon after the
+// limits' stop signal is raised, and a file of more than kMaxScans scans ends as EJPEG 35.
 class JpegDecoder {
  public:
   // Reads the open file as a stream, a buffer at a time; a failing read ends as EReadError.
-  explicit JpegDecoder(SourceFile file);
+  JpegDecoder(SourceFile file, const DecodeLimits& limits);
   // Reads bytes held in memory, which must outlive the decoder.
-  JpegDecoder(const unsigned char* data, std::size_t size);
+  JpegDecoder(const unsigned char* data, std::size_t size, const DecodeLimits& limits);
   ~JpegDecoder();
   JpegDecoder(const JpegDecoder&) = delete;
   JpegDecoder& operator=(const JpegDecoder&) = delete;
@@ -61,8 +63,8 @@ class JpegDecoder {
 
   // Starts decoding, after readHeader. After this, rows are taken top to bottom with readRow
   // and skipRows. First takes the decoder's working memory (for a file of many scans, the whole
-  // coefficient array) from the process's decoder budget, waiting until it is free; libjpeg is
-  // held to that share. A file needing more than the whole budget ends as EJPEG 49.
+  // coefficient array) from the limits' budget, waiting until it is free; libjpeg is held to
+  // that share. A file needing more than the whole budget ends as EJPEG 49.
   void start(const DecodeSettings& settings);
   // The size of the rows the started decode gives: the picture's for Sampling, reduced by the
   // scale for the averaging kinds.

@@ -1,12 +1,11 @@
 #include "core/jpeg/jpeg_encoder.h"
 
+#include <jerror.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <new>
 #include <utility>
-
-#include <jerror.h>
-#include <jpeglib.h>
 
 #include "core/jpeg/error_guard.h"
 

@@ -42,10 +42,10 @@ std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c) {
   return bytes;
 }
 
-void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c,
+void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c, DecoderMemoryBudget& budget,
                        std::optional<DecoderMemoryBudget::Share>& memory) {
   const std::uint64_t need = workingMemory(err, c);
-  memory = DecoderMemoryBudget::process().take(need);
+  memory = budget.take(need);
   if (!memory) throw EJPEG(JERR_NO_BACKING_STORE);
   c.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(need, LONG_MAX));
 }

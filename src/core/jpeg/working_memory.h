@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 
+// jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
 #include "core/jpeg/decoder_memory.h"
@@ -19,10 +20,10 @@ namespace velmora {
 // every coefficient of the picture until its last scan.
 std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c);
 
-// Takes the decoder's share of the process's budget and holds libjpeg to it: what the library
-// would ask for beyond it ends this file as its own error, never another file's allocation.
-// A file needing more than the whole budget ends as EJPEG 49.
-void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c,
+// Takes the decoder's share of the budget and holds libjpeg to it: what the library would ask
+// for beyond it ends this file as its own error, never another file's allocation. A file
+// needing more than the whole budget ends as EJPEG 49.
+void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c, DecoderMemoryBudget& budget,
                        std::optional<DecoderMemoryBudget::Share>& memory);
 
 }  // namespace velmora

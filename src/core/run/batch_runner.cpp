@@ -25,6 +25,10 @@ namespace {
 // by about 12 % and raised the peak from 180 to 200 MiB.
 constexpr std::size_t kFilesInFlightPerWorker = 8;
 
+// What a worker holds besides its decoder share: its stack, and its fixed buffers (the source
+// file's read buffer, the DC-scan filter's, rows, the encoded thumbnail).
+constexpr std::uint64_t kWorkerBytes = kWorkerStackBytes + (1 << 20);
+
 using FileIdentity = std::pair<dev_t, ino_t>;
 
 std::optional<FileIdentity> identityOf(const std::string& path) {
@@ -138,14 +142,15 @@ struct Attempt {
   std::exception_ptr error;  // a file's own error (velmora::Error); others end the run at once
 };
 
-Attempt attempt(const ThumbnailRequest& request, const RunOptions& options) {
+Attempt attempt(const ThumbnailRequest& request, const RunOptions& options,
+                const DecodeLimits& limits) {
   Attempt result;
   if (options.skipUpToDate && thumbnailUpToDate(request.sourcePath, request.destinationPath)) {
     result.skipped = true;
     return result;
   }
   try {
-    result.prepared.emplace(prepareThumbnail(request));
+    result.prepared.emplace(prepareThumbnail(request, limits));
   } catch (const Error&) {
     result.error = std::current_exception();
   }
@@ -192,10 +197,13 @@ class ListedRequests : public RequestSource {
 void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
                    const RunOptions& options) {
   OrderedWorkPlan plan;
-  plan.workers = options.workers;
-  const bool parallel = options.workers > 1;
-  plan.lookAhead = parallel ? kFilesInFlightPerWorker * options.workers : 1;
+  plan.workers = options.memory.workersThatFit(options.workers, kWorkerBytes);
+  const bool parallel = plan.workers > 1;
+  plan.lookAhead = parallel ? kFilesInFlightPerWorker * plan.workers : 1;
   RequestsInFlight inFlight(plan.lookAhead, parallel);
+  StopSignal stop;
+  plan.stop = &stop;
+  const DecodeLimits limits{options.memory, &stop};
   DestinationFolders folders;
   // Workers render and stage; the committing thread only renames, records and advances. Staged
   // files not yet committed when the run ends early are removed with their results.
@@ -233,7 +241,7 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
         [&](std::size_t index) {
           const ThumbnailRequest& request = inFlight.request(index);
           folders.sweepOnce(folderOf(request.destinationPath));
-          return attempt(request, options);
+          return attempt(request, options, limits);
         },
         [&](std::size_t index, Attempt attempted) {
           commit(inFlight.request(index), attempted);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/jpeg/decoder_memory.h"
 #include "core/rules/thumbnail_request.h"
 
 namespace velmora {
@@ -48,7 +49,10 @@ class RequestSource {
 };
 
 struct RunOptions {
-  unsigned workers = 1;  // files rendered at once; results are still committed in list order
+  // Shared with every other decoder of the program.
+  DecoderMemoryBudget& memory;
+  // Files rendered at once; results are still committed in list order.
+  unsigned workers = 1;
   // A file's error is recorded as its outcome and the run goes on with the next file.
   bool keepGoing = false;
   // A request whose thumbnail is not older than its source is recorded as skipped.
@@ -59,14 +63,15 @@ struct RunOptions {
 // A refusal does not stop the run. Without keepGoing the first error, in list order, ends it:
 // the files before it are written and recorded, the failing file is recorded as failed,
 // nothing after it is written, and the error is rethrown. Errors that are not a file's own
-// (out of memory, no threads) end the run whatever the options.
+// (out of memory, no threads) end the run whatever the options. When the run ends early, the
+// decodes still in flight are stopped rather than waited for.
 void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,
-                   ProgressSink& progress, const RunOptions& options = {});
+                   ProgressSink& progress, const RunOptions& options);
 
 // The same, taking the requests from `source` while the first ones are already being made;
 // only the requests within the workers' look-ahead are held at once. An error of the source
 // counts as the error of the request it failed to give.
 void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
-                   const RunOptions& options = {});
+                   const RunOptions& options);
 
 }  // namespace velmora

@@ -8,12 +8,15 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
+
+#include "core/run/worker_thread.h"
+#include "core/stop_signal.h"
 
 namespace velmora {
 
@@ -26,6 +29,9 @@ struct OrderedWorkPlan {
   // Per job: an earlier job that must be committed before this job's work starts (its work
   // reads what that commit writes), or kNoPrerequisite. Empty: no job waits for another.
   std::vector<std::size_t> prerequisites;
+  // Raised when the run ends early, before the workers are waited for, so that work in flight
+  // can end at once; none: it runs to its end.
+  StopSignal* stop = nullptr;
 };
 
 namespace detail {
@@ -42,7 +48,7 @@ class OrderedWorkers {
       stopping_ = true;
     }
     canClaim_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
   }
 
   OrderedWorkers(const OrderedWorkers&) = delete;
@@ -50,8 +56,11 @@ class OrderedWorkers {
 
   // Starts up to `wanted` threads; the system may give fewer.
   std::size_t start(std::size_t wanted) {
+    threads_.reserve(wanted);
     try {
-      while (threads_.size() < wanted) threads_.emplace_back([this] { workLoop(); });
+      while (threads_.size() < wanted) {
+        threads_.push_back(std::make_unique<WorkerThread>([this] { workLoop(); }));
+      }
     } catch (const std::system_error&) {
       // Fewer threads only means less parallelism; the caller runs alone when none started.
     }
@@ -129,7 +138,7 @@ class OrderedWorkers {
   Work& work_;
   std::vector<Slot> slots_;
   std::vector<std::size_t> prerequisites_;
-  std::vector<std::thread> threads_;
+  std::vector<std::unique_ptr<WorkerThread>> threads_;
   std::mutex mutex_;
   std::condition_variable canClaim_;
   std::condition_variable finished_;
@@ -197,8 +206,9 @@ class Admission {
 //   work(i):      on a worker thread; its data stays valid until commit(i) returns.
 //   commit(i, r): on the calling thread, in increasing i.
 // The first exception in job order, from admit, work or commit, ends the run: no later job is
-// committed, every worker is stopped and joined, and the exception is rethrown here. With one
-// worker (or none available) admit, work and commit simply alternate on the calling thread.
+// committed, plan.stop is raised, every worker is stopped and joined, and the exception is
+// rethrown here. With one worker (or none available) admit, work and commit simply alternate
+// on the calling thread.
 template <typename Result, typename Admit, typename Work, typename Commit>
 void runOrderedStream(const OrderedWorkPlan& plan, Admit admit, Work work, Commit commit) {
   const std::size_t lookAhead = plan.lookAhead > 0 ? plan.lookAhead : 1;
@@ -210,12 +220,17 @@ void runOrderedStream(const OrderedWorkPlan& plan, Admit admit, Work work, Commi
       if (const auto prerequisite = admission.next()) workers.offer(*prerequisite);
     }
     if (admission.admitted() > 1 && workers.start(plan.workers) > 0) {
-      for (; admission.reaches(index); ++index) {
-        while (admission.roomFor(index)) {
-          if (const auto prerequisite = admission.next()) workers.offer(*prerequisite);
+      try {
+        for (; admission.reaches(index); ++index) {
+          while (admission.roomFor(index)) {
+            if (const auto prerequisite = admission.next()) workers.offer(*prerequisite);
+          }
+          commit(index, workers.take(index));
+          workers.committed(index);
         }
-        commit(index, workers.take(index));
-        workers.committed(index);
+      } catch (...) {
+        if (plan.stop != nullptr) plan.stop->raise();
+        throw;
       }
       return;
     }

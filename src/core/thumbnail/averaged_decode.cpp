@@ -43,8 +43,8 @@ void handOverOriented(const RgbImage& stored, int orientation, std::int32_t outp
   const std::vector<std::int32_t>& lines = plan.storedRowOfLine();
   UprightPicture out(plan);
   for (std::size_t line = 0; line < lines.size(); ++line) {
-    out.fillLine(line, stored.pixels.data() +
-                           static_cast<std::size_t>(lines[line]) * stored.rowBytes());
+    out.fillLine(line,
+                 stored.pixels.data() + static_cast<std::size_t>(lines[line]) * stored.rowBytes());
   }
   out.handOver(sink);
 }

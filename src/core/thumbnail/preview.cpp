@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "core/image/exif_orientation.h"
-#include "core/jpeg/jpeg_decoder.h"
-#include "core/image/nearest_sampling.h"
-#include "core/thumbnail/sampled_decode.h"
 #include "core/files/source_file.h"
+#include "core/image/exif_orientation.h"
+#include "core/image/nearest_sampling.h"
+#include "core/jpeg/jpeg_decoder.h"
+#include "core/thumbnail/sampled_decode.h"
 
 namespace velmora {
 
@@ -19,9 +19,10 @@ std::int32_t previewReduction(std::int32_t areaWidth, std::int32_t areaHeight, s
   return std::max(e, 1);
 }
 
-Preview loadPreview(const std::string& path, std::int32_t areaWidth, std::int32_t areaHeight) {
+Preview loadPreview(const std::string& path, std::int32_t areaWidth, std::int32_t areaHeight,
+                    DecoderMemoryBudget& memory) {
   Preview preview;
-  JpegDecoder decoder{SourceFile(path)};
+  JpegDecoder decoder(SourceFile(path), DecodeLimits{memory});
   // A file of zero bytes counts as a 0 x 0 picture, which always fits.
   if (decoder.sourceIsEmpty()) return preview;
   decoder.readHeader();

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
 #include "core/image/rgb_image.h"
 #include "core/image/row_sink.h"
+#include "core/jpeg/jpeg_decoder.h"
 
 namespace velmora {
 

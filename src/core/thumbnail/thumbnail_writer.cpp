@@ -4,14 +4,14 @@
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
-#include "core/thumbnail/averaged_decode.h"
-#include "core/image/exif_orientation.h"
-#include "core/jpeg/jpeg_decoder.h"
-#include "core/jpeg/jpeg_encoder.h"
-#include "core/image/nearest_sampling.h"
-#include "core/thumbnail/sampled_decode.h"
 #include "core/files/source_file.h"
 #include "core/files/temporary_files.h"
+#include "core/image/exif_orientation.h"
+#include "core/image/nearest_sampling.h"
+#include "core/jpeg/jpeg_decoder.h"
+#include "core/jpeg/jpeg_encoder.h"
+#include "core/thumbnail/averaged_decode.h"
+#include "core/thumbnail/sampled_decode.h"
 
 namespace velmora {
 
@@ -58,8 +58,8 @@ PixelSize atLeastOnePixel(PixelSize size) {
 
 }  // namespace
 
-RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
-  JpegDecoder decoder{SourceFile(request.sourcePath)};
+RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits) {
+  JpegDecoder decoder(SourceFile(request.sourcePath), limits);
   // A file of zero bytes is not parsed: it counts as 0 x 0.
   if (decoder.sourceIsEmpty() && !Decide(0, 0, request.sizing)) return refused();
   decoder.readHeader();
@@ -84,10 +84,10 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request) {
   return result;
 }
 
-PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request) {
+PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits) {
   return forSource(request, [&] {
     PreparedThumbnail prepared;
-    RenderedThumbnail rendered = renderThumbnail(request);
+    RenderedThumbnail rendered = renderThumbnail(request, limits);
     prepared.refused = rendered.refused;
     if (!rendered.refused) prepared.staged.emplace(request.destinationPath, rendered.jpeg);
     return prepared;
@@ -100,10 +100,10 @@ std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& 
   return successLine(request.sourcePath, request.destinationPath);
 }
 
-std::string makeThumbnailFile(const ThumbnailRequest& request) {
+std::string makeThumbnailFile(const ThumbnailRequest& request, DecoderMemoryBudget& memory) {
   const std::string folder = folderOf(request.destinationPath);
   sweepStaleTemporaries(folder);
-  PreparedThumbnail prepared = prepareThumbnail(request);
+  PreparedThumbnail prepared = prepareThumbnail(request, DecodeLimits{memory});
   const std::string line = commitThumbnail(request, prepared);
   if (!prepared.refused) syncFolder(folder);
   return line;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/files/atomic_file.h"
+#include "core/jpeg/decode_limits.h"
 #include "core/rules/thumbnail_request.h"
 
 namespace velmora {
@@ -28,7 +29,7 @@ struct RenderedThumbnail {
 
 // Reads the source and renders the thumbnail into memory. Throws EFOpenError, EReadError or
 // EJPEG; touches no destination.
-RenderedThumbnail renderThumbnail(const ThumbnailRequest& request);
+RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits);
 
 struct PreparedThumbnail {
   bool refused = false;              // the sizing rules refused: nothing is to be written
@@ -37,7 +38,7 @@ struct PreparedThumbnail {
 
 // Renders the thumbnail and stages it beside the destination. Throws EFOpenError, EReadError,
 // EJPEG, EFCreateError or EWriteError; the destination itself is not touched.
-PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request);
+PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits);
 
 // Puts a prepared thumbnail in place of the request's destination, replacing any file there
 // atomically, and returns the log line (the refusal line when it was refused, writing nothing).
@@ -46,6 +47,6 @@ std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& 
 
 // One file, one log line, or an error and no line. Tidies the destination folder of what
 // killed runs left there first, and flushes its new entry to the disk after.
-std::string makeThumbnailFile(const ThumbnailRequest& request);
+std::string makeThumbnailFile(const ThumbnailRequest& request, DecoderMemoryBudget& memory);
 
 }  // namespace velmora

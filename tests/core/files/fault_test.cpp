@@ -21,9 +21,12 @@
 #include "core/errors.h"
 #include "core/thumbnail/thumbnail_writer.h"
 #include "jpeg_fixtures.h"
+#include "decoder_budget.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 namespace fs = std::filesystem;
 using testing::Bytes;
@@ -56,7 +59,7 @@ bool isWholeThumbnail(const std::string& path, unsigned width, unsigned height) 
 template <typename Expected>
 std::string errorOf(const ThumbnailRequest& request) {
   try {
-    makeThumbnailFile(request);
+    makeThumbnailFile(request, testMemory());
   } catch (const Expected& e) {
     return e.what();
   } catch (const Error& e) {
@@ -155,7 +158,8 @@ TEST_F(FaultTest, InjectedWriteFailureAnywhereLeavesNothingBehind) {
 
 TEST_F(FaultTest, ShortWritesStillMakeAWholeFile) {
   ScopedWriteFunction slow(dribble);
-  EXPECT_EQ(makeThumbnailFile({source, destination, kHalf}), successLine(source, destination));
+  EXPECT_EQ(makeThumbnailFile({source, destination, kHalf}, testMemory()),
+            successLine(source, destination));
   EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));
   EXPECT_EQ(testing::folderEntries(out), (std::set<std::string>{"photo.jpg"}));
 }
@@ -172,7 +176,8 @@ TEST_F(FaultTest, DestinationLinkedToTheSourceIsReplacedNotFollowed) {
     SCOPED_TRACE(kind);
     fs::remove(destination);
     makeLink();
-    EXPECT_EQ(makeThumbnailFile({source, destination, kHalf}), successLine(source, destination));
+    EXPECT_EQ(makeThumbnailFile({source, destination, kHalf}, testMemory()),
+              successLine(source, destination));
     EXPECT_EQ(testing::fileContents(source), pictureBytes());
     EXPECT_FALSE(fs::is_symlink(destination));
     EXPECT_TRUE(isWholeThumbnail(destination, 320, 240));

@@ -12,10 +12,13 @@
 #include "core/errors.h"
 #include "core/thumbnail/preview.h"
 #include "core/thumbnail/thumbnail_writer.h"
+#include "decoder_budget.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 using testing::encodeJpeg;
 using testing::EncodeOptions;
@@ -29,7 +32,7 @@ using testing::writeBytes;
 RgbImage decoded(const std::vector<unsigned char>& jpeg) {
   TempFolder folder;
   writeBytes(folder.file("s.jpg"), jpeg);
-  return loadPreview(folder.file("s.jpg"), 10000, 10000).picture;
+  return loadPreview(folder.file("s.jpg"), 10000, 10000, testMemory()).picture;
 }
 
 double meanDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
@@ -90,7 +93,8 @@ TEST(SourceKinds, CutOffFileIsMadeWithMidGreyBelowTheCut) {
   writeBytes(folder.file("cut.jpg"), jpeg);
   const ThumbnailRequest request{
       folder.file("cut.jpg"), folder.file("t.jpg"), {SizingMode::Rate, 50, 0, 0}};
-  EXPECT_EQ(makeThumbnailFile(request), successLine(request.sourcePath, request.destinationPath));
+  EXPECT_EQ(makeThumbnailFile(request, testMemory()),
+            successLine(request.sourcePath, request.destinationPath));
   const RgbImage picture = decoded(jpeg);
   const std::size_t lastRow = picture.rowBytes() * (picture.height - 1);
   for (std::size_t i = lastRow; i < picture.pixels.size(); ++i) {
@@ -122,7 +126,7 @@ int exitCodeWithCappedMemory(const ThumbnailRequest& request) {
     const rlimit cap{256u << 20, 256u << 20};
     ::setrlimit(RLIMIT_AS, &cap);
     try {
-      makeThumbnailFile(request);
+      makeThumbnailFile(request, testMemory());
       std::_Exit(0);
     } catch (const EJPEG& e) {
       std::_Exit(e.code() == 49 ? 2 : 3);
@@ -171,7 +175,7 @@ TEST(SourceKinds, SourceIsReadAsAStream) {
   writeBytes(zeros, {});
   std::filesystem::resize_file(zeros, 1ull << 30);
   try {
-    makeThumbnailFile({zeros, folder.file("z.jpg"), {SizingMode::Rate, 50, 0, 0}});
+    makeThumbnailFile({zeros, folder.file("z.jpg"), {SizingMode::Rate, 50, 0, 0}}, testMemory());
     ADD_FAILURE() << "a file of zeros was made";
   } catch (const EJPEG& e) {
     EXPECT_EQ(e.code(), 53);
@@ -179,7 +183,8 @@ TEST(SourceKinds, SourceIsReadAsAStream) {
 
   // Reading a process's own memory at address 0 fails with an I/O error.
   try {
-    makeThumbnailFile({"/proc/self/mem", folder.file("m.jpg"), {SizingMode::Rate, 50, 0, 0}});
+    makeThumbnailFile({"/proc/self/mem", folder.file("m.jpg"), {SizingMode::Rate, 50, 0, 0}},
+                  testMemory());
     ADD_FAILURE() << "an unreadable file was made";
   } catch (const EReadError& e) {
     EXPECT_STREQ(e.what(), "Stream read error");
@@ -201,7 +206,7 @@ TEST(SourceKinds, EveryCorpusFileGivesAThumbnailOrItsError) {
         corpus + "/" + name, out.file(name), {SizingMode::Rate, 50, 0, 0}};
     const auto expected = expectedErrors.find(name);
     try {
-      EXPECT_EQ(makeThumbnailFile(request),
+      EXPECT_EQ(makeThumbnailFile(request, testMemory()),
                 successLine(request.sourcePath, request.destinationPath));
       EXPECT_EQ(expected, expectedErrors.end());
       ++made;

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "core/errors.h"
@@ -14,9 +15,12 @@
 #include "core/run/heap_policy.h"
 #include "core/rules/output_naming.h"
 #include "jpeg_fixtures.h"
+#include "decoder_budget.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 using testing::TempFolder;
 
@@ -51,7 +55,7 @@ RunOutcome runInto(const std::vector<ThumbnailRequest>& requests, const std::str
   CountingProgress progress;
   RunOutcome outcome;
   try {
-    runThumbnails(requests, log, progress, RunOptions{workers});
+    runThumbnails(requests, log, progress, RunOptions{testMemory(), workers});
   } catch (const Error& error) {
     outcome.error = error.what();
     outcome.errorFile = error.file();
@@ -159,7 +163,7 @@ TEST_P(ParallelBatch, ReadsFileAnEarlierRequestWroteLikeOneWorkerRun) {
     testing::writeJpeg(scratch / "tbtba.jpg", 90, 90, 3);
     LinesLog log;
     CountingProgress progress;
-    runThumbnails(requests, log, progress, RunOptions{workers[run]});
+    runThumbnails(requests, log, progress, RunOptions{testMemory(), workers[run]});
     logs[run] = log.lines;
     for (const char* name : {"tba.jpg", "tbtba.jpg", "tbtbtba.jpg"}) {
       results[run][name] = testing::fileContents(scratch / name);
@@ -193,13 +197,19 @@ TEST(BatchRunner, ProgressiveFilesTakeTurnsInOneMemoryBudget) {
   }
   const pid_t child = ::fork();
   if (child == 0) {
-    const rlimit cap{256u << 20, 256u << 20};
+    // On top of what the test process already holds (heap arenas the threads of earlier tests
+    // reserved stay reserved here): room for one of the four coefficient arrays at a time.
+    std::ifstream statm("/proc/self/statm");
+    rlim_t pages = 0;
+    statm >> pages;
+    const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (192u << 20);
+    const rlimit cap{limit, limit};
     ::setrlimit(RLIMIT_AS, &cap);
     keepFreedMemoryForReuse();  // as the tool does: no heap reserved per thread
     LinesLog log;
     CountingProgress progress;
     try {
-      runThumbnails(requests, log, progress, RunOptions{4});
+      runThumbnails(requests, log, progress, RunOptions{testMemory(), 4});
     } catch (...) {
       std::_Exit(2);
     }

@@ -7,10 +7,13 @@
 
 #include "core/errors.h"
 #include "core/thumbnail/thumbnail_writer.h"
+#include "decoder_budget.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 using testing::decodePlain;
 using testing::EncodeOptions;
@@ -61,13 +64,13 @@ TEST(DcScanDecode, EqualsTheBlockMeansOfTheFullDecode) {
     const std::vector<unsigned char> file = encodeSamples(
         smoothSamples(kWidth, kHeight, componentsOf(colours)), kWidth, kHeight, options);
 
-    JpegDecoder dcOnly(file.data(), file.size());
+    JpegDecoder dcOnly(file.data(), file.size(), DecodeLimits{testMemory()});
     dcOnly.readHeader();
     dcOnly.start(DecodeSettings::dcScans());
     ASSERT_EQ(dcOnly.outputWidth(), kWidth / 8);
     const std::vector<unsigned char> means = decodeRows(dcOnly);
 
-    JpegDecoder whole(file.data(), file.size());
+    JpegDecoder whole(file.data(), file.size(), DecodeLimits{testMemory()});
     whole.readHeader();
     whole.start(DecodeSettings::averaging(8));
     const std::vector<unsigned char> full = decodeRows(whole);
@@ -97,7 +100,8 @@ std::vector<unsigned char> stripes(int width, int height, int components) {
 }
 
 RgbImage areaThumbnail(const std::string& source, const SizingRequest& sizing) {
-  const RenderedThumbnail rendered = renderThumbnail({source, "", sizing, SamplingFilter::Area});
+  const RenderedThumbnail rendered =
+      renderThumbnail({source, "", sizing, SamplingFilter::Area}, DecodeLimits{testMemory()});
   return decodePlain(rendered.jpeg);
 }
 
@@ -148,7 +152,8 @@ TEST(AreaThumbnail, TurnsAsTheDefaultModeDoesForEveryOrientation) {
     writeBytes(folder.file("q.jpg"), encodeSamples(samples, kWidth, kHeight, options));
     const SizingRequest sizing{SizingMode::Fit, 0, 40, 40};
     const RgbImage area = areaThumbnail(folder.file("q.jpg"), sizing);
-    const RgbImage nearest = decodePlain(renderThumbnail({folder.file("q.jpg"), "", sizing}).jpeg);
+    const RgbImage nearest = decodePlain(
+        renderThumbnail({folder.file("q.jpg"), "", sizing}, DecodeLimits{testMemory()}).jpeg);
     ASSERT_EQ(area.width, nearest.width);
     ASSERT_EQ(area.height, nearest.height);
     long difference = 0;
@@ -178,7 +183,8 @@ TEST(AreaThumbnail, ProgressiveFileIsNotReadBeyondItsDcScans) {
   file[scan + 5 + 2 * components + 1] = 64;
   writeBytes(folder.file("d.jpg"), file);
   const SizingRequest sizing{SizingMode::HeightAndWidth, 0, 24, 32};
-  EXPECT_THROW(renderThumbnail({folder.file("d.jpg"), "", sizing}), EJPEG);
+  EXPECT_THROW(renderThumbnail({folder.file("d.jpg"), "", sizing}, DecodeLimits{testMemory()}),
+               EJPEG);
   EXPECT_EQ(areaThumbnail(folder.file("d.jpg"), sizing).width, 32);
 }
 

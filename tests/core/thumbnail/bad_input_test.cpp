@@ -12,15 +12,18 @@
 #include <vector>
 
 #include "../../support/bad_inputs.h"
-#include "core/run/batch_runner.h"
 #include "core/errors.h"
 #include "core/files/folder_listing.h"
 #include "core/rules/output_naming.h"
+#include "core/run/batch_runner.h"
 #include "core/thumbnail/thumbnail_writer.h"
+#include "decoder_budget.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 namespace fs = std::filesystem;
 using testing::BadInput;
@@ -41,7 +44,7 @@ TEST_P(BadInputTest, EndsInItsOneOutcomeAndChangesNothingElse) {
   std::optional<std::string> line;
   std::string error;
   try {
-    line = makeThumbnailFile({source, destination, row.sizing});
+    line = makeThumbnailFile({source, destination, row.sizing}, testMemory());
   } catch (const Error& e) {
     error = e.what();
     // A codec error carries libjpeg's own code, the number its text shows.
@@ -86,7 +89,7 @@ TEST(AwkwardNames, ThumbnailsMadeAndLoggedByteForByte) {
   for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch.write(name, picture);
     const std::string destination = scratch / ("tb" + name);
-    EXPECT_EQ(makeThumbnailFile({source, destination, {SizingMode::Rate, 50, 0, 0}}),
+    EXPECT_EQ(makeThumbnailFile({source, destination, {SizingMode::Rate, 50, 0, 0}}, testMemory()),
               successLine(source, destination));
     const std::string written = testing::fileContents(destination);
     EXPECT_TRUE(testing::readFrame(Bytes(written.begin(), written.end())).complete) << name;
@@ -98,7 +101,7 @@ TEST(AwkwardNames, OpenErrorNamesTheFileByteForByte) {
   for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch / name;
     try {
-      makeThumbnailFile({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}});
+      makeThumbnailFile({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}}, testMemory());
       ADD_FAILURE() << "no error for a missing " << name;
     } catch (const EFOpenError& e) {
       EXPECT_EQ(std::string(e.what()),
@@ -154,7 +157,7 @@ TEST(ChangedAfterListing, BatchStopsAtTheFirstMissingOrUnreadableFile) {
 
     RecordingLog log;
     try {
-      runThumbnails(requests, log, log);
+      runThumbnails(requests, log, log, RunOptions{testMemory()});
       ADD_FAILURE() << "the batch ran to its end";
     } catch (const EFOpenError& e) {
       EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + folder + row.errorAfterFolder);

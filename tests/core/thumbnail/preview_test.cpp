@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/thumbnail/sampled_decode.h"
+#include "decoder_budget.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 using testing::encodeJpeg;
 using testing::EncodeOptions;
@@ -37,7 +40,7 @@ TEST(PreviewReduction, FollowsTheDecidingSide) {
 }
 
 RgbImage everyPixel(const std::vector<unsigned char>& jpeg) {
-  JpegDecoder decoder(jpeg.data(), jpeg.size());
+  JpegDecoder decoder(jpeg.data(), jpeg.size(), DecodeLimits{testMemory()});
   decoder.readHeader();
   const SamplingPlan plan(decoder.width(), decoder.height(), 1, decoder.width(), decoder.height());
   ImageSink sink(decoder.width(), decoder.height());
@@ -65,7 +68,8 @@ TEST(LoadPreview, ReportsTheDisplayedSizeAndReducesByE) {
     EncodeOptions options;
     options.exifOrientation = c.orientation;
     writeBytes(folder.file("p.jpg"), encodeJpeg(c.width, c.height, options));
-    const Preview preview = loadPreview(folder.file("p.jpg"), c.areaWidth, c.areaHeight);
+    const Preview preview =
+        loadPreview(folder.file("p.jpg"), c.areaWidth, c.areaHeight, testMemory());
     EXPECT_EQ(preview.sourceWidth, c.shownWidth);
     EXPECT_EQ(preview.sourceHeight, c.shownHeight);
     EXPECT_EQ(preview.picture.width, c.previewWidth);
@@ -78,7 +82,8 @@ TEST(LoadPreview, NaturalSizeShowsEveryDecodedPixel) {
   TempFolder folder;
   const std::vector<unsigned char> jpeg = encodeJpeg(150, 100);
   writeBytes(folder.file("p.jpg"), jpeg);
-  EXPECT_EQ(loadPreview(folder.file("p.jpg"), 179, 236).picture.pixels, everyPixel(jpeg).pixels);
+  EXPECT_EQ(loadPreview(folder.file("p.jpg"), 179, 236, testMemory()).picture.pixels,
+            everyPixel(jpeg).pixels);
 }
 
 TEST(LoadPreview, ShutAreaReadsOnlyTheHeader) {
@@ -86,7 +91,8 @@ TEST(LoadPreview, ShutAreaReadsOnlyTheHeader) {
   TempFolder folder;
   writeBytes(folder.file("huge.jpg"), testing::withFrameSize(encodeJpeg(64, 48), 65500, 65500));
   for (const auto& [areaWidth, areaHeight] : {std::pair{0, 236}, {179, 0}}) {
-    const Preview preview = loadPreview(folder.file("huge.jpg"), areaWidth, areaHeight);
+    const Preview preview =
+        loadPreview(folder.file("huge.jpg"), areaWidth, areaHeight, testMemory());
     EXPECT_EQ(preview.sourceWidth, 65500);
     EXPECT_EQ(preview.sourceHeight, 65500);
     EXPECT_TRUE(preview.picture.pixels.empty());
@@ -96,7 +102,7 @@ TEST(LoadPreview, ShutAreaReadsOnlyTheHeader) {
 TEST(LoadPreview, EmptyFileIsAnEmptyPicture) {
   TempFolder folder;
   writeBytes(folder.file("e.jpg"), {});
-  const Preview preview = loadPreview(folder.file("e.jpg"), 179, 236);
+  const Preview preview = loadPreview(folder.file("e.jpg"), 179, 236, testMemory());
   EXPECT_EQ(preview.sourceWidth, 0);
   EXPECT_EQ(preview.sourceHeight, 0);
   EXPECT_TRUE(preview.picture.pixels.empty());
@@ -104,11 +110,11 @@ TEST(LoadPreview, EmptyFileIsAnEmptyPicture) {
 
 TEST(LoadPreview, ErrorsAreTheWritersErrors) {
   TempFolder folder;
-  EXPECT_THROW(loadPreview(folder.file("gone.jpg"), 179, 236), EFOpenError);
-  EXPECT_THROW(loadPreview(folder.path(), 179, 236), EFOpenError);
+  EXPECT_THROW(loadPreview(folder.file("gone.jpg"), 179, 236, testMemory()), EFOpenError);
+  EXPECT_THROW(loadPreview(folder.path(), 179, 236, testMemory()), EFOpenError);
   writeBytes(folder.file("x.jpg"), {'B', 'M', 0, 0});
   try {
-    loadPreview(folder.file("x.jpg"), 179, 236);
+    loadPreview(folder.file("x.jpg"), 179, 236, testMemory());
     FAIL() << "no error";
   } catch (const EJPEG& e) {
     EXPECT_EQ(e.code(), 53);

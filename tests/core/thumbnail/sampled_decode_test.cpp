@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
+#include "core/jpeg/jpeg_decoder.h"
+#include "decoder_budget.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 using testing::encodeJpeg;
 using testing::EncodeOptions;
@@ -15,7 +18,7 @@ using testing::FileColours;
 
 RgbImage decodeTo(const std::vector<unsigned char>& jpeg, int orientation, std::int32_t width,
                   std::int32_t height, RowPassing passing) {
-  JpegDecoder decoder(jpeg.data(), jpeg.size());
+  JpegDecoder decoder(jpeg.data(), jpeg.size(), DecodeLimits{testMemory()});
   decoder.readHeader();
   const SamplingPlan plan(decoder.width(), decoder.height(), orientation, width, height);
   ImageSink sink(width, height);
@@ -25,7 +28,7 @@ RgbImage decodeTo(const std::vector<unsigned char>& jpeg, int orientation, std::
 
 // Every stored pixel, decoded row by row.
 RgbImage fullDecode(const std::vector<unsigned char>& jpeg) {
-  JpegDecoder decoder(jpeg.data(), jpeg.size());
+  JpegDecoder decoder(jpeg.data(), jpeg.size(), DecodeLimits{testMemory()});
   decoder.readHeader();
   return decodeTo(jpeg, 1, decoder.width(), decoder.height(), RowPassing::DecodeAll);
 }

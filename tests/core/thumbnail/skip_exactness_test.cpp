@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "core/jpeg/jpeg_decoder.h"
 #include "core/image/nearest_sampling.h"
+#include "core/jpeg/jpeg_decoder.h"
 #include "core/thumbnail/sampled_decode.h"
+#include "decoder_budget.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 using testing::Bytes;
 
@@ -30,7 +33,7 @@ std::string nameOf(const Layout& l) {
 }
 
 RgbImage decodeTo(const Bytes& jpeg, std::int32_t height, RowPassing passing, bool* fast) {
-  JpegDecoder decoder(jpeg.data(), jpeg.size());
+  JpegDecoder decoder(jpeg.data(), jpeg.size(), DecodeLimits{testMemory()});
   decoder.readHeader();
   const std::int32_t width = std::max(1, decoder.width() / 2);
   const SamplingPlan plan(decoder.width(), decoder.height(), 1, width, height);

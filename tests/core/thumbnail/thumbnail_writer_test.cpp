@@ -6,10 +6,13 @@
 #include <algorithm>
 
 #include "core/errors.h"
+#include "decoder_budget.h"
 #include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {
+
+using testing::testMemory;
 
 using testing::decodePlain;
 using testing::encodeJpeg;
@@ -62,7 +65,7 @@ TEST(ThumbnailWriter, WritesBaselineJfifWithQuality90Tables) {
   const std::string destination = folder.file("tba.jpg");
   writeBytes(source, encodeJpeg(640, 480));
 
-  EXPECT_EQ(makeThumbnailFile(rateRequest(source, destination, 50)),
+  EXPECT_EQ(makeThumbnailFile(rateRequest(source, destination, 50), testMemory()),
             "缩略图生成:" + source + "-->" + destination);
 
   const std::vector<unsigned char> written = readBytes(destination);
@@ -99,7 +102,7 @@ TEST(ThumbnailWriter, ReplacesAnExistingFile) {
   const std::string destination = folder.file("tba.jpg");
   writeBytes(source, encodeJpeg(64, 48));
   writeBytes(destination, {'o', 'l', 'd'});
-  makeThumbnailFile(rateRequest(source, destination, 50));
+  makeThumbnailFile(rateRequest(source, destination, 50), testMemory());
   const RgbImage written = decodePlain(readBytes(destination));
   EXPECT_EQ(written.width, 32);
   EXPECT_EQ(written.height, 24);
@@ -110,13 +113,13 @@ TEST(ThumbnailWriter, RefusalLeavesTheDestinationAlone) {
   const std::string source = folder.file("x.jpg");
   const std::string destination = folder.file("tbx.jpg");
   writeBytes(source, {});
-  EXPECT_EQ(makeThumbnailFile(rateRequest(source, destination, 50)),
+  EXPECT_EQ(makeThumbnailFile(rateRequest(source, destination, 50), testMemory()),
             "缩略图失败：" + source + "只能缩小！");
   EXPECT_FALSE(testing::fileExists(destination));
 
   writeBytes(source, encodeJpeg(640, 480));
   const ThumbnailRequest tooTall{source, destination, {SizingMode::Height, 0, 480, 0}};
-  EXPECT_EQ(makeThumbnailFile(tooTall), refusalLine(source));
+  EXPECT_EQ(makeThumbnailFile(tooTall, testMemory()), refusalLine(source));
   EXPECT_FALSE(testing::fileExists(destination));
 }
 
@@ -138,7 +141,7 @@ TEST_P(ThumbnailSize, WritesTheDecidedSize) {
   EncodeOptions options;
   options.exifOrientation = c.orientation;
   writeBytes(source, encodeJpeg(c.sourceWidth, c.sourceHeight, options));
-  makeThumbnailFile({source, folder.file("t.jpg"), c.sizing});
+  makeThumbnailFile({source, folder.file("t.jpg"), c.sizing}, testMemory());
   const RgbImage written = decodePlain(readBytes(folder.file("t.jpg")));
   EXPECT_EQ(written.width, c.width);
   EXPECT_EQ(written.height, c.height);
@@ -177,7 +180,7 @@ TEST(ThumbnailWriter, ProgressiveFileWithMegabytesOfAppBlocksIsDecoded) {
   for (SamplingFilter filter : {SamplingFilter::Nearest, SamplingFilter::Area}) {
     ThumbnailRequest request = rateRequest(folder.file("a.jpg"), folder.file("t.jpg"), 50);
     request.filter = filter;
-    EXPECT_EQ(decodePlain(renderThumbnail(request).jpeg).width, 256);
+    EXPECT_EQ(decodePlain(renderThumbnail(request, DecodeLimits{testMemory()}).jpeg).width, 256);
   }
 }
 
@@ -185,7 +188,7 @@ TEST(ThumbnailWriter, MissingSourceCannotBeOpened) {
   TempFolder folder;
   const std::string source = folder.file("gone.jpg");
   try {
-    renderThumbnail(rateRequest(source, folder.file("t.jpg"), 50));
+    renderThumbnail(rateRequest(source, folder.file("t.jpg"), 50), DecodeLimits{testMemory()});
     FAIL() << "no error";
   } catch (const EFOpenError& e) {
     EXPECT_EQ(std::string(e.what()),
@@ -199,7 +202,7 @@ TEST(ThumbnailWriter, DestinationInAMissingFolderCannotBeCreated) {
   const std::string destination = folder.file("nowhere/tba.jpg");
   writeBytes(source, encodeJpeg(64, 48));
   try {
-    makeThumbnailFile(rateRequest(source, destination, 50));
+    makeThumbnailFile(rateRequest(source, destination, 50), testMemory());
     FAIL() << "no error";
   } catch (const EFCreateError& e) {
     EXPECT_EQ(std::string(e.what()),
