@@ -1,7 +1,5 @@
 #include "cli/archive_requests.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -12,16 +10,16 @@
 
 namespace velmora::cli {
 
-void createFolders(const std::string& folder) {
-  for (std::size_t end = folder.find(kPathSeparator, 1);;
-       end = folder.find(kPathSeparator, end + 1)) {
-    mkdir(folder.substr(0, end).c_str(), 0777);
-    if (end == std::string::npos) return;
-  }
-}
+namespace {
+
+// Batches waiting at once: each walked folder's holds the folder open, so the walk waits for
+// the run rather than holding thousands of folders.
+constexpr std::size_t kBatchesWaiting = 64;
+
+}  // namespace
 
 ArchiveRequests::ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::string> listedFiles,
-                                 const CommandLine& command, std::optional<FolderIdentity> excluded)
+                                 const CommandLine& command, std::optional<FileIdentity> excluded)
     : runs_(std::move(runs)),
       listed_(std::move(listedFiles)),
       command_(command),
@@ -30,7 +28,11 @@ ArchiveRequests::ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::
 }
 
 ArchiveRequests::~ArchiveRequests() {
-  stopping_ = true;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  taken_.notify_all();
   finder_.join();
 }
 
@@ -46,7 +48,16 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
           ? fileRequest(batch.files[index])
           : batchRequests(batch.treePath, {batch.names[index]}, batch.naming, command_.sizing)
                 .front();
-  if (batch.taken == batch.size()) waiting_.pop_front();
+  if (batch.folder) request.sourceFolder = batch.folder;
+  // A mirrored folder is made as its first thumbnail goes in, so its name is taken as walked,
+  // never trimmed as the name of a missing output folder would be.
+  if (batch.mirroredBelowRoot) {
+    request.destinationPath = joinPath(batch.naming.outputFolder, batch.names[index]);
+  }
+  if (batch.taken == batch.size()) {
+    waiting_.pop_front();
+    taken_.notify_all();
+  }
   request.filter = command_.filter;
   return request;
 }
@@ -123,10 +134,10 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
     const std::vector<std::size_t> kept = chosen(keys);
     WaitingBatch batch;
     batch.treePath = folder->path;
+    batch.folder = std::move(folder->handle);
+    batch.mirroredBelowRoot = mirrored && !folder->relativePath.empty();
     batch.naming = naming;
     for (const std::size_t index : kept) batch.names.push_back(std::move(folder->names[index]));
-    // The folder exists before any thumbnail of it can be written.
-    if (mirrored && !kept.empty()) createFolders(naming.outputFolder);
     queue(std::move(batch));
   }
 }
@@ -152,7 +163,8 @@ void ArchiveRequests::queueChosen(std::vector<ThumbnailRequest> requests,
 void ArchiveRequests::queue(WaitingBatch batch) {
   if (batch.size() == 0) return;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    taken_.wait(lock, [&] { return waiting_.size() < kBatchesWaiting || stopping_; });
     toMake_ += batch.size();
     waiting_.push_back(std::move(batch));
   }

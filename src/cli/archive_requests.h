@@ -20,16 +20,12 @@
 
 namespace velmora::cli {
 
-// Creates the folder and any missing folder above it, with the umask's mode. A failure shows
-// when the first thumbnail cannot be created there.
-void createFolders(const std::string& folder);
-
 class ArchiveRequests : public RequestSource {
  public:
   // The runs, then the files of a list (--files-from), each run as planFileRun plans it;
   // `excluded`: a folder never walked into (the output folder). Starts finding at once.
   ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::string> listedFiles,
-                  const CommandLine& command, std::optional<FolderIdentity> excluded);
+                  const CommandLine& command, std::optional<FileIdentity> excluded);
   ~ArchiveRequests() override;  // stops finding
 
   ArchiveRequests(const ArchiveRequests&) = delete;
@@ -50,6 +46,8 @@ class ArchiveRequests : public RequestSource {
   // that a long wait holds little more than the paths. One of the three is filled.
   struct WaitingBatch {
     std::string treePath;
+    SharedDirectory folder;          // a walked folder as listed, held open
+    bool mirroredBelowRoot = false;  // its thumbnails go to a mirrored folder below --out
     NamingSettings naming;
     std::vector<std::string> names;          // a walked folder's files
     std::vector<std::string> files;          // listed file paths
@@ -72,9 +70,10 @@ class ArchiveRequests : public RequestSource {
   const std::vector<PlannedRun> runs_;
   std::vector<std::string> listed_;  // handed over to the waiting batches as they are found
   const CommandLine& command_;
-  const std::optional<FolderIdentity> excluded_;
+  const std::optional<FileIdentity> excluded_;
   std::mutex mutex_;
   std::condition_variable arrived_;
+  std::condition_variable taken_;
   std::deque<WaitingBatch> waiting_;
   std::vector<std::string> messages_;
   std::atomic<std::size_t> found_{0};

@@ -66,11 +66,6 @@ RunCheckResult checkPlan(const RunPlan& plan, const NamingSettings& naming) {
 
 }  // namespace
 
-std::string folderForm(std::string path) {
-  while (path.size() > 1 && endsWithSeparator(path)) path.pop_back();
-  return path;
-}
-
 PlannedRun planFileRun(const std::string& path) {
   PlannedRun run;
   const std::string::size_type lastSeparator = path.rfind(kPathSeparator);

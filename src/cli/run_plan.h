@@ -26,9 +26,6 @@ struct RunPlan {
   RunCheckResult check = RunCheckResult::Pass;  // the first failing run check
 };
 
-// A folder as the file list keeps it: no trailing separator, except for the root.
-std::string folderForm(std::string path);
-
 // The single-image run of one file path.
 PlannedRun planFileRun(const std::string& path);
 

@@ -9,6 +9,7 @@
 #include "cli/progress_line.h"
 #include "cli/run_plan.h"
 #include "cli/run_report.h"
+#include "core/files/directory_handle.h"
 #include "core/rules/output_naming.h"
 #include "core/rules/run_checks.h"
 #include "core/run/batch_runner.h"
@@ -68,10 +69,17 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   }
   const bool mirrored = command.naming.mode == NamingMode::SameNameInChosenFolder;
   const std::string outputFolder = chosenOutputFolder(command.naming.outputFolder);
-  std::optional<FolderIdentity> excluded;
+  // The run is the program's one user of decoders: its budget is the program's.
+  DecoderMemoryBudget memory;
+  RunOptions options{memory};
+  std::optional<FileIdentity> excluded;
   if (mirrored && hasTree(plan)) {
-    createFolders(outputFolder);
-    excluded = folderIdentityOf(outputFolder);
+    // Made now and held: the walk never enters it, and the mirrored folders are made in it.
+    DirectoryHandle root = createFolders(outputFolder);
+    if (root.isOpen()) {
+      excluded = root.identity();
+      options.mirrorRoot = {outputFolder, std::make_shared<const DirectoryHandle>(std::move(root))};
+    }
   }
 
   // Every request of the run names the output folder as resolved here, so a folder created
@@ -89,9 +97,6 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   ProgressSink& progress = progressLine ? static_cast<ProgressSink&>(*progressLine) : noProgress;
   RunReport report(out, terminals.out ? progressLine.get() : nullptr);
   ReportingSource source(requests, err, progressLine.get());
-  // The run is the program's one user of decoders: its budget is the program's.
-  DecoderMemoryBudget memory;
-  RunOptions options{memory};
   options.workers = command.workers;
   options.skipUpToDate = command.update;
   int status = kExitDone;

@@ -28,6 +28,14 @@ EJPEG::EJPEG(int code) : Error("JPEG error #" + std::to_string(code)), code_(cod
 EFCreateError::EFCreateError(const std::string& path, int errnum)
     : Error(fileErrorText("create", path, errnum)) {}
 
+ESameFile::ESameFile() : Error("源目录和目标目录相同!") {}
+
+EDestinationTaken::EDestinationTaken(const std::string& destination, const std::string& source,
+                                     const std::string& earlierSource)
+    : Error("Cannot create file \"" + expandedPath(destination) + "\" of \"" +
+            expandedPath(source) + "\": it is already the thumbnail of \"" +
+            expandedPath(earlierSource) + "\"") {}
+
 // Workers of a parallel batch raise these errors too, so the text comes from the thread-safe
 // variant (GNU strerror_r returns its text, which may or may not be the buffer).
 std::string systemErrorText(int errnum) {

@@ -55,6 +55,21 @@ class EFCreateError : public Error {
   EFCreateError(const std::string& path, int errnum);
 };
 
+// "源目录和目标目录相同!": the destination is the source itself (the same file on the disk,
+// whatever the spellings), which a thumbnail must never replace.
+class ESameFile : public Error {
+ public:
+  ESameFile();
+};
+
+// "Cannot create file "<destination>" of "<source>": it is already the thumbnail of
+// "<earlier source>"": one run would write one destination twice.
+class EDestinationTaken : public Error {
+ public:
+  EDestinationTaken(const std::string& destination, const std::string& source,
+                    const std::string& earlierSource);
+};
+
 // The system's text for an errno value.
 std::string systemErrorText(int errnum);
 

@@ -6,10 +6,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <optional>
 #include <utility>
 
 #include "core/errors.h"
+#include "core/files/path_text.h"
 #include "core/files/temporary_files.h"
 
 namespace velmora {
@@ -18,14 +18,16 @@ namespace {
 
 std::atomic<WriteFunction> currentWrite{&::write};
 
-// Creates the temporary file. A new thumbnail's mode is 0666 less the umask, as for any newly
-// created file; one that replaces a file starts private and takes the old mode before any byte
-// is written, so that a private thumbnail is never readable by others on its way.
-int createTemporary(const std::string& destination, mode_t mode, std::string& temporary) {
-  const std::string folder = folderOf(destination);
+// The permission bits that stay out of every thumbnail: set-user-ID, set-group-ID, sticky.
+constexpr mode_t kPermissionBits = 0777;
+
+// Creates the temporary file in the folder, never through a link.
+int createTemporary(const DirectoryHandle& folder, const std::string& destination, mode_t mode,
+                    std::string& temporary) {
   for (;;) {
-    temporary = temporaryPathIn(folder);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    temporary = temporaryName();
+    const int fd = ::openat(folder.fd(), temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0) return fd;
     if (errno != EEXIST) throw EFCreateError(destination, errno);
   }
@@ -43,81 +45,126 @@ bool writeAll(int fd, const std::vector<unsigned char>& bytes) {
   return true;
 }
 
-// The regular file now at the destination, if any. A destination the user may not write to
-// is not replaced behind their back.
-std::optional<struct stat> existingDestination(const std::string& destination) {
+// The entry now at the destination, itself (a link is not followed), if any.
+std::optional<struct stat> entryAt(const DirectoryHandle& folder, const std::string& name) {
   struct stat info {};
-  if (::stat(destination.c_str(), &info) != 0) return std::nullopt;
-  if (S_ISDIR(info.st_mode)) throw EFCreateError(destination, EISDIR);
-  if (::access(destination.c_str(), W_OK) != 0) throw EFCreateError(destination, errno);
-  if (!S_ISREG(info.st_mode)) return std::nullopt;
+  if (::fstatat(folder.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
   return info;
+}
+
+// The regular file a thumbnail replaces, if any. A destination the user may not write to is
+// not replaced behind their back, and the source itself never.
+std::optional<struct stat> replacedFile(const DirectoryHandle& folder, const std::string& name,
+                                        const std::string& destination,
+                                        const std::optional<FileIdentity>& source) {
+  const std::optional<struct stat> entry = entryAt(folder, name);
+  if (!entry) return std::nullopt;
+  if (S_ISDIR(entry->st_mode)) throw EFCreateError(destination, EISDIR);
+  if (!S_ISREG(entry->st_mode)) return std::nullopt;
+  if (source && identityOf(*entry) == *source) throw ESameFile();
+  if (::faccessat(folder.fd(), name.c_str(), W_OK, 0) != 0) {
+    throw EFCreateError(destination, errno);
+  }
+  return entry;
 }
 
 bool giveTo(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group) == 0; }
 
 // A replaced thumbnail keeps who may read it: the owner and group first (changing them may
-// clear set-id bits), then the mode. Only the superuser may give a file to another user, but
-// anyone may give it a group they belong to; what may not be given stays the runner's, and a
-// mode that cannot be set leaves the file private.
+// clear set-id bits), then the permission bits. Only the superuser may give a file to another
+// user, but anyone may give it a group they belong to; what may not be given stays the
+// runner's, and a mode that cannot be set leaves the file private.
 void takeOverIdentity(int fd, const struct stat& old) {
   if (!giveTo(fd, old.st_uid, old.st_gid)) giveTo(fd, static_cast<uid_t>(-1), old.st_gid);
-  ::fchmod(fd, old.st_mode & 07777);
+  ::fchmod(fd, old.st_mode & kPermissionBits);
 }
+
+// A new thumbnail's mode before the umask: the owner may read and write it; group and others
+// only as far as the source lets them.
+mode_t newFileMode(mode_t sourceMode) { return 0600 | (sourceMode & 0066); }
 
 }  // namespace
 
-StagedFile::StagedFile(const std::string& destination, const std::vector<unsigned char>& bytes)
-    : destination_(destination) {
-  const std::optional<struct stat> old = existingDestination(destination);
-  const int fd = createTemporary(destination, old ? 0600 : 0666, temporary_);
+StagedFile::StagedFile(DestinationFolders& folders, const std::string& destination,
+                       const StagedSource& source, const std::vector<unsigned char>& bytes)
+    : folders_(&folders),
+      folder_(folders.folderOf(destination, source.folder, source.path)),
+      destination_(destination),
+      name_(nameOf(destination)),
+      sourcePath_(source.path),
+      source_(source.identity) {
+  const DirectoryHandle& folder = folder_->handle();
+  const std::optional<struct stat> old = replacedFile(folder, name_, destination, source_);
+  // One that replaces a file starts private and takes the old mode before any byte is written,
+  // so that a private thumbnail is never readable by others on its way.
+  const int fd =
+      createTemporary(folder, destination, old ? 0600 : newFileMode(source.mode), temporary_);
   if (old) takeOverIdentity(fd, *old);
-  const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+  struct stat staged {};
+  const bool written = ::fstat(fd, &staged) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) {
-    ::unlink(temporary_.c_str());
-    temporary_.clear();
+    removeTemporary();
     throw EWriteError();
   }
+  staged_ = identityOf(staged);
 }
 
-StagedFile::~StagedFile() {
-  if (!temporary_.empty()) ::unlink(temporary_.c_str());
-}
+StagedFile::~StagedFile() { removeTemporary(); }
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
-    : destination_(std::move(other.destination_)), temporary_(std::move(other.temporary_)) {
+    : folders_(other.folders_),
+      folder_(std::move(other.folder_)),
+      destination_(std::move(other.destination_)),
+      name_(std::move(other.name_)),
+      sourcePath_(std::move(other.sourcePath_)),
+      source_(other.source_),
+      temporary_(std::move(other.temporary_)),
+      staged_(other.staged_) {
   other.temporary_.clear();
 }
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
   if (this != &other) {
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    removeTemporary();
+    folders_ = other.folders_;
+    folder_ = std::move(other.folder_);
     destination_ = std::move(other.destination_);
+    name_ = std::move(other.name_);
+    sourcePath_ = std::move(other.sourcePath_);
+    source_ = other.source_;
     temporary_ = std::move(other.temporary_);
+    staged_ = other.staged_;
     other.temporary_.clear();
   }
   return *this;
 }
 
+void StagedFile::removeTemporary() {
+  if (temporary_.empty() || !folder_) return;
+  ::unlinkat(folder_->handle().fd(), temporary_.c_str(), 0);
+  temporary_.clear();
+}
+
 void StagedFile::putInPlace() {
-  if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+  const DirectoryHandle& folder = folder_->handle();
+  if (const std::optional<struct stat> present = entryAt(folder, name_)) {
+    if (source_ && identityOf(*present) == *source_) throw ESameFile();
+    folders_->checkNotWritten(identityOf(*present), destination_, sourcePath_);
+  }
+  if (::renameat(folder.fd(), temporary_.c_str(), folder.fd(), name_.c_str()) != 0) {
     throw EFCreateError(destination_, errno);
   }
   temporary_.clear();
+  folder_->renamedInto();
+  folders_->written(staged_, sourcePath_, folder_->path());
 }
 
 void replaceFileAtomically(const std::string& destination,
                            const std::vector<unsigned char>& bytes) {
-  StagedFile staged(destination, bytes);
+  DestinationFolders folders;
+  StagedFile staged(folders, destination, StagedSource{}, bytes);
   staged.putInPlace();
-}
-
-void syncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  (void)::fsync(fd);
-  ::close(fd);
 }
 
 ScopedWriteFunction::ScopedWriteFunction(WriteFunction replacement)

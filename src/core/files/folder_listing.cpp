@@ -5,9 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
-
-#include "core/files/path_text.h"
 
 namespace velmora {
 
@@ -40,16 +37,12 @@ int compareFolded(const std::string& a, const std::string& b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-bool isRegularFile(const std::string& path) {
-  struct stat status {};
-  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { closedir(directory); }
-};
-
 }  // namespace
+
+bool isRegularFileIn(const DirectoryHandle& folder, const char* name) {
+  struct stat status {};
+  return fstatat(folder.fd(), name, &status, 0) == 0 && S_ISREG(status.st_mode);
+}
 
 bool matchesJpegPattern(const std::string& name) {
   return endsWithIgnoringCase(name, ".jpg") || endsWithIgnoringCase(name, ".jpeg");
@@ -63,7 +56,13 @@ void sortNamesForList(std::vector<std::string>& names) {
 }
 
 std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder) {
-  std::unique_ptr<DIR, DirectoryCloser> directory(opendir(folder.c_str()));
+  const DirectoryHandle handle = openFolder(folder);
+  if (!handle.isOpen()) return std::nullopt;
+  return listJpegFiles(handle);
+}
+
+std::optional<std::vector<std::string>> listJpegFiles(const DirectoryHandle& folder) {
+  DirectoryListing directory = listEntries(folder);
   if (!directory) return std::nullopt;
   std::vector<std::string> names;
   for (;;) {
@@ -75,7 +74,7 @@ std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder)
     }
     const std::string name = entry->d_name;
     if (name.empty() || name.front() == '.' || !matchesJpegPattern(name)) continue;
-    if (isRegularFile(joinPath(folder, name))) names.push_back(name);
+    if (isRegularFileIn(folder, entry->d_name)) names.push_back(name);
   }
   sortNamesForList(names);
   return names;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/files/directory_handle.h"
+
 namespace velmora {
 
 // The bare names of the folder's entries matching "*.jpg" or "*.jpeg" without regard to letter
@@ -14,6 +16,12 @@ namespace velmora {
 // Nothing when the folder cannot be opened or read to its end (missing, not a folder, no
 // permission): the file list then stays empty, and the caller decides whether to say so.
 std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder);
+
+// The same for a folder held open.
+std::optional<std::vector<std::string>> listJpegFiles(const DirectoryHandle& folder);
+
+// Whether the folder's entry `name` is a regular file, or a link to one.
+bool isRegularFileIn(const DirectoryHandle& folder, const char* name);
 
 // Whether the name matches "*.jpg" or "*.jpeg", ASCII letters compared without case.
 bool matchesJpegPattern(const std::string& name);

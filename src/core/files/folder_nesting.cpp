@@ -1,31 +1,25 @@
 #include "core/files/folder_nesting.h"
 
-#include <cstdlib>
-#include <memory>
+#include <fcntl.h>
+
 #include <optional>
 
-#include "core/files/path_text.h"
+#include "core/files/directory_handle.h"
 
 namespace velmora {
 
-namespace {
-
-// The real path of an existing folder, or nothing.
-std::optional<std::string> realFolder(const std::string& path) {
-  const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
-                                                             &std::free);
-  if (!resolved) return std::nullopt;
-  return std::string(resolved.get());
-}
-
-}  // namespace
-
 bool folderHoldsTree(const std::string& folder, const std::string& tree) {
-  const std::optional<std::string> outer = realFolder(folder);
-  const std::optional<std::string> inner = realFolder(tree);
-  if (!outer || !inner) return false;
-  const std::string above = endsWithSeparator(*outer) ? *outer : *outer + kPathSeparator;
-  return inner->compare(0, above.size(), above) == 0;
+  // A folder still to be made holds nothing yet, whatever ".." its spelling holds.
+  const std::optional<FileIdentity> outer = folderIdentityOf(folder);
+  DirectoryHandle current = openFolder(tree);
+  if (!outer || !current.isOpen()) return false;
+  // Up from the tree through its parents on the disk to the root, whose parent is itself.
+  for (;;) {
+    DirectoryHandle parent(::openat(current.fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.isOpen() || parent.identity() == current.identity()) return false;
+    if (parent.identity() == *outer) return true;
+    current = std::move(parent);
+  }
 }
 
 }  // namespace velmora

@@ -1,7 +1,6 @@
 #include "core/files/source_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,17 +9,31 @@
 
 namespace velmora {
 
-SourceFile::SourceFile(const std::string& path) {
-  // Non-blocking open, so that a named pipe given as a source cannot hang the program.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+namespace {
+
+// Non-blocking, so that a named pipe given as a source cannot hang the program.
+constexpr int kSourceFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+
+}  // namespace
+
+SourceFile::SourceFile(const std::string& path) : fd_(::open(path.c_str(), kSourceFlags)) {
+  checkOpened(path);
+}
+
+SourceFile::SourceFile(const DirectoryHandle& folder, const std::string& name,
+                       const std::string& path)
+    : fd_(::openat(folder.fd(), name.c_str(), kSourceFlags)) {
+  checkOpened(path);
+}
+
+void SourceFile::checkOpened(const std::string& path) {
   if (fd_ < 0) throw EFOpenError(path, errno);
-  struct stat info {};
   int refusal = 0;
-  if (::fstat(fd_, &info) != 0) {
+  if (::fstat(fd_, &status_) != 0) {
     refusal = errno;
-  } else if (S_ISDIR(info.st_mode)) {
+  } else if (S_ISDIR(status_.st_mode)) {
     refusal = EISDIR;
-  } else if (!S_ISREG(info.st_mode)) {
+  } else if (!S_ISREG(status_.st_mode)) {
     // Only regular files have an end to read to; devices and pipes are not pictures.
     refusal = EINVAL;
   }
@@ -35,7 +48,9 @@ SourceFile::~SourceFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-SourceFile::SourceFile(SourceFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+SourceFile::SourceFile(SourceFile&& other) noexcept : fd_(other.fd_), status_(other.status_) {
+  other.fd_ = -1;
+}
 
 ssize_t SourceFile::readSome(unsigned char* buffer, std::size_t capacity) noexcept {
   for (;;) {

@@ -1,21 +1,20 @@
 #include "core/rules/run_checks.h"
 
-#include <sys/stat.h>
+#include <optional>
 
+#include "core/files/directory_handle.h"
 #include "core/files/path_text.h"
 
 namespace velmora {
 
 namespace {
 
-// True when both texts name one existing directory, whatever their spelling (a trailing
-// separator, "..", a symbolic link): a thumbnail written there would replace its source.
+// True when both texts name one directory, whatever their spelling (a trailing separator, "..",
+// a symbolic link, "new/.." before "new" exists): a thumbnail written there would replace its
+// source. Nothing is created to find out.
 bool sameDirectoryOnDisk(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  if (a.empty() || b.empty()) return false;
-  if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) return false;
-  return S_ISDIR(first.st_mode) && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  const std::optional<FileIdentity> first = folderIdentityOf(a);
+  return first && first == folderIdentityOf(b);
 }
 
 // A prefix holding a separator can lead back into the source folder ("./", "/"), so the

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/files/directory_handle.h"
 #include "core/rules/thumbnail_sizing.h"
 
 namespace velmora {
@@ -16,6 +17,9 @@ struct ThumbnailRequest {
   std::string destinationPath;
   SizingRequest sizing;
   SamplingFilter filter = SamplingFilter::Nearest;
+  // The folder a tree walk listed the source in, held open: the source is read from there,
+  // and a destination beside it is written there. Null for a source opened by its path.
+  SharedDirectory sourceFolder = nullptr;
 };
 
 }  // namespace velmora

@@ -3,13 +3,11 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <mutex>
-#include <set>
 #include <utility>
 
 #include "core/errors.h"
-#include "core/files/atomic_file.h"
-#include "core/files/temporary_files.h"
+#include "core/files/destination_folders.h"
+#include "core/files/file_identity.h"
 #include "core/files/up_to_date.h"
 #include "core/run/ordered_work.h"
 #include "core/thumbnail/thumbnail_writer.h"
@@ -29,12 +27,10 @@ constexpr std::size_t kFilesInFlightPerWorker = 8;
 // file's read buffer, the DC-scan filter's, rows, the encoded thumbnail).
 constexpr std::uint64_t kWorkerBytes = kWorkerStackBytes + (1 << 20);
 
-using FileIdentity = std::pair<dev_t, ino_t>;
-
-std::optional<FileIdentity> identityOf(const std::string& path) {
+std::optional<FileIdentity> identityOfPath(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return std::nullopt;
-  return FileIdentity{status.st_dev, status.st_ino};
+  return identityOf(status);
 }
 
 std::string spellingOf(const std::string& path) {
@@ -61,7 +57,7 @@ class RequestsInFlight {
     admitted_ = index + 1;
     if (!trackWriters_) return kNoPrerequisite;
     const std::string sourceSpelling = spellingOf(admitted.request.sourcePath);
-    const std::optional<FileIdentity> source = identityOf(admitted.request.sourcePath);
+    const std::optional<FileIdentity> source = identityOfPath(admitted.request.sourcePath);
     std::size_t prerequisite = kNoPrerequisite;
     for (std::size_t writer = index; writer > committed_;) {
       const Admitted& earlier = slotOf(--writer);
@@ -72,7 +68,7 @@ class RequestsInFlight {
       }
     }
     admitted.destinationSpelling = spellingOf(admitted.request.destinationPath);
-    admitted.destination = identityOf(admitted.request.destinationPath);
+    admitted.destination = identityOfPath(admitted.request.destinationPath);
     return prerequisite;
   }
 
@@ -82,7 +78,7 @@ class RequestsInFlight {
     committed_ = index + 1;
     if (!trackWriters_) return;
     const Admitted& done = slotOf(index);
-    const std::optional<FileIdentity> written = identityOf(done.request.destinationPath);
+    const std::optional<FileIdentity> written = identityOfPath(done.request.destinationPath);
     for (std::size_t later = index + 1; later < admitted_; ++later) {
       Admitted& pending = slotOf(later);
       if (pending.destinationSpelling == done.destinationSpelling ||
@@ -108,33 +104,6 @@ class RequestsInFlight {
   std::size_t committed_ = 0;
 };
 
-// The folders a run writes to. Each is swept of what killed runs left there before the run's
-// first temporary goes in, and flushed once after the run's last rename into it, so that the
-// new names survive a power cut without a flush per file.
-class DestinationFolders {
- public:
-  // On any worker thread, before a temporary is staged in the folder.
-  void sweepOnce(const std::string& folder) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!swept_.insert(folder).second) return;
-    }
-    sweepStaleTemporaries(folder);
-  }
-
-  // On the committing thread, after a rename into the folder.
-  void renamedInto(const std::string& folder) { renamed_.insert(folder); }
-
-  void syncRenamed() const {
-    for (const std::string& folder : renamed_) syncFolder(folder);
-  }
-
- private:
-  std::mutex mutex_;
-  std::set<std::string> swept_;
-  std::set<std::string> renamed_;
-};
-
 // A worker's part of one request: the staged thumbnail, or why there is none.
 struct Attempt {
   std::optional<PreparedThumbnail> prepared;
@@ -143,14 +112,14 @@ struct Attempt {
 };
 
 Attempt attempt(const ThumbnailRequest& request, const RunOptions& options,
-                const DecodeLimits& limits) {
+                const DecodeLimits& limits, DestinationFolders& folders) {
   Attempt result;
   if (options.skipUpToDate && thumbnailUpToDate(request.sourcePath, request.destinationPath)) {
     result.skipped = true;
     return result;
   }
   try {
-    result.prepared.emplace(prepareThumbnail(request, limits));
+    result.prepared.emplace(prepareThumbnail(request, limits, folders));
   } catch (const Error&) {
     result.error = std::current_exception();
   }
@@ -204,7 +173,7 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
   StopSignal stop;
   plan.stop = &stop;
   const DecodeLimits limits{options.memory, &stop};
-  DestinationFolders folders;
+  DestinationFolders folders(options.mirrorRoot);
   // Workers render and stage; the committing thread only renames, records and advances. Staged
   // files not yet committed when the run ends early are removed with their results.
   const auto commit = [&](const ThumbnailRequest& request, Attempt& attempted) {
@@ -226,35 +195,21 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
       recordFailure(request, std::current_exception(), options, log, progress);
       return;
     }
-    if (!prepared.refused) folders.renamedInto(folderOf(request.destinationPath));
     log.record(outcome);
     progress.advance();
   };
-  const auto run = [&] {
-    runOrderedStream<Attempt>(
-        plan,
-        [&](std::size_t index) -> std::optional<std::size_t> {
-          std::optional<ThumbnailRequest> request = source.next();
-          if (!request) return std::nullopt;
-          return inFlight.admit(index, std::move(*request));
-        },
-        [&](std::size_t index) {
-          const ThumbnailRequest& request = inFlight.request(index);
-          folders.sweepOnce(folderOf(request.destinationPath));
-          return attempt(request, options, limits);
-        },
-        [&](std::size_t index, Attempt attempted) {
-          commit(inFlight.request(index), attempted);
-          inFlight.committed(index);
-        });
-  };
-  try {
-    run();
-  } catch (...) {
-    folders.syncRenamed();
-    throw;
-  }
-  folders.syncRenamed();
+  runOrderedStream<Attempt>(
+      plan,
+      [&](std::size_t index) -> std::optional<std::size_t> {
+        std::optional<ThumbnailRequest> request = source.next();
+        if (!request) return std::nullopt;
+        return inFlight.admit(index, std::move(*request));
+      },
+      [&](std::size_t index) { return attempt(inFlight.request(index), options, limits, folders); },
+      [&](std::size_t index, Attempt attempted) {
+        commit(inFlight.request(index), attempted);
+        inFlight.committed(index);
+      });
 }
 
 void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,

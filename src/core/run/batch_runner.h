@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files/destination_folders.h"
 #include "core/jpeg/decoder_memory.h"
 #include "core/rules/thumbnail_request.h"
 
@@ -57,6 +58,9 @@ struct RunOptions {
   bool keepGoing = false;
   // A request whose thumbnail is not older than its source is recorded as skipped.
   bool skipUpToDate = false;
+  // The folder a tree is mirrored into: its sub-folders are made as their first thumbnails go
+  // in, and entered without following links.
+  MirrorRoot mirrorRoot = {};
 };
 
 // Makes one thumbnail per request, in order: one outcome each, then one progress step.

@@ -4,8 +4,8 @@
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
+#include "core/files/path_text.h"
 #include "core/files/source_file.h"
-#include "core/files/temporary_files.h"
 #include "core/image/exif_orientation.h"
 #include "core/image/nearest_sampling.h"
 #include "core/jpeg/jpeg_decoder.h"
@@ -34,12 +34,6 @@ class EncoderSink : public RowSink {
   JpegEncoder& encoder_;
 };
 
-RenderedThumbnail refused() {
-  RenderedThumbnail result;
-  result.refused = true;
-  return result;
-}
-
 // Runs one step of a request's work; an error it raises names the request's source.
 template <typename Step>
 auto forSource(const ThumbnailRequest& request, Step&& step) -> decltype(step()) {
@@ -56,18 +50,31 @@ PixelSize atLeastOnePixel(PixelSize size) {
   return {std::max(size.width, 1), std::max(size.height, 1)};
 }
 
+SourceFile openSource(const ThumbnailRequest& request) {
+  if (!request.sourceFolder) return SourceFile(request.sourcePath);
+  return SourceFile(*request.sourceFolder, nameOf(request.sourcePath), request.sourcePath);
+}
+
+RenderedThumbnail refused(RenderedThumbnail result) {
+  result.refused = true;
+  return result;
+}
+
 }  // namespace
 
 RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits) {
-  JpegDecoder decoder(SourceFile(request.sourcePath), limits);
+  SourceFile source = openSource(request);
+  RenderedThumbnail result;
+  result.source = {request.sourcePath, request.sourceFolder, source.identity(), source.mode()};
+  JpegDecoder decoder(std::move(source), limits);
   // A file of zero bytes is not parsed: it counts as 0 x 0.
-  if (decoder.sourceIsEmpty() && !Decide(0, 0, request.sizing)) return refused();
+  if (decoder.sourceIsEmpty() && !Decide(0, 0, request.sizing)) return refused(result);
   decoder.readHeader();
   // The sizing rules see the picture as it is displayed.
   const int orientation = decoder.exifOrientation();
   const PictureSides shown = displayedSides(decoder.width(), decoder.height(), orientation);
   const std::optional<PixelSize> decided = Decide(shown.width, shown.height, request.sizing);
-  if (!decided) return refused();
+  if (!decided) return refused(result);
 
   const PixelSize size = atLeastOnePixel(*decided);
   JpegEncoder encoder(size.width, size.height);
@@ -79,17 +86,18 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
                             size.height);
     decodeSampled(decoder, plan, sink);
   }
-  RenderedThumbnail result;
   result.jpeg = encoder.finish();
   return result;
 }
 
-PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits) {
+PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits,
+                                   DestinationFolders& folders) {
   return forSource(request, [&] {
     PreparedThumbnail prepared;
     RenderedThumbnail rendered = renderThumbnail(request, limits);
     prepared.refused = rendered.refused;
-    if (!rendered.refused) prepared.staged.emplace(request.destinationPath, rendered.jpeg);
+    if (!rendered.refused)
+      prepared.staged.emplace(folders, request.destinationPath, rendered.source, rendered.jpeg);
     return prepared;
   });
 }
@@ -101,12 +109,9 @@ std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& 
 }
 
 std::string makeThumbnailFile(const ThumbnailRequest& request, DecoderMemoryBudget& memory) {
-  const std::string folder = folderOf(request.destinationPath);
-  sweepStaleTemporaries(folder);
-  PreparedThumbnail prepared = prepareThumbnail(request, DecodeLimits{memory});
-  const std::string line = commitThumbnail(request, prepared);
-  if (!prepared.refused) syncFolder(folder);
-  return line;
+  DestinationFolders folders;
+  PreparedThumbnail prepared = prepareThumbnail(request, DecodeLimits{memory}, folders);
+  return commitThumbnail(request, prepared);
 }
 
 }  // namespace velmora

@@ -25,6 +25,7 @@ std::string refusalLine(const std::string& source);
 struct RenderedThumbnail {
   bool refused = false;             // the sizing rules refused: nothing is to be written
   std::vector<unsigned char> jpeg;  // the encoded thumbnail when not refused
+  StagedSource source;              // the source as it was opened
 };
 
 // Reads the source and renders the thumbnail into memory. Throws EFOpenError, EReadError or
@@ -36,13 +37,16 @@ struct PreparedThumbnail {
   std::optional<StagedFile> staged;  // the thumbnail under its temporary name when not refused
 };
 
-// Renders the thumbnail and stages it beside the destination. Throws EFOpenError, EReadError,
-// EJPEG, EFCreateError or EWriteError; the destination itself is not touched.
-PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits);
+// Renders the thumbnail and stages it in the destination's folder as `folders` holds it. Throws
+// EFOpenError, EReadError, EJPEG, EFCreateError, ESameFile or EWriteError; the destination
+// itself is not touched.
+PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits,
+                                   DestinationFolders& folders);
 
 // Puts a prepared thumbnail in place of the request's destination, replacing any file there
 // atomically, and returns the log line (the refusal line when it was refused, writing nothing).
-// Throws EFCreateError; on failure the old destination file is intact.
+// Throws EFCreateError, ESameFile or EDestinationTaken; on failure the old destination file is
+// intact.
 std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& prepared);
 
 // One file, one log line, or an error and no line. Tidies the destination folder of what

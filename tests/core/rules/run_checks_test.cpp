@@ -56,13 +56,14 @@ TEST(RunChecks, SameFolderUnderAnySpellingRefused) {
   std::filesystem::create_directory_symlink(source, scratch / "link");
   for (const std::string& spelling :
        {source + "/", source + "//", source + "/.", scratch / "out/../pics", scratch / "link",
-        scratch / "link/"}) {
+        scratch / "link/", scratch / "new/../pics", scratch / "new/er/../../out/../pics"}) {
     EXPECT_EQ(checkRunPreconditions(input(1, kFolder, "", spelling, source)), R::SameFolder)
         << spelling;
     EXPECT_EQ(checkRunPreconditions(input(1, kPrefix, "tb", spelling, source)), R::SameFolder)
         << spelling;
   }
   EXPECT_EQ(checkRunPreconditions(input(1, kFolder, "", scratch / "out", source)), R::Pass);
+  EXPECT_FALSE(std::filesystem::exists(scratch / "new"));
 }
 
 TEST(RunChecks, RelativeSpellingOfSourceFolderRefused) {

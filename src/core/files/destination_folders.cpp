@@ -1,0 +1,123 @@
+#include "core/files/destination_folders.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/errors.h"
+#include "core/files/path_text.h"
+#include "core/files/temporary_files.h"
+
+namespace velmora {
+
+namespace {
+
+// Folders held at once: thumbnails go in folder by folder, so a few cover the files in flight
+// while a run over thousands of folders stays far below the limit of open files.
+constexpr std::size_t kFoldersHeld = 16;
+
+}  // namespace
+
+DestinationFolder::~DestinationFolder() {
+  if (renamed_) (void)::fsync(handle_->fd());
+}
+
+DestinationFolders::DestinationFolders(MirrorRoot mirrorRoot)
+    : mirrorRoot_{folderForm(mirrorRoot.path), std::move(mirrorRoot.folder)} {}
+
+DestinationFolders::~DestinationFolders() {
+  held_.clear();
+  removeEmptyCreated();
+}
+
+std::optional<std::string> DestinationFolders::relativeToMirror(const std::string& folder) const {
+  if (!mirrorRoot_.folder) return std::nullopt;
+  const std::string& root = mirrorRoot_.path;
+  if (folder == root) return std::string();
+  const std::string above = endsWithSeparator(root) ? root : root + kPathSeparator;
+  if (folder.compare(0, above.size(), above) != 0) return std::nullopt;
+  return folder.substr(above.size());
+}
+
+// Enters the mirrored folders one by one from the root, never through a link, making those
+// that are missing.
+SharedDirectory DestinationFolders::openMirrored(const std::string& relative) {
+  SharedDirectory current = mirrorRoot_.folder;
+  std::string reached;
+  for (const std::string& name : pathParts(relative)) {
+    if (name == "." || name == "..") {
+      errno = EINVAL;
+      return nullptr;
+    }
+    reached = reached.empty() ? name : joinPath(reached, name);
+    bool created = false;
+    DirectoryHandle next = openOrCreateSubFolder(*current, name, created);
+    if (!next.isOpen()) return nullptr;
+    if (created) created_.push_back(reached);
+    current = std::make_shared<const DirectoryHandle>(std::move(next));
+  }
+  return current;
+}
+
+std::shared_ptr<DestinationFolder> DestinationFolders::folderOf(const std::string& destination,
+                                                                const SharedDirectory& sourceFolder,
+                                                                const std::string& sourcePath) {
+  const std::string path = folderForm(velmora::folderOf(destination));
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = std::find_if(held_.begin(), held_.end(),
+                                  [&](const auto& folder) { return folder->path() == path; });
+  if (found != held_.end()) {
+    held_.splice(held_.begin(), held_, found);
+    return held_.front();
+  }
+  SharedDirectory handle;
+  if (sourceFolder && path == folderForm(velmora::folderOf(sourcePath))) {
+    handle = sourceFolder;
+  } else if (const std::optional<std::string> relative = relativeToMirror(path)) {
+    handle = openMirrored(*relative);
+  } else {
+    DirectoryHandle opened = openFolder(path);
+    if (opened.isOpen()) handle = std::make_shared<const DirectoryHandle>(std::move(opened));
+  }
+  if (!handle) throw EFCreateError(destination, errno);
+  if (swept_.insert(handle->identity()).second) sweepStaleTemporaries(*handle);
+  held_.push_front(std::make_shared<DestinationFolder>(handle, path));
+  if (held_.size() > kFoldersHeld) held_.pop_back();
+  return held_.front();
+}
+
+void DestinationFolders::checkNotWritten(const FileIdentity& present,
+                                         const std::string& destination,
+                                         const std::string& source) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto earlier = written_.find(present);
+  if (earlier != written_.end()) throw EDestinationTaken(destination, source, earlier->second);
+}
+
+void DestinationFolders::written(const FileIdentity& file, const std::string& source,
+                                 const std::string& folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  written_.emplace(file, source);
+  if (const std::optional<std::string> relative = relativeToMirror(folder)) {
+    filled_.insert(*relative);
+  }
+}
+
+// A folder made for a thumbnail that was never put in place (the run ended first) goes again;
+// one that is not empty, or is no longer a folder, stays as it is.
+void DestinationFolders::removeEmptyCreated() {
+  for (auto made = created_.rbegin(); made != created_.rend(); ++made) {
+    if (filled_.count(*made)) continue;
+    SharedDirectory parent = mirrorRoot_.folder;
+    const std::vector<std::string> parts = pathParts(*made);
+    for (std::size_t i = 0; parent && i + 1 < parts.size(); ++i) {
+      DirectoryHandle next = openSubFolder(*parent, parts[i]);
+      parent = next.isOpen() ? std::make_shared<const DirectoryHandle>(std::move(next)) : nullptr;
+    }
+    if (parent) (void)::unlinkat(parent->fd(), parts.back().c_str(), AT_REMOVEDIR);
+  }
+}
+
+}  // namespace velmora

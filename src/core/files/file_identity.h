@@ -1,0 +1,33 @@
+#pragma once
+// What makes two names one file: the device and the inode, whatever the spelling.
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <functional>
+
+namespace velmora {
+
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+
+  friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode;
+  }
+  friend bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(a == b); }
+  friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+    return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+  }
+};
+
+inline FileIdentity identityOf(const struct stat& status) { return {status.st_dev, status.st_ino}; }
+
+struct FileIdentityHash {
+  std::size_t operator()(const FileIdentity& identity) const {
+    return std::hash<ino_t>()(identity.inode) ^ (std::hash<dev_t>()(identity.device) << 1);
+  }
+};
+
+}  // namespace velmora
