@@ -144,9 +144,14 @@ TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolde
   EXPECT_EQ(beside.exitCode, 0);
   EXPECT_EQ(beside.err, "");
   EXPECT_TRUE(fs::exists(tree + "/2019/Summer/tc.jpg"));
-  const testing::ThumbRun same = testing::runThumb({"-r", "--out", tree + "/2019/..", tree});
-  EXPECT_EQ(same.exitCode, 2);
-  EXPECT_EQ(same.err, "源目录和目标目录相同!\n");
+  // The tree under any spelling, through folders that exist or not, with nothing made.
+  for (const std::string& spelling :
+       {tree + "/2019/..", tree + "/new/../../" + fs::path(tree).filename().string()}) {
+    const testing::ThumbRun same = testing::runThumb({"-r", "--out", spelling, tree});
+    EXPECT_EQ(same.exitCode, 2) << spelling;
+    EXPECT_EQ(same.err, "源目录和目标目录相同!\n");
+  }
+  EXPECT_FALSE(fs::exists(tree + "/new"));
   // An output folder whose name ends in a blank is taken as chosen when it exists and trimmed
   // otherwise, for every folder of the mirror.
   const std::string in = threePictures(scratch);

@@ -2,12 +2,16 @@
 // read-only destination, a kill in the middle of a batch, the source folder named again under
 // another spelling, and destinations that are links to sources.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -309,6 +313,58 @@ TEST_F(ToolFaults, PrefixLeadingOutOfTheNameIsRefused) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(snapshot(pics), before);
   }
+}
+
+std::string firstTemporary(const std::string& folder) {
+  for (const std::string& name : testing::folderEntries(folder)) {
+    if (name.rfind(".velmora-", 0) == 0) return name;
+  }
+  return "";
+}
+
+// One shared folder, two systems: a run in another process-number space (as on another machine,
+// with a process number this system does not have) is held still while its thumbnails wait
+// staged, and a run here sweeps the folder. The other run's temporaries stay, and it completes.
+TEST_F(ToolFaults, LiveRunOfAnotherSystemKeepsItsTemporaries) {
+  if (std::system("unshare --pid --fork --mount-proc true >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no second process-number space here";
+  const std::string many = scratch / "many";
+  const std::string shared = scratch / "shared";
+  fs::create_directories(shared);
+  // A large first file keeps the others staged behind it, waiting for their turn.
+  testing::writeJpeg(many + "/0.jpg", 4000, 3000, 1);
+  for (int i = 1; i <= 12; ++i)
+    testing::writeJpeg(many + "/" + std::to_string(i) + ".jpg", 400, 300, i);
+  const std::string thumb = VELMORA_THUMB_EXE;
+  const pid_t other = fork();
+  if (other == 0) {
+    setpgid(0, 0);
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, STDOUT_FILENO);
+    execlp("unshare", "unshare", "--pid", "--fork", "--mount-proc", "sh", "-c",
+           "echo 3999999 > /proc/sys/kernel/ns_last_pid; \"$0\" \"$@\"", thumb.c_str(), "-j", "2",
+           "--rate", "10", "--out", shared.c_str(), many.c_str(), nullptr);
+    _exit(127);
+  }
+  setpgid(other, other);
+  std::string staged;
+  for (int wait = 0; wait < 20000 && staged.empty(); ++wait) {
+    staged = firstTemporary(shared);
+    if (staged.empty()) usleep(1000);
+  }
+  kill(-other, SIGSTOP);
+  const testing::ThumbRun sweeping =
+      testing::runThumb({"--rate", "10", "--out", shared, pics + "/a.jpg"});
+  const bool kept = !staged.empty() && fs::exists(shared + "/" + staged);
+  kill(-other, SIGCONT);
+  int status = 0;
+  waitpid(other, &status, 0);
+  ASSERT_FALSE(staged.empty()) << "the other run never staged a thumbnail";
+  EXPECT_TRUE(kept) << staged;
+  EXPECT_EQ(sweeping.exitCode, 0) << sweeping.err;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(testing::folderEntries(shared).size(), 14u);
+  EXPECT_EQ(firstTemporary(shared), "");
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ TreeWalk::TreeWalk(const std::string& root, std::optional<FileIdentity> excluded
   pending_.push_back({nullptr, std::string()});
 }
 
-DirectoryHandle TreeWalk::open(const Pending& pending) const {
+DirectoryHandle TreeWalk::enter(const Pending& pending) const {
   if (!pending.parent) return openFolder(root_);
   return openSubFolder(*pending.parent, nameOf(pending.relativePath));
 }
@@ -78,7 +78,7 @@ std::optional<WalkedFolder> TreeWalk::next() {
     WalkedFolder folder;
     folder.relativePath = pending.relativePath;
     folder.path = folder.relativePath.empty() ? root_ : joinPath(root_, folder.relativePath);
-    DirectoryHandle handle = open(pending);
+    DirectoryHandle handle = enter(pending);
     if (handle.isOpen() && (handle.identity() == excluded_ || onKernelFileSystem(handle))) {
       continue;
     }

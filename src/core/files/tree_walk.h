@@ -40,7 +40,7 @@ class TreeWalk {
     std::string relativePath;
   };
 
-  DirectoryHandle open(const Pending& pending) const;
+  DirectoryHandle enter(const Pending& pending) const;
 
   std::string root_;
   std::optional<FileIdentity> excluded_;
