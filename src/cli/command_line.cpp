@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "cli/desktop_options.h"
 #include "core/rules/field_validation.h"
 #include "core/rules/integer_reading.h"
 
@@ -92,6 +93,8 @@ enum LongOnly : int {
   kFilesFrom,
   kShard,
   kVersion,
+  kXdgCache,
+  kThumbnailer,
 };
 
 const option kOptions[] = {
@@ -112,6 +115,8 @@ const option kOptions[] = {
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
+    {"xdg-cache", required_argument, nullptr, kXdgCache},
+    {"thumbnailer", no_argument, nullptr, kThumbnailer},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -203,6 +208,7 @@ class OptionReader {
       throw badUsage("no JPEG file or folder given");
     }
     if (command_.nullSeparated && !command_.filesFrom) throw badUsage("-0 needs --files-from");
+    finishDesktopOptions(command_, shaping_);
     return command_;
   }
 
@@ -214,6 +220,13 @@ class OptionReader {
         break;
       case kFilter:
         command_.filter = filterValue(value);
+        shaping_.push_back("--filter");
+        break;
+      case kXdgCache:
+        command_.xdgCache = cacheSizesValue(value);
+        break;
+      case kThumbnailer:
+        command_.action = Action::Thumbnailer;
         break;
       case 'r':
         command_.recursive = true;
@@ -239,15 +252,18 @@ class OptionReader {
   void chooseSizing(const std::string& name) {
     if (sizingGiven_) throw badUsage("choose one sizing rule; " + name + " is a second one");
     sizingGiven_ = true;
+    shaping_.push_back(name);
   }
   void chooseNaming(const std::string& name) {
     if (namingGiven_) throw badUsage("choose one naming rule; " + name + " is a second one");
     namingGiven_ = true;
+    shaping_.push_back(name);
   }
 
   CommandLine command_;
   bool sizingGiven_ = false;
   bool namingGiven_ = false;
+  std::vector<std::string> shaping_;  // the sizing, naming and filter options given
 };
 
 }  // namespace
@@ -287,6 +303,8 @@ std::string usageText() {
   return "Usage: velmora-thumb [sizing] [naming] [--filter F] [options] PATH...\n"
          "       velmora-thumb [sizing] [naming] [--filter F] [options] --files-from FILE\n"
          "                     [PATH...]\n"
+         "       velmora-thumb --xdg-cache SIZES [options] PATH...\n"
+         "       velmora-thumb --thumbnailer SIZE INPUT OUTPUT\n"
          "Makes a JPEG thumbnail of each file PATH, or of every *.jpg and *.jpeg file in each\n"
          "folder PATH, and prints one log line per file.\n"
          "\n"
@@ -317,6 +335,16 @@ std::string usageText() {
          "  -0, --null    the list's paths end with a NUL byte instead of a newline\n"
          "  --shard K/N   only shard K of N (1 <= K <= N), by a stable hash of each file's\n"
          "                path below its folder PATH: N machines make each thumbnail once\n"
+         "\n"
+         "The desktop (area filter, orientation applied, no other sizing or naming):\n"
+         "  --xdg-cache SIZES\n"
+         "                fill the desktop's shared thumbnail cache ($XDG_CACHE_HOME/thumbnails)\n"
+         "                in SIZES, comma-separated: normal (128 pixels), large (256), x-large\n"
+         "                (512), xx-large (1024); a file that cannot be read gets a failure\n"
+         "                entry; --update skips files whose entries are current\n"
+         "  --thumbnailer SIZE INPUT OUTPUT\n"
+         "                write INPUT's thumbnail, at most SIZE pixels (1 to 1024), as a PNG to\n"
+         "                OUTPUT: the desktop's thumbnailer call (velmora.thumbnailer)\n"
          "\n"
          "  -j N          render N files at once (default: the number of cores)\n"
          "  -q, --quiet   no progress line and no summary on a terminal\n"

@@ -10,10 +10,13 @@
 #include "core/rules/shard.h"
 #include "core/rules/thumbnail_request.h"
 #include "core/rules/thumbnail_sizing.h"
+#include "core/xdg/cache_sizes.h"
 
 namespace velmora::cli {
 
-enum class Action { Run, Help, Version };
+// Thumbnailer: the desktop's call for one file (--thumbnailer SIZE INPUT OUTPUT; the paths
+// hold INPUT and OUTPUT after the size is read).
+enum class Action { Run, Help, Version, Thumbnailer };
 
 struct CommandLine {
   Action action = Action::Run;
@@ -27,7 +30,9 @@ struct CommandLine {
   std::optional<std::string> filesFrom;  // a list of paths; "-" is standard input
   bool nullSeparated = false;            // the list's paths end with NUL, not newline
   Shard shard;
-  bool quiet = false;  // no progress display and no summary
+  bool quiet = false;                // no progress display and no summary
+  std::vector<CacheSize> xdgCache;   // --xdg-cache: the desktop cache's sizes to fill instead
+  std::int32_t thumbnailerSize = 0;  // Action::Thumbnailer: the longest side asked for
 };
 
 // Bad usage. A value rejected by a field rule carries the window's own message; other usage

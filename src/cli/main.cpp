@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "cli/command_line.h"
+#include "cli/desktop_command.h"
 #include "cli/thumbnail_command.h"
 #include "core/run/heap_policy.h"
 #include "core/version.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
       case Action::Version:
         std::cout << "velmora-thumb " << velmora::kVersion << '\n';
         return kExitDone;
+      case Action::Thumbnailer:
+        return runThumbnailerCommand(command, std::cerr);
       case Action::Run:
         return runThumbnailCommand(command, std::cin, std::cout, std::cerr, terminals());
     }

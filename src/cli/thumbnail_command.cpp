@@ -13,6 +13,8 @@
 #include "core/rules/output_naming.h"
 #include "core/rules/run_checks.h"
 #include "core/run/batch_runner.h"
+#include "core/xdg/cache_fill.h"
+#include "core/xdg/cache_location.h"
 
 namespace velmora::cli {
 
@@ -101,7 +103,12 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   options.skipUpToDate = command.update;
   int status = kExitDone;
   try {
-    runThumbnails(source, report, progress, options);
+    if (command.xdgCache.empty()) {
+      runThumbnails(source, report, progress, options);
+    } else {
+      fillThumbnailCache(source, {command.xdgCache, thumbnailCacheFolder()}, report, progress,
+                         options);
+    }
   } catch (const std::exception& error) {
     out.flush();
     if (progressLine) progressLine->clear();

@@ -40,6 +40,13 @@ TEST(CommandLine, GnuConventions) {
   // Every value is read again from the start of a fresh call.
   EXPECT_EQ(parse({"--width", "30", "x.jpg"}).sizing.widthValue, 30);
   EXPECT_EQ(parse({"--height", "0x1e", "x.jpg"}).sizing.heightValue, 30);
+
+  EXPECT_EQ(parse({"--xdg-cache=large,normal,large", "-r", "p"}).xdgCache,
+            (std::vector<CacheSize>{CacheSize::Large, CacheSize::Normal}));
+  const CommandLine desktop = parse({"--thumbnailer", "256", "in.jpg", "out.png"});
+  EXPECT_EQ(desktop.action, Action::Thumbnailer);
+  EXPECT_EQ(desktop.thumbnailerSize, 256);
+  EXPECT_EQ(desktop.paths, (std::vector<std::string>{"in.jpg", "out.png"}));
 }
 
 struct BadArguments {
@@ -72,6 +79,15 @@ TEST(CommandLine, UsageErrors) {
       {{"--shard", "4/3"}, "--shard needs K/N with 1 <= K <= N, not \"4/3\"", true},
       {{"--filter", "bicubic"}, "--filter is nearest or area, not \"bicubic\"", true},
       {{"-0", "photos"}, "-0 needs --files-from", true},
+      {{"--xdg-cache", "large", "--out", "t", "p"},
+       "--xdg-cache makes the desktop's own sizes and names; --out is not allowed with it",
+       true},
+      {{"--xdg-cache", "normal,huge", "p"},
+       "--xdg-cache takes normal, large, x-large or xx-large, not \"huge\"",
+       true},
+      {{"--thumbnailer", "2048", "in.jpg", "out.png"},
+       "--thumbnailer needs a SIZE from 1 to 1024, not \"2048\"",
+       true},
       {{}, "no JPEG file or folder given", true},
   };
   for (const BadArguments& row : rows) {

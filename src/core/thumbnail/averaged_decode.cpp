@@ -1,5 +1,7 @@
 #include "core/thumbnail/averaged_decode.h"
 
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/image/area_sampling.h"
@@ -23,14 +25,29 @@ void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int3
                                                       : DecodeSettings::averaging(eighths));
 }
 
-void averageRows(JpegDecoder& decoder, std::int32_t storedWidth, std::int32_t storedHeight,
-                 RowSink& sink) {
-  AreaReducer reducer(decoder.outputWidth(), decoder.outputHeight(), storedWidth, storedHeight,
-                      sink);
+// Hands every decoded row to each reducer.
+class FanOut : public RowSink {
+ public:
+  void add(std::unique_ptr<AreaReducer> reducer) { reducers_.push_back(std::move(reducer)); }
+  void takeRow(const unsigned char* rgb) override {
+    for (const std::unique_ptr<AreaReducer>& reducer : reducers_) reducer->takeRow(rgb);
+  }
+
+ private:
+  std::vector<std::unique_ptr<AreaReducer>> reducers_;
+};
+
+void averageRows(JpegDecoder& decoder, const std::vector<PictureSides>& stored,
+                 const std::vector<RowSink*>& sinks) {
+  FanOut reducers;
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    reducers.add(std::make_unique<AreaReducer>(decoder.outputWidth(), decoder.outputHeight(),
+                                               stored[i].width, stored[i].height, *sinks[i]));
+  }
   std::vector<unsigned char> row(static_cast<std::size_t>(decoder.outputWidth()) * 3);
   for (std::int32_t y = 0; y < decoder.outputHeight(); ++y) {
     decoder.readRow(row.data());
-    reducer.takeRow(row.data());
+    reducers.takeRow(row.data());
   }
   decoder.finish();
 }
@@ -53,17 +70,36 @@ void handOverOriented(const RgbImage& stored, int orientation, std::int32_t outp
 
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
                     std::int32_t outputHeight, RowSink& sink) {
-  const PictureSides storedSides = displayedSides(outputWidth, outputHeight, orientation);
-  const std::int32_t storedWidth = storedSides.width;
-  const std::int32_t storedHeight = storedSides.height;
-  startForAveraging(decoder, storedWidth, storedHeight);
+  decodeAveraged(decoder, orientation, {PixelSize{outputWidth, outputHeight}}, {&sink});
+}
+
+void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<PixelSize>& outputs,
+                    const std::vector<RowSink*>& sinks) {
+  std::vector<PictureSides> stored;
+  PictureSides largest{0, 0};
+  for (const PixelSize& output : outputs) {
+    stored.push_back(displayedSides(output.width, output.height, orientation));
+    if (stored.back().width + stored.back().height > largest.width + largest.height) {
+      largest = stored.back();
+    }
+  }
+  startForAveraging(decoder, largest.width, largest.height);
   if (orientation == 1) {
-    averageRows(decoder, storedWidth, storedHeight, sink);
+    averageRows(decoder, stored, sinks);
     return;
   }
-  ImageSink stored(storedWidth, storedHeight);
-  averageRows(decoder, storedWidth, storedHeight, stored);
-  handOverOriented(stored.take(), orientation, outputWidth, outputHeight, sink);
+  std::vector<ImageSink> storedPictures;
+  std::vector<RowSink*> storedSinks;
+  storedPictures.reserve(stored.size());
+  for (const PictureSides& sides : stored) {
+    storedPictures.emplace_back(sides.width, sides.height);
+    storedSinks.push_back(&storedPictures.back());
+  }
+  averageRows(decoder, stored, storedSinks);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    handOverOriented(storedPictures[i].take(), orientation, outputs[i].width, outputs[i].height,
+                     *sinks[i]);
+  }
 }
 
 }  // namespace velmora

@@ -4,8 +4,10 @@
 // that scale is 1/8 and the file is progressive, then averaged down.
 
 #include <cstdint>
+#include <vector>
 
 #include "core/jpeg/jpeg_decoder.h"
+#include "core/rules/thumbnail_sizing.h"
 #include "core/thumbnail/sampled_decode.h"
 
 namespace velmora {
@@ -15,5 +17,11 @@ namespace velmora {
 // sink.
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
                     std::int32_t outputHeight, RowSink& sink);
+
+// The same for several thumbnails of one source from one decode, at the scale the largest of
+// them needs: sinks[i] takes the thumbnail of outputs[i], as displayed. Each is averaged from
+// the decoded rows themselves, not from another thumbnail.
+void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<PixelSize>& outputs,
+                    const std::vector<RowSink*>& sinks);
 
 }  // namespace velmora

@@ -1,0 +1,23 @@
+#include "cli/desktop_command.h"
+
+#include <ostream>
+
+#include "cli/thumbnail_command.h"
+#include "core/errors.h"
+#include "core/xdg/thumbnailer_output.h"
+
+namespace velmora::cli {
+
+int runThumbnailerCommand(const CommandLine& command, std::ostream& err) {
+  const std::string& input = command.paths[0];
+  try {
+    writeThumbnailerOutput(input, command.paths[1], command.thumbnailerSize);
+  } catch (const Error& error) {
+    err << "velmora-thumb: " << (error.file().empty() ? "" : error.file() + ": ") << error.what()
+        << '\n';
+    return kExitFileFailed;
+  }
+  return kExitDone;
+}
+
+}  // namespace velmora::cli

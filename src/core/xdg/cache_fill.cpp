@@ -1,0 +1,232 @@
+#include "core/xdg/cache_fill.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <exception>
+#include <optional>
+#include <utility>
+
+#include "core/errors.h"
+#include "core/files/atomic_file.h"
+#include "core/files/path_text.h"
+#include "core/files/temporary_files.h"
+#include "core/png/png_encoder.h"
+#include "core/run/ordered_work.h"
+#include "core/thumbnail/thumbnail_writer.h"
+#include "core/xdg/cache_entry.h"
+#include "core/xdg/cache_location.h"
+#include "core/xdg/cache_render.h"
+#include "core/xdg/file_uri.h"
+
+namespace velmora {
+
+namespace {
+
+// As in runThumbnails: enough files ahead that no worker waits behind one long file.
+constexpr std::size_t kFilesInFlightPerWorker = 8;
+
+// Keeps every file and folder the run creates private to its owner, as the cache's readers
+// expect, and gives the process its own mask back after.
+class PrivateFileMask {
+ public:
+  PrivateFileMask() : previous_(::umask(077)) {}
+  ~PrivateFileMask() { ::umask(previous_); }
+  PrivateFileMask(const PrivateFileMask&) = delete;
+  PrivateFileMask& operator=(const PrivateFileMask&) = delete;
+
+ private:
+  mode_t previous_;
+};
+
+// One source's entries: where each goes, and where its failure entry goes.
+struct EntryPlan {
+  SourceStamp stamp;
+  std::vector<CacheSize> sizes;  // those to make
+  std::vector<std::string> paths;
+  std::string failurePath;
+};
+
+// A worker's part of one request.
+struct CacheAttempt {
+  bool skipped = false;
+  std::vector<StagedFile> entries;
+  std::optional<StagedFile> failure;  // the failure entry, when the source could not be read
+  std::string failurePath;            // to remove once the source made its entries
+  std::exception_ptr error;           // a file's own error (velmora::Error)
+};
+
+class CacheFill {
+ public:
+  CacheFill(const CacheFillSettings& settings, const RunOptions& options)
+      : settings_(settings), options_(options) {}
+
+  void prepareFolders() const {
+    for (const CacheSize size : settings_.sizes) {
+      const std::string folder = cacheSizeFolder(settings_.cacheFolder, size);
+      createPrivateFolders(folder);
+      sweepStaleTemporaries(folder);
+    }
+    sweepStaleTemporaries(cacheFailFolder(settings_.cacheFolder));
+  }
+
+  CacheAttempt attempt(const ThumbnailRequest& request) const {
+    CacheAttempt result;
+    try {
+      const std::optional<EntryPlan> plan = planEntries(request.sourcePath);
+      if (!plan) {
+        result.skipped = true;
+        return result;
+      }
+      result.failurePath = plan->failurePath;
+      stageEntries(request.sourcePath, *plan, result);
+    } catch (Error& error) {
+      error.setFile(request.sourcePath);
+      result.error = std::current_exception();
+    }
+    return result;
+  }
+
+  void commit(const ThumbnailRequest& request, CacheAttempt& attempted, LogSink& log,
+              ProgressSink& progress) {
+    FileOutcome outcome;
+    outcome.source = request.sourcePath;
+    if (attempted.skipped) {
+      outcome.result = FileResult::Skipped;
+      log.record(outcome);
+      progress.advance();
+      return;
+    }
+    try {
+      if (attempted.error) {
+        if (attempted.failure) putFailureInPlace(*attempted.failure);
+        std::rethrow_exception(attempted.error);
+      }
+      for (StagedFile& entry : attempted.entries) {
+        entry.putInPlace();
+        if (!outcome.logLine.empty()) outcome.logLine += '\n';
+        outcome.logLine += successLine(request.sourcePath, entry.destination());
+      }
+    } catch (const Error& error) {
+      outcome.result = FileResult::Failed;
+      outcome.error = error.what();
+      log.record(outcome);
+      if (!options_.keepGoing) throw;
+      progress.advance();
+      return;
+    }
+    ::unlink(attempted.failurePath.c_str());
+    outcome.destination = attempted.entries.front().destination();
+    log.record(outcome);
+    progress.advance();
+  }
+
+  void syncFolders() const {
+    for (const CacheSize size : settings_.sizes) {
+      syncFolder(cacheSizeFolder(settings_.cacheFolder, size));
+    }
+    syncFolder(cacheFailFolder(settings_.cacheFolder));
+  }
+
+ private:
+  // The entries to make, or nothing when --update finds them all current (or finds the
+  // source's failure entry current: it is not tried again until it changes).
+  std::optional<EntryPlan> planEntries(const std::string& sourcePath) const {
+    EntryPlan plan;
+    plan.stamp = stampOf(sourcePath);
+    const std::string name = cacheEntryName(plan.stamp.uri);
+    plan.failurePath = joinPath(cacheFailFolder(settings_.cacheFolder), name);
+    if (options_.skipUpToDate && entryIsCurrent(plan.failurePath, plan.stamp)) return std::nullopt;
+    for (const CacheSize size : settings_.sizes) {
+      const std::string path = joinPath(cacheSizeFolder(settings_.cacheFolder, size), name);
+      if (options_.skipUpToDate && entryIsCurrent(path, plan.stamp)) continue;
+      plan.sizes.push_back(size);
+      plan.paths.push_back(path);
+    }
+    if (plan.sizes.empty()) return std::nullopt;
+    return plan;
+  }
+
+  static void stageEntries(const std::string& sourcePath, const EntryPlan& plan,
+                           CacheAttempt& result) {
+    std::vector<std::int32_t> limits;
+    for (const CacheSize size : plan.sizes) limits.push_back(cacheSizePixels(size));
+    CachePictures rendered;
+    try {
+      rendered = renderCachePictures(sourcePath, limits);
+    } catch (const Error&) {
+      result.error = std::current_exception();
+      stageFailure(plan, result);
+      return;
+    }
+    const std::vector<PngText> texts = entryTexts(plan.stamp, rendered.shown);
+    for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+      result.entries.emplace_back(plan.paths[i], encodeEntry(rendered.pictures[i], texts));
+    }
+  }
+
+  // The failure entry is the cache's note that the source was tried; a cache that cannot take
+  // it only means the source is tried again next time.
+  static void stageFailure(const EntryPlan& plan, CacheAttempt& result) {
+    try {
+      createPrivateFolders(folderOf(plan.failurePath));
+      result.failure.emplace(plan.failurePath, failureEntry(plan.stamp));
+    } catch (const Error&) {
+    }
+  }
+
+  static void putFailureInPlace(StagedFile& failure) {
+    try {
+      failure.putInPlace();
+    } catch (const Error&) {
+    }
+  }
+
+  static std::vector<unsigned char> encodeEntry(const RgbImage& picture,
+                                                const std::vector<PngText>& texts) {
+    PngEncoder encoder(picture.width, picture.height, texts);
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+      encoder.writeRow(picture.pixels.data() + static_cast<std::size_t>(y) * picture.rowBytes());
+    }
+    return encoder.finish();
+  }
+
+  const CacheFillSettings& settings_;
+  const RunOptions& options_;
+};
+
+}  // namespace
+
+void fillThumbnailCache(RequestSource& source, const CacheFillSettings& settings, LogSink& log,
+                        ProgressSink& progress, const RunOptions& options) {
+  const PrivateFileMask privateFiles;
+  CacheFill fill(settings, options);
+  fill.prepareFolders();
+  OrderedWorkPlan plan;
+  plan.workers = options.workers;
+  plan.lookAhead = options.workers > 1 ? kFilesInFlightPerWorker * options.workers : 1;
+  std::vector<ThumbnailRequest> inFlight(plan.lookAhead);
+  const auto slotOf = [&](std::size_t index) -> ThumbnailRequest& {
+    return inFlight[index % inFlight.size()];
+  };
+  try {
+    runOrderedStream<CacheAttempt>(
+        plan,
+        [&](std::size_t index) -> std::optional<std::size_t> {
+          std::optional<ThumbnailRequest> request = source.next();
+          if (!request) return std::nullopt;
+          slotOf(index) = std::move(*request);
+          return kNoPrerequisite;
+        },
+        [&](std::size_t index) { return fill.attempt(slotOf(index)); },
+        [&](std::size_t index, CacheAttempt attempted) {
+          fill.commit(slotOf(index), attempted, log, progress);
+        });
+  } catch (...) {
+    fill.syncFolders();
+    throw;
+  }
+  fill.syncFolders();
+}
+
+}  // namespace velmora

@@ -1,0 +1,34 @@
+#include "core/xdg/cache_render.h"
+
+#include "core/files/source_file.h"
+#include "core/image/exif_orientation.h"
+#include "core/image/row_sink.h"
+#include "core/jpeg/jpeg_decoder.h"
+#include "core/thumbnail/averaged_decode.h"
+#include "core/xdg/cache_sizes.h"
+
+namespace velmora {
+
+CachePictures renderCachePictures(const std::string& sourcePath,
+                                  const std::vector<std::int32_t>& limits) {
+  JpegDecoder decoder{SourceFile(sourcePath)};
+  decoder.readHeader();
+  const int orientation = decoder.exifOrientation();
+  const PictureSides shown = displayedSides(decoder.width(), decoder.height(), orientation);
+  CachePictures result;
+  result.shown = {shown.width, shown.height};
+  std::vector<PixelSize> sizes;
+  std::vector<ImageSink> pictures;
+  std::vector<RowSink*> sinks;
+  pictures.reserve(limits.size());
+  for (const std::int32_t limit : limits) {
+    sizes.push_back(cacheEntrySize(result.shown, limit));
+    pictures.emplace_back(sizes.back().width, sizes.back().height);
+    sinks.push_back(&pictures.back());
+  }
+  decodeAveraged(decoder, orientation, sizes, sinks);
+  for (ImageSink& picture : pictures) result.pictures.push_back(picture.take());
+  return result;
+}
+
+}  // namespace velmora

@@ -1,0 +1,23 @@
+#pragma once
+// Decoding a source once into its thumbnails for the desktop, one per size.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/image/rgb_image.h"
+#include "core/rules/thumbnail_sizing.h"
+
+namespace velmora {
+
+struct CachePictures {
+  PixelSize shown;                 // the source picture as displayed
+  std::vector<RgbImage> pictures;  // one per limit, in the order asked
+};
+
+// Each thumbnail sized by cacheEntrySize for its limit, area-averaged, upright under the EXIF
+// orientation; all from one decode. Throws EFOpenError, EReadError or EJPEG.
+CachePictures renderCachePictures(const std::string& sourcePath,
+                                  const std::vector<std::int32_t>& limits);
+
+}  // namespace velmora
