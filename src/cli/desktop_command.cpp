@@ -9,9 +9,9 @@
 namespace velmora::cli {
 
 int runThumbnailerCommand(const CommandLine& command, std::ostream& err) {
-  const std::string& input = command.paths[0];
+  DecoderMemoryBudget memory;
   try {
-    writeThumbnailerOutput(input, command.paths[1], command.thumbnailerSize);
+    writeThumbnailerOutput(command.paths[0], command.paths[1], command.thumbnailerSize, memory);
   } catch (const Error& error) {
     err << "velmora-thumb: " << (error.file().empty() ? "" : error.file() + ": ") << error.what()
         << '\n';

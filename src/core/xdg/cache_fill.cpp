@@ -3,16 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <exception>
 #include <optional>
 #include <utility>
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
+#include "core/files/destination_folders.h"
+#include "core/files/directory_handle.h"
 #include "core/files/path_text.h"
-#include "core/files/temporary_files.h"
+#include "core/jpeg/decode_limits.h"
 #include "core/png/png_encoder.h"
 #include "core/run/ordered_work.h"
+#include "core/run/worker_thread.h"
 #include "core/thumbnail/thumbnail_writer.h"
 #include "core/xdg/cache_entry.h"
 #include "core/xdg/cache_location.h"
@@ -26,8 +30,12 @@ namespace {
 // As in runThumbnails: enough files ahead that no worker waits behind one long file.
 constexpr std::size_t kFilesInFlightPerWorker = 8;
 
-// Keeps every file and folder the run creates private to its owner, as the cache's readers
-// expect, and gives the process its own mask back after.
+// What a worker holds besides its decoder share: its stack, its buffers, and the pictures and
+// PNG files of one source up to the largest size (3 MiB of pixels, as much again encoded).
+constexpr std::uint64_t kWorkerBytes = kWorkerStackBytes + (8 << 20);
+
+// Keeps the folders the run creates private to its owner, as the cache's readers expect, and
+// gives the process its own mask back after.
 class PrivateFileMask {
  public:
   PrivateFileMask() : previous_(::umask(077)) {}
@@ -58,19 +66,18 @@ struct CacheAttempt {
 
 class CacheFill {
  public:
-  CacheFill(const CacheFillSettings& settings, const RunOptions& options)
-      : settings_(settings), options_(options) {}
+  CacheFill(const CacheFillSettings& settings, const RunOptions& options,
+            const DecodeLimits& limits)
+      : settings_(settings), options_(options), limits_(limits) {}
 
-  void prepareFolders() const {
+  // The folders of the sizes asked, made before any entry goes in.
+  void createSizeFolders() const {
     for (const CacheSize size : settings_.sizes) {
-      const std::string folder = cacheSizeFolder(settings_.cacheFolder, size);
-      createPrivateFolders(folder);
-      sweepStaleTemporaries(folder);
+      createCacheFolder(cacheSizeFolder(settings_.cacheFolder, size));
     }
-    sweepStaleTemporaries(cacheFailFolder(settings_.cacheFolder));
   }
 
-  CacheAttempt attempt(const ThumbnailRequest& request) const {
+  CacheAttempt attempt(const ThumbnailRequest& request) {
     CacheAttempt result;
     try {
       const std::optional<EntryPlan> plan = planEntries(request.sourcePath);
@@ -121,13 +128,6 @@ class CacheFill {
     progress.advance();
   }
 
-  void syncFolders() const {
-    for (const CacheSize size : settings_.sizes) {
-      syncFolder(cacheSizeFolder(settings_.cacheFolder, size));
-    }
-    syncFolder(cacheFailFolder(settings_.cacheFolder));
-  }
-
  private:
   // The entries to make, or nothing when --update finds them all current (or finds the
   // source's failure entry current: it is not tried again until it changes).
@@ -147,30 +147,43 @@ class CacheFill {
     return plan;
   }
 
-  static void stageEntries(const std::string& sourcePath, const EntryPlan& plan,
-                           CacheAttempt& result) {
+  static void createCacheFolder(const std::string& folder) {
+    if (!createFolders(folder).isOpen()) throw EFCreateError(folder, errno);
+  }
+
+  void stageEntries(const std::string& sourcePath, const EntryPlan& plan, CacheAttempt& result) {
     std::vector<std::int32_t> limits;
     for (const CacheSize size : plan.sizes) limits.push_back(cacheSizePixels(size));
     CachePictures rendered;
     try {
-      rendered = renderCachePictures(sourcePath, limits);
+      rendered = renderCachePictures(sourcePath, limits, limits_);
     } catch (const Error&) {
       result.error = std::current_exception();
-      stageFailure(plan, result);
+      stageFailure(sourcePath, plan, result);
       return;
     }
     const std::vector<PngText> texts = entryTexts(plan.stamp, rendered.shown);
     for (std::size_t i = 0; i < plan.paths.size(); ++i) {
-      result.entries.emplace_back(plan.paths[i], encodeEntry(rendered.pictures[i], texts));
+      result.entries.emplace_back(folders_, plan.paths[i], stagedSource(sourcePath),
+                                  encodeEntry(rendered.pictures[i], texts));
     }
+  }
+
+  // Entries are private whatever the source's mode: the cache is its owner's alone.
+  static StagedSource stagedSource(const std::string& sourcePath) {
+    StagedSource source;
+    source.path = sourcePath;
+    source.mode = 0600;
+    return source;
   }
 
   // The failure entry is the cache's note that the source was tried; a cache that cannot take
   // it only means the source is tried again next time.
-  static void stageFailure(const EntryPlan& plan, CacheAttempt& result) {
+  void stageFailure(const std::string& sourcePath, const EntryPlan& plan, CacheAttempt& result) {
     try {
-      createPrivateFolders(folderOf(plan.failurePath));
-      result.failure.emplace(plan.failurePath, failureEntry(plan.stamp));
+      createCacheFolder(cacheFailFolder(settings_.cacheFolder));
+      result.failure.emplace(folders_, plan.failurePath, stagedSource(sourcePath),
+                             failureEntry(plan.stamp));
     } catch (const Error&) {
     }
   }
@@ -193,40 +206,39 @@ class CacheFill {
 
   const CacheFillSettings& settings_;
   const RunOptions& options_;
+  const DecodeLimits& limits_;
+  DestinationFolders folders_;  // flushed to the disk as the run lets go of them
 };
 
 }  // namespace
 
 void fillThumbnailCache(RequestSource& source, const CacheFillSettings& settings, LogSink& log,
                         ProgressSink& progress, const RunOptions& options) {
-  const PrivateFileMask privateFiles;
-  CacheFill fill(settings, options);
-  fill.prepareFolders();
+  const PrivateFileMask privateFolders;
   OrderedWorkPlan plan;
-  plan.workers = options.workers;
-  plan.lookAhead = options.workers > 1 ? kFilesInFlightPerWorker * options.workers : 1;
+  plan.workers = options.memory.workersThatFit(options.workers, kWorkerBytes);
+  plan.lookAhead = plan.workers > 1 ? kFilesInFlightPerWorker * plan.workers : 1;
+  StopSignal stop;
+  plan.stop = &stop;
+  const DecodeLimits limits{options.memory, &stop};
+  CacheFill fill(settings, options, limits);
+  fill.createSizeFolders();
   std::vector<ThumbnailRequest> inFlight(plan.lookAhead);
   const auto slotOf = [&](std::size_t index) -> ThumbnailRequest& {
     return inFlight[index % inFlight.size()];
   };
-  try {
-    runOrderedStream<CacheAttempt>(
-        plan,
-        [&](std::size_t index) -> std::optional<std::size_t> {
-          std::optional<ThumbnailRequest> request = source.next();
-          if (!request) return std::nullopt;
-          slotOf(index) = std::move(*request);
-          return kNoPrerequisite;
-        },
-        [&](std::size_t index) { return fill.attempt(slotOf(index)); },
-        [&](std::size_t index, CacheAttempt attempted) {
-          fill.commit(slotOf(index), attempted, log, progress);
-        });
-  } catch (...) {
-    fill.syncFolders();
-    throw;
-  }
-  fill.syncFolders();
+  runOrderedStream<CacheAttempt>(
+      plan,
+      [&](std::size_t index) -> std::optional<std::size_t> {
+        std::optional<ThumbnailRequest> request = source.next();
+        if (!request) return std::nullopt;
+        slotOf(index) = std::move(*request);
+        return kNoPrerequisite;
+      },
+      [&](std::size_t index) { return fill.attempt(slotOf(index)); },
+      [&](std::size_t index, CacheAttempt attempted) {
+        fill.commit(slotOf(index), attempted, log, progress);
+      });
 }
 
 }  // namespace velmora

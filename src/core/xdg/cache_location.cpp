@@ -1,14 +1,11 @@
 #include "core/xdg/cache_location.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
-#include "core/errors.h"
 #include "core/files/path_text.h"
 #include "core/version.h"
 
@@ -44,14 +41,6 @@ std::string cacheSizeFolder(const std::string& cache, CacheSize size) {
 
 std::string cacheFailFolder(const std::string& cache) {
   return joinPath(joinPath(cache, "fail"), std::string("velmora-") + kVersion);
-}
-
-void createPrivateFolders(const std::string& folder) {
-  for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
-    const std::string part = folder.substr(0, end);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) throw EFCreateError(part, errno);
-    if (end == std::string::npos) return;
-  }
 }
 
 }  // namespace velmora

@@ -18,8 +18,4 @@ std::string cacheSizeFolder(const std::string& cache, CacheSize size);
 // <cache>/fail/velmora-<version>: the program's own record of the files it could not read.
 std::string cacheFailFolder(const std::string& cache);
 
-// Creates the folder and every missing one above it, each readable by its owner alone. Folders
-// that exist keep their mode. Throws EFCreateError naming the first folder that cannot be made.
-void createPrivateFolders(const std::string& folder);
-
 }  // namespace velmora

@@ -10,8 +10,9 @@
 namespace velmora {
 
 CachePictures renderCachePictures(const std::string& sourcePath,
-                                  const std::vector<std::int32_t>& limits) {
-  JpegDecoder decoder{SourceFile(sourcePath)};
+                                  const std::vector<std::int32_t>& limits,
+                                  const DecodeLimits& decodeLimits) {
+  JpegDecoder decoder(SourceFile(sourcePath), decodeLimits);
   decoder.readHeader();
   const int orientation = decoder.exifOrientation();
   const PictureSides shown = displayedSides(decoder.width(), decoder.height(), orientation);

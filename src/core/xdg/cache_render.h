@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/image/rgb_image.h"
+#include "core/jpeg/decode_limits.h"
 #include "core/rules/thumbnail_sizing.h"
 
 namespace velmora {
@@ -16,8 +17,10 @@ struct CachePictures {
 };
 
 // Each thumbnail sized by cacheEntrySize for its limit, area-averaged, upright under the EXIF
-// orientation; all from one decode. Throws EFOpenError, EReadError or EJPEG.
+// orientation; all from one decode within the decoder's limits. Throws EFOpenError, EReadError or
+// EJPEG, and DecodeStopped.
 CachePictures renderCachePictures(const std::string& sourcePath,
-                                  const std::vector<std::int32_t>& limits);
+                                  const std::vector<std::int32_t>& limits,
+                                  const DecodeLimits& decodeLimits);
 
 }  // namespace velmora

@@ -41,10 +41,10 @@ bool writeAll(int fd, const std::vector<unsigned char>& bytes) {
 }  // namespace
 
 void writeThumbnailerOutput(const std::string& source, const std::string& output,
-                            std::int32_t limit) {
+                            std::int32_t limit, DecoderMemoryBudget& memory) {
   std::vector<unsigned char> bytes;
   try {
-    const CachePictures rendered = renderCachePictures(source, {limit});
+    const CachePictures rendered = renderCachePictures(source, {limit}, DecodeLimits{memory});
     bytes = encodePicture(rendered.pictures.front(), rendered.shown);
   } catch (Error& error) {
     error.setFile(source);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/jpeg/decoder_memory.h"
+
 namespace velmora {
 
 // Renders the source's thumbnail, the longer side at most `limit` pixels (1 to
@@ -14,6 +16,6 @@ namespace velmora {
 // EFCreateError when the output cannot be opened, EWriteError when it cannot be written (it
 // is then left empty).
 void writeThumbnailerOutput(const std::string& source, const std::string& output,
-                            std::int32_t limit);
+                            std::int32_t limit, DecoderMemoryBudget& memory);
 
 }  // namespace velmora
