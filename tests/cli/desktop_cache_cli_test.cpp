@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/files/path_text.h"
 #include "core/png/png_texts.h"
 #include "core/version.h"
 #include "jpeg_fixtures.h"
@@ -83,7 +84,8 @@ Picture readPng(const std::string& path) {
 }
 
 std::string text(const std::string& entry, const std::string& key) {
-  const std::optional<std::vector<PngText>> texts = readPngTexts(entry);
+  const std::optional<std::vector<PngText>> texts =
+      readPngTexts(openFolder(folderOf(entry)), nameOf(entry));
   return texts ? pngText(*texts, key).value_or("(none)") : "(not a PNG)";
 }
 

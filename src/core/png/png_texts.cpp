@@ -38,9 +38,10 @@ void readBytes(png_structp png, png_bytep data, png_size_t length) {
 
 }  // namespace
 
-std::optional<std::vector<PngText>> readPngTexts(const std::string& path) {
+std::optional<std::vector<PngText>> readPngTexts(const DirectoryHandle& folder,
+                                                 const std::string& name) {
   ReadState state;
-  state.fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  state.fd = ::openat(folder.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (state.fd < 0) return std::nullopt;
   state.png = createPngReader();
   if (state.png) state.info = png_create_info_struct(state.png);

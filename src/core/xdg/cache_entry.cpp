@@ -49,8 +49,9 @@ std::vector<unsigned char> failureEntry(const SourceStamp& source) {
   return encoder.finish();
 }
 
-bool entryIsCurrent(const std::string& path, const SourceStamp& source) {
-  const std::optional<std::vector<PngText>> texts = readPngTexts(path);
+bool entryIsCurrent(const DirectoryHandle& folder, const std::string& name,
+                    const SourceStamp& source) {
+  const std::optional<std::vector<PngText>> texts = readPngTexts(folder, name);
   return texts && pngText(*texts, "Thumb::URI") == source.uri &&
          pngText(*texts, "Thumb::MTime") == std::to_string(source.modified);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files/directory_handle.h"
 #include "core/png/png_encoder.h"
 #include "core/rules/thumbnail_sizing.h"
 
@@ -29,8 +30,9 @@ std::vector<PngText> entryTexts(const SourceStamp& source, PixelSize shown);
 // Thumb::MTime and Software.
 std::vector<unsigned char> failureEntry(const SourceStamp& source);
 
-// True when the entry file at `path` is a PNG recording this URI and modification time; the
-// desktop takes any other entry as stale.
-bool entryIsCurrent(const std::string& path, const SourceStamp& source);
+// True when the held folder's entry `name` is a PNG recording this URI and modification time;
+// the desktop takes any other entry as stale.
+bool entryIsCurrent(const DirectoryHandle& folder, const std::string& name,
+                    const SourceStamp& source);
 
 }  // namespace velmora

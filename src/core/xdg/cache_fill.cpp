@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -11,15 +10,13 @@
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/files/destination_folders.h"
-#include "core/files/directory_handle.h"
-#include "core/files/path_text.h"
 #include "core/jpeg/decode_limits.h"
 #include "core/png/png_encoder.h"
 #include "core/run/ordered_work.h"
 #include "core/run/worker_thread.h"
 #include "core/thumbnail/thumbnail_writer.h"
 #include "core/xdg/cache_entry.h"
-#include "core/xdg/cache_location.h"
+#include "core/xdg/cache_folders.h"
 #include "core/xdg/cache_render.h"
 #include "core/xdg/file_uri.h"
 
@@ -47,12 +44,11 @@ class PrivateFileMask {
   mode_t previous_;
 };
 
-// One source's entries: where each goes, and where its failure entry goes.
+// One source's entries: their name, and the sizes to make.
 struct EntryPlan {
   SourceStamp stamp;
-  std::vector<CacheSize> sizes;  // those to make
-  std::vector<std::string> paths;
-  std::string failurePath;
+  std::string name;
+  std::vector<std::size_t> sizes;  // indexes into the sizes asked
 };
 
 // A worker's part of one request.
@@ -60,7 +56,7 @@ struct CacheAttempt {
   bool skipped = false;
   std::vector<StagedFile> entries;
   std::optional<StagedFile> failure;  // the failure entry, when the source could not be read
-  std::string failurePath;            // to remove once the source made its entries
+  std::string name;                   // the entries' name, in every folder
   std::exception_ptr error;           // a file's own error (velmora::Error)
 };
 
@@ -68,14 +64,10 @@ class CacheFill {
  public:
   CacheFill(const CacheFillSettings& settings, const RunOptions& options,
             const DecodeLimits& limits)
-      : settings_(settings), options_(options), limits_(limits) {}
-
-  // The folders of the sizes asked, made before any entry goes in.
-  void createSizeFolders() const {
-    for (const CacheSize size : settings_.sizes) {
-      createCacheFolder(cacheSizeFolder(settings_.cacheFolder, size));
-    }
-  }
+      : settings_(settings),
+        options_(options),
+        limits_(limits),
+        cache_(settings.cacheFolder, settings.sizes) {}
 
   CacheAttempt attempt(const ThumbnailRequest& request) {
     CacheAttempt result;
@@ -85,7 +77,7 @@ class CacheFill {
         result.skipped = true;
         return result;
       }
-      result.failurePath = plan->failurePath;
+      result.name = plan->name;
       stageEntries(request.sourcePath, *plan, result);
     } catch (Error& error) {
       error.setFile(request.sourcePath);
@@ -122,7 +114,7 @@ class CacheFill {
       progress.advance();
       return;
     }
-    ::unlink(attempted.failurePath.c_str());
+    cache_.removeFailure(attempted.name);
     outcome.destination = attempted.entries.front().destination();
     log.record(outcome);
     progress.advance();
@@ -134,26 +126,22 @@ class CacheFill {
   std::optional<EntryPlan> planEntries(const std::string& sourcePath) const {
     EntryPlan plan;
     plan.stamp = stampOf(sourcePath);
-    const std::string name = cacheEntryName(plan.stamp.uri);
-    plan.failurePath = joinPath(cacheFailFolder(settings_.cacheFolder), name);
-    if (options_.skipUpToDate && entryIsCurrent(plan.failurePath, plan.stamp)) return std::nullopt;
-    for (const CacheSize size : settings_.sizes) {
-      const std::string path = joinPath(cacheSizeFolder(settings_.cacheFolder, size), name);
-      if (options_.skipUpToDate && entryIsCurrent(path, plan.stamp)) continue;
-      plan.sizes.push_back(size);
-      plan.paths.push_back(path);
+    plan.name = cacheEntryName(plan.stamp.uri);
+    const bool update = options_.skipUpToDate;
+    if (update && cache_.failureIsCurrent(plan.name, plan.stamp)) return std::nullopt;
+    for (std::size_t index = 0; index < settings_.sizes.size(); ++index) {
+      if (update && cache_.entryIsCurrent(index, plan.name, plan.stamp)) continue;
+      plan.sizes.push_back(index);
     }
     if (plan.sizes.empty()) return std::nullopt;
     return plan;
   }
 
-  static void createCacheFolder(const std::string& folder) {
-    if (!createFolders(folder).isOpen()) throw EFCreateError(folder, errno);
-  }
-
   void stageEntries(const std::string& sourcePath, const EntryPlan& plan, CacheAttempt& result) {
     std::vector<std::int32_t> limits;
-    for (const CacheSize size : plan.sizes) limits.push_back(cacheSizePixels(size));
+    for (const std::size_t index : plan.sizes) {
+      limits.push_back(cacheSizePixels(settings_.sizes[index]));
+    }
     CachePictures rendered;
     try {
       rendered = renderCachePictures(sourcePath, limits, limits_);
@@ -163,8 +151,9 @@ class CacheFill {
       return;
     }
     const std::vector<PngText> texts = entryTexts(plan.stamp, rendered.shown);
-    for (std::size_t i = 0; i < plan.paths.size(); ++i) {
-      result.entries.emplace_back(folders_, plan.paths[i], stagedSource(sourcePath),
+    for (std::size_t i = 0; i < plan.sizes.size(); ++i) {
+      result.entries.emplace_back(folders_, cache_.entryPath(plan.sizes[i], plan.name),
+                                  stagedSource(sourcePath),
                                   encodeEntry(rendered.pictures[i], texts));
     }
   }
@@ -181,8 +170,8 @@ class CacheFill {
   // it only means the source is tried again next time.
   void stageFailure(const std::string& sourcePath, const EntryPlan& plan, CacheAttempt& result) {
     try {
-      createCacheFolder(cacheFailFolder(settings_.cacheFolder));
-      result.failure.emplace(folders_, plan.failurePath, stagedSource(sourcePath),
+      cache_.createFailureFolder();
+      result.failure.emplace(folders_, cache_.failurePath(plan.name), stagedSource(sourcePath),
                              failureEntry(plan.stamp));
     } catch (const Error&) {
     }
@@ -207,6 +196,7 @@ class CacheFill {
   const CacheFillSettings& settings_;
   const RunOptions& options_;
   const DecodeLimits& limits_;
+  CacheFolders cache_;
   DestinationFolders folders_;  // flushed to the disk as the run lets go of them
 };
 
@@ -222,7 +212,6 @@ void fillThumbnailCache(RequestSource& source, const CacheFillSettings& settings
   plan.stop = &stop;
   const DecodeLimits limits{options.memory, &stop};
   CacheFill fill(settings, options, limits);
-  fill.createSizeFolders();
   std::vector<ThumbnailRequest> inFlight(plan.lookAhead);
   const auto slotOf = [&](std::size_t index) -> ThumbnailRequest& {
     return inFlight[index % inFlight.size()];

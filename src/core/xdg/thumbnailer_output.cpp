@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/files/directory_handle.h"
+#include "core/files/path_text.h"
 #include "core/png/png_encoder.h"
 #include "core/version.h"
 #include "core/xdg/cache_render.h"
@@ -38,6 +40,15 @@ bool writeAll(int fd, const std::vector<unsigned char>& bytes) {
   return true;
 }
 
+// The output in its folder, created or emptied; a link in its place is not followed. -1 with
+// errno set on failure.
+int openOutput(const std::string& output) {
+  const DirectoryHandle folder = openFolder(folderOf(output));
+  if (!folder.isOpen()) return -1;
+  return ::openat(folder.fd(), nameOf(output).c_str(),
+                  O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
 }  // namespace
 
 void writeThumbnailerOutput(const std::string& source, const std::string& output,
@@ -50,8 +61,7 @@ void writeThumbnailerOutput(const std::string& source, const std::string& output
     error.setFile(source);
     throw;
   }
-  const int fd =
-      ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = openOutput(output);
   if (fd < 0) throw EFCreateError(output, errno);
   const bool written = writeAll(fd, bytes);
   if (!written) (void)::ftruncate(fd, 0);
