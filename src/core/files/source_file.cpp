@@ -59,4 +59,12 @@ ssize_t SourceFile::readSome(unsigned char* buffer, std::size_t capacity) noexce
   }
 }
 
+ssize_t SourceFile::readAt(unsigned char* buffer, std::size_t capacity,
+                           off_t offset) const noexcept {
+  for (;;) {
+    const ssize_t got = ::pread(fd_, buffer, capacity, offset);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
 }  // namespace velmora

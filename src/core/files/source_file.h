@@ -34,6 +34,8 @@ class SourceFile {
   // Reads the next bytes into the buffer: the count read, 0 at the end, -1 when the read fails.
   // Never throws, so that libjpeg's callbacks may call it.
   ssize_t readSome(unsigned char* buffer, std::size_t capacity) noexcept;
+  // Reads bytes at `offset` without moving the position readSome reads from; as readSome.
+  ssize_t readAt(unsigned char* buffer, std::size_t capacity, off_t offset) const noexcept;
 
  private:
   void checkOpened(const std::string& path);

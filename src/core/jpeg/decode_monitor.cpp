@@ -28,7 +28,7 @@ void checkDecodeProgress(j_decompress_ptr cinfo) {
     errorManagerOf(reinterpret_cast<j_common_ptr>(cinfo)).stopped = true;
     ERREXIT(cinfo, JERR_NOTIMPL);
   }
-  if (cinfo->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_EOI_EXPECTED);
+  if (cinfo->input_scan_number > kMaxScans) ERREXIT(cinfo, kTooManyScansCode);
 }
 
 }  // namespace velmora

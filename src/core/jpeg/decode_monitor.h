@@ -6,6 +6,7 @@
 #include <cstdio>
 
 // jpeglib.h needs FILE and size_t declared before it.
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include "core/stop_signal.h"
@@ -19,6 +20,7 @@ namespace velmora {
 // "Didn't expect more than one scan" (JERR_EOI_EXPECTED), the code libjpeg itself gives a
 // sequential file with a scan too many.
 inline constexpr int kMaxScans = 100;
+inline constexpr int kTooManyScansCode = JERR_EOI_EXPECTED;
 
 struct DecodeMonitor {
   jpeg_progress_mgr pub{};

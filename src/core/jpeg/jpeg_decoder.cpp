@@ -15,6 +15,7 @@
 #include "core/jpeg/decoder_memory.h"
 #include "core/jpeg/error_guard.h"
 #include "core/jpeg/file_source.h"
+#include "core/jpeg/scan_count.h"
 #include "core/jpeg/working_memory.h"
 
 namespace velmora {
@@ -154,6 +155,17 @@ struct JpegDecoder::State {
 
   ~State() { jpeg_destroy_decompress(&cinfo); }
 
+  // A file of many scans keeps the whole coefficient array, which libjpeg fills from the first
+  // scan on: one of too many scans is refused before any of it is taken, as the progress
+  // monitor would refuse it later.
+  void refuseTooManyScans() {
+    bool manyScans = false;
+    guarded(err, [&] { manyScans = jpeg_has_multiple_scans(&cinfo); });
+    if (!manyScans) return;
+    const FileSource* source = file ? &*file : nullptr;
+    if (scansInInput(*cinfo.src, source, kMaxScans) > kMaxScans) throw EJPEG(kTooManyScansCode);
+  }
+
   void readInto(JSAMPLE* target) {
     JSAMPROW rows[1] = {target};
     guarded(err, [&] { jpeg_read_scanlines(&cinfo, rows, 1); });
@@ -217,6 +229,7 @@ bool JpegDecoder::fourComponents() const {
 void JpegDecoder::start(const DecodeSettings& settings) {
   State& s = *state_;
   jpeg_decompress_struct& c = s.cinfo;
+  s.refuseTooManyScans();
   switch (settings.kind) {
     case DecodeSettings::Kind::Sampling:
       configureForSampling(c);
