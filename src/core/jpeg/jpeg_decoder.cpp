@@ -14,6 +14,7 @@
 #include "core/jpeg/decode_monitor.h"
 #include "core/jpeg/decoder_memory.h"
 #include "core/jpeg/error_guard.h"
+#include "core/jpeg/exif_marker.h"
 #include "core/jpeg/file_source.h"
 #include "core/jpeg/scan_count.h"
 #include "core/jpeg/working_memory.h"
@@ -132,10 +133,8 @@ struct JpegDecoder::State {
   void create() {
     installErrorManager(err);
     cinfo.err = &err.pub;
-    guarded(err, [&] {
-      jpeg_create_decompress(&cinfo);
-      jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
-    });
+    guarded(err, [&] { jpeg_create_decompress(&cinfo); });
+    exif.readFrom(&cinfo);
     installDecodeMonitor(&cinfo, monitor, stop);
   }
 
@@ -144,6 +143,7 @@ struct JpegDecoder::State {
   ErrorManager err{};
   jpeg_decompress_struct cinfo{};
   DecodeMonitor monitor;
+  ExifMarker exif;
   int orientation = 1;
   bool greyscale = false;
   bool fourComponents = false;
@@ -201,12 +201,8 @@ void JpegDecoder::readHeader() {
   State& s = *state_;
   guarded(s.err, [&] { jpeg_read_header(&s.cinfo, TRUE); });
   if (s.cinfo.arith_code) throw EJPEG(kArithmeticCodingCode);
-  for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m != nullptr; m = m->next) {
-    if (m->marker == JPEG_APP0 + 1 && isExifBlock(m->data, m->data_length)) {
-      s.orientation = velmora::exifOrientation(m->data, m->data_length);
-      break;
-    }
-  }
+  const std::vector<JOCTET>& exif = s.exif.block();
+  if (!exif.empty()) s.orientation = velmora::exifOrientation(exif.data(), exif.size());
 }
 
 std::int32_t JpegDecoder::width() const {
@@ -245,7 +241,7 @@ void JpegDecoder::start(const DecodeSettings& settings) {
   }
   s.greyscale = c.out_color_space == JCS_GRAYSCALE;
   s.fourComponents = c.out_color_space == JCS_CMYK;
-  takeWorkingMemory(s.err, c, s.budget, s.memory);
+  takeWorkingMemory(s.err, c, s.exif.bytesHeld(), s.budget, s.memory);
   // The wait for memory may have outlasted the run.
   if (s.stop != nullptr && s.stop->raised()) throw DecodeStopped();
   guarded(s.err, [&] {

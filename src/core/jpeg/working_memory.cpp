@@ -21,16 +21,13 @@ std::uint64_t roundUp(std::uint64_t value, std::uint64_t step) {
 
 }  // namespace
 
-std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c) {
+std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c,
+                            std::uint64_t keptMarkerBytes) {
   bool manyScans = false;
   guarded(err, [&] { manyScans = jpeg_has_multiple_scans(&c); });
   std::uint64_t bytes = kFixedWorkingBytes + std::uint64_t{c.image_width} * kWorkingBytesPerColumn;
-  // The saved EXIF blocks are already held and count against the same limit; some photos carry
-  // megabytes of them.
-  constexpr std::uint64_t kSavedMarkerOverhead = 128;
-  for (jpeg_saved_marker_ptr m = c.marker_list; m != nullptr; m = m->next) {
-    bytes += m->data_length + kSavedMarkerOverhead;
-  }
+  // The kept EXIF block is already held and counts against the same limit.
+  bytes += keptMarkerBytes;
   if (!manyScans && !c.buffered_image) return bytes;
   for (int i = 0; i < c.num_components; ++i) {
     const jpeg_component_info& component = c.comp_info[i];
@@ -42,9 +39,10 @@ std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c) {
   return bytes;
 }
 
-void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c, DecoderMemoryBudget& budget,
+void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c,
+                       std::uint64_t keptMarkerBytes, DecoderMemoryBudget& budget,
                        std::optional<DecoderMemoryBudget::Share>& memory) {
-  const std::uint64_t need = workingMemory(err, c);
+  const std::uint64_t need = workingMemory(err, c, keptMarkerBytes);
   memory = budget.take(need);
   if (!memory) throw EJPEG(JERR_NO_BACKING_STORE);
   c.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(need, LONG_MAX));

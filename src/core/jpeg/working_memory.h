@@ -15,15 +15,17 @@
 namespace velmora {
 
 // What libjpeg will ask for while decoding the file whose header `c` holds, with the settings
-// already chosen: its working rows and tables, the saved markers, and for a file of more than
+// already chosen: its working rows and tables, the kept markers, and for a file of more than
 // one scan (progressive, or components in separate scans), or one read in buffered-image mode,
 // every coefficient of the picture until its last scan.
-std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c);
+std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c,
+                            std::uint64_t keptMarkerBytes);
 
 // Takes the decoder's share of the budget and holds libjpeg to it: what the library would ask
 // for beyond it ends this file as its own error, never another file's allocation. A file
 // needing more than the whole budget ends as EJPEG 49.
-void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c, DecoderMemoryBudget& budget,
+void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c,
+                       std::uint64_t keptMarkerBytes, DecoderMemoryBudget& budget,
                        std::optional<DecoderMemoryBudget::Share>& memory);
 
 }  // namespace velmora
