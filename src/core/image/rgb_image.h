@@ -15,4 +15,9 @@ struct RgbImage {
   std::size_t rowBytes() const { return static_cast<std::size_t>(width) * 3; }
 };
 
+// The bytes of a width x height RGB picture.
+inline std::uint64_t pictureBytes(std::int32_t width, std::int32_t height) {
+  return std::uint64_t{3} * static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height);
+}
+
 }  // namespace velmora

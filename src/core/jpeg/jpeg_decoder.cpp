@@ -241,7 +241,7 @@ void JpegDecoder::start(const DecodeSettings& settings) {
   }
   s.greyscale = c.out_color_space == JCS_GRAYSCALE;
   s.fourComponents = c.out_color_space == JCS_CMYK;
-  takeWorkingMemory(s.err, c, s.exif.bytesHeld(), s.budget, s.memory);
+  takeWorkingMemory(s.err, c, s.exif.bytesHeld(), settings.heldBeside, s.budget, s.memory);
   // The wait for memory may have outlasted the run.
   if (s.stop != nullptr && s.stop->raised()) throw DecodeStopped();
   guarded(s.err, [&] {

@@ -30,10 +30,14 @@ struct DecodeSettings {
   };
   Kind kind = Kind::Sampling;
   int eighths = 8;  // the scale of an Averaging decode, 1 to 8
+  // Memory the caller holds beside the decode while it runs (a picture assembled before it is
+  // handed over, to turn it upright), taken from the budget with the decoder's own share: one
+  // request per file, so that no decode holds a share while it waits for another.
+  std::uint64_t heldBeside = 0;
 
   static DecodeSettings sampling() { return {}; }
-  static DecodeSettings averaging(int eighths) { return {Kind::Averaging, eighths}; }
-  static DecodeSettings dcScans() { return {Kind::DcScans, 1}; }
+  static DecodeSettings averaging(int eighths) { return {Kind::Averaging, eighths, 0}; }
+  static DecodeSettings dcScans() { return {Kind::DcScans, 1, 0}; }
 };
 
 // Rows come out as RGB bytes, top to bottom. A decode ends as DecodeStopped soon after the
@@ -63,8 +67,9 @@ class JpegDecoder {
 
   // Starts decoding, after readHeader. After this, rows are taken top to bottom with readRow
   // and skipRows. First takes the decoder's working memory (for a file of many scans, the whole
-  // coefficient array) from the limits' budget, waiting until it is free; libjpeg is held to
-  // that share. A file needing more than the whole budget ends as EJPEG 49.
+  // coefficient array) and the settings' heldBeside from the limits' budget, waiting until it
+  // is free; libjpeg is held to its part. A file needing more than the whole budget ends as
+  // EJPEG 49.
   void start(const DecodeSettings& settings);
   // The size of the rows the started decode gives: the picture's for Sampling, reduced by the
   // scale for the averaging kinds.

@@ -39,11 +39,11 @@ std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c,
   return bytes;
 }
 
-void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c,
-                       std::uint64_t keptMarkerBytes, DecoderMemoryBudget& budget,
+void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c, std::uint64_t keptMarkerBytes,
+                       std::uint64_t heldBeside, DecoderMemoryBudget& budget,
                        std::optional<DecoderMemoryBudget::Share>& memory) {
   const std::uint64_t need = workingMemory(err, c, keptMarkerBytes);
-  memory = budget.take(need);
+  memory = need + heldBeside >= need ? budget.take(need + heldBeside) : std::nullopt;
   if (!memory) throw EJPEG(JERR_NO_BACKING_STORE);
   c.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(need, LONG_MAX));
 }

@@ -21,11 +21,12 @@ namespace velmora {
 std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c,
                             std::uint64_t keptMarkerBytes);
 
-// Takes the decoder's share of the budget and holds libjpeg to it: what the library would ask
-// for beyond it ends this file as its own error, never another file's allocation. A file
-// needing more than the whole budget ends as EJPEG 49.
-void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c,
-                       std::uint64_t keptMarkerBytes, DecoderMemoryBudget& budget,
+// Takes the decoder's share of the budget, with `heldBeside` bytes its caller holds while the
+// decode runs, and holds libjpeg to its part: what the library would ask for beyond it ends
+// this file as its own error, never another file's allocation. A file needing more than the
+// whole budget ends as EJPEG 49.
+void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c, std::uint64_t keptMarkerBytes,
+                       std::uint64_t heldBeside, DecoderMemoryBudget& budget,
                        std::optional<DecoderMemoryBudget::Share>& memory);
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "core/thumbnail/averaged_decode.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -12,7 +13,8 @@ namespace velmora {
 
 namespace {
 
-void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int32_t storedHeight) {
+void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int32_t storedHeight,
+                       std::uint64_t heldBeside) {
   // A reduced decode averages the file's own components. For four components that is wrong:
   // a pixel's colour is ink times black, and the mean of products is not the product of means
   // (black and white stripes would come out a quarter grey). They are decoded at full size and
@@ -21,8 +23,11 @@ void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int3
   const int eighths = decoder.fourComponents() ? kFullScale
                                                : averagingScale(decoder.width(), decoder.height(),
                                                                 storedWidth, storedHeight);
-  decoder.start(eighths == 1 && decoder.progressive() ? DecodeSettings::dcScans()
-                                                      : DecodeSettings::averaging(eighths));
+  DecodeSettings settings = eighths == 1 && decoder.progressive()
+                                ? DecodeSettings::dcScans()
+                                : DecodeSettings::averaging(eighths);
+  settings.heldBeside = heldBeside;
+  decoder.start(settings);
 }
 
 // Hands every decoded row to each reducer.
@@ -52,18 +57,26 @@ void averageRows(JpegDecoder& decoder, const std::vector<PictureSides>& stored,
   decoder.finish();
 }
 
-// Turns the averaged picture, still as stored, to the way it is displayed. The sampling plan
-// at equal sizes takes every pixel once, so it only reorders them.
+// Turns the averaged picture, still as stored, to the way it is displayed, a row at a time so
+// that it is never held twice. The sampling plan at equal sizes takes every pixel once, so it
+// only reorders them.
 void handOverOriented(const RgbImage& stored, int orientation, std::int32_t outputWidth,
                       std::int32_t outputHeight, RowSink& sink) {
   const SamplingPlan plan(stored.width, stored.height, orientation, outputWidth, outputHeight);
   const std::vector<std::int32_t>& lines = plan.storedRowOfLine();
-  UprightPicture out(plan);
-  for (std::size_t line = 0; line < lines.size(); ++line) {
-    out.fillLine(line,
-                 stored.pixels.data() + static_cast<std::size_t>(lines[line]) * stored.rowBytes());
+  const std::vector<std::int32_t>& samples = plan.storedColumnOfSample();
+  std::vector<unsigned char> row(static_cast<std::size_t>(outputWidth) * 3);
+  for (std::int32_t y = 0; y < outputHeight; ++y) {
+    for (std::int32_t x = 0; x < outputWidth; ++x) {
+      const auto line = static_cast<std::size_t>(plan.transposed() ? x : y);
+      const auto sample = static_cast<std::size_t>(plan.transposed() ? y : x);
+      const unsigned char* from = stored.pixels.data() +
+                                  static_cast<std::size_t>(lines[line]) * stored.rowBytes() +
+                                  3 * static_cast<std::size_t>(samples[sample]);
+      std::copy(from, from + 3, &row[3 * static_cast<std::size_t>(x)]);
+    }
+    sink.takeRow(row.data());
   }
-  out.handOver(sink);
 }
 
 }  // namespace
@@ -77,13 +90,16 @@ void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<Pix
                     const std::vector<RowSink*>& sinks) {
   std::vector<PictureSides> stored;
   PictureSides largest{0, 0};
+  // Turned, each averaged picture is held whole before its first row is known.
+  std::uint64_t heldBeside = 0;
   for (const PixelSize& output : outputs) {
+    if (orientation != 1) heldBeside += pictureBytes(output.width, output.height);
     stored.push_back(displayedSides(output.width, output.height, orientation));
     if (stored.back().width + stored.back().height > largest.width + largest.height) {
       largest = stored.back();
     }
   }
-  startForAveraging(decoder, largest.width, largest.height);
+  startForAveraging(decoder, largest.width, largest.height, heldBeside);
   if (orientation == 1) {
     averageRows(decoder, stored, sinks);
     return;

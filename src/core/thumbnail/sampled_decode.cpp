@@ -76,7 +76,10 @@ void assembleThenHandOver(RowReader& reader, const SamplingPlan& plan, RowSink& 
 
 void decodeSampled(JpegDecoder& decoder, const SamplingPlan& plan, RowSink& sink,
                    RowPassing passing) {
-  decoder.start(DecodeSettings::sampling());
+  DecodeSettings settings = DecodeSettings::sampling();
+  if (!plan.rowsInDecodeOrder())
+    settings.heldBeside = pictureBytes(plan.outputWidth(), plan.outputHeight());
+  decoder.start(settings);
   RowReader reader(decoder, passing);
   if (plan.rowsInDecodeOrder()) {
     streamRows(reader, plan, sink);
