@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/errors.h"
 #include "core/files/path_text.h"
 #include "core/rules/output_naming.h"
 #include "core/rules/shard.h"
@@ -39,7 +38,10 @@ ArchiveRequests::~ArchiveRequests() {
 std::optional<ThumbnailRequest> ArchiveRequests::next() {
   std::unique_lock<std::mutex> lock(mutex_);
   arrived_.wait(lock, [&] { return !waiting_.empty() || finished_; });
-  if (waiting_.empty()) return std::nullopt;
+  if (waiting_.empty()) {
+    if (findingError_) std::rethrow_exception(std::exchange(findingError_, nullptr));
+    return std::nullopt;
+  }
   WaitingBatch& batch = waiting_.front();
   const std::size_t index = batch.taken++;
   ThumbnailRequest request =
@@ -62,12 +64,28 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
   return request;
 }
 
-std::vector<std::string> ArchiveRequests::takeMessages() {
+std::vector<ArchiveRequests::SkippedFolder> ArchiveRequests::takeSkippedFolders() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return std::exchange(messages_, {});
+  return std::exchange(skipped_, {});
 }
 
+// On the finder's own thread: an error here (out of memory) must not end the process, so it
+// waits for the run, which stops with it after the requests found before it.
 void ArchiveRequests::findAll() {
+  try {
+    findEverything();
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    findingError_ = std::current_exception();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+  }
+  arrived_.notify_all();
+}
+
+void ArchiveRequests::findEverything() {
   for (const PlannedRun& run : runs_) {
     if (stopping_) break;
     if (run.kind == SourceKind::Tree) {
@@ -81,11 +99,6 @@ void ArchiveRequests::findAll() {
     }
   }
   findListed();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_ = true;
-  }
-  arrived_.notify_all();
 }
 
 ThumbnailRequest ArchiveRequests::fileRequest(const std::string& path) const {
@@ -116,7 +129,7 @@ void ArchiveRequests::findListed() {
 void ArchiveRequests::findTree(const PlannedRun& run) {
   TreeWalk walk(run.sourceFolder, excluded_, [this](const std::string& folder, int error) {
     std::lock_guard<std::mutex> lock(mutex_);
-    messages_.push_back("cannot read the folder \"" + folder + "\": " + systemErrorText(error));
+    skipped_.push_back({folder, error});
   });
   const bool mirrored = command_.naming.mode == NamingMode::SameNameInChosenFolder;
   while (!stopping_) {

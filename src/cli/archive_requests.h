@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,8 +34,12 @@ class ArchiveRequests : public RequestSource {
 
   std::optional<ThumbnailRequest> next() override;
 
-  // Messages about folders that could not be read, found since the last call.
-  std::vector<std::string> takeMessages();
+  struct SkippedFolder {
+    std::string path;
+    int error;  // the system's error number
+  };
+  // The folders that could not be read, found since the last call.
+  std::vector<SkippedFolder> takeSkippedFolders();
 
   std::size_t found() const { return found_; }    // JPEG files, before the shard is chosen
   std::size_t toMake() const { return toMake_; }  // requests given or waiting
@@ -61,6 +66,7 @@ class ArchiveRequests : public RequestSource {
 
   void findAll();
   void findTree(const PlannedRun& run);
+  void findEverything();
   // The indexes of the keys (paths below the walked root) that are in this shard.
   std::vector<std::size_t> chosen(const std::vector<std::string>& keys);
   void queueChosen(std::vector<ThumbnailRequest> requests, const std::vector<std::string>& keys);
@@ -75,7 +81,8 @@ class ArchiveRequests : public RequestSource {
   std::condition_variable arrived_;
   std::condition_variable taken_;
   std::deque<WaitingBatch> waiting_;
-  std::vector<std::string> messages_;
+  std::vector<SkippedFolder> skipped_;
+  std::exception_ptr findingError_;  // ends the run once the requests found before it are given
   std::atomic<std::size_t> found_{0};
   std::atomic<std::size_t> toMake_{0};
   std::atomic<bool> finished_{false};

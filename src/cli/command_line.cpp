@@ -113,6 +113,7 @@ const option kOptions[] = {
     {"null", no_argument, nullptr, '0'},
     {"shard", required_argument, nullptr, kShard},
     {"quiet", no_argument, nullptr, 'q'},
+    {"keep-going", no_argument, nullptr, 'k'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {"xdg-cache", required_argument, nullptr, kXdgCache},
@@ -122,7 +123,7 @@ const option kOptions[] = {
 
 // "-" first: paths come back in place as code 1, whatever POSIXLY_CORRECT says; ":" first
 // after it: getopt_long prints nothing and reports a missing value as ':'.
-constexpr const char* kShortOptions = "-:rq0hj:";
+constexpr const char* kShortOptions = "-:rqk0hj:";
 
 // The arguments as getopt_long wants them: writable, after a program name, ending in null.
 class ArgumentVector {
@@ -246,6 +247,9 @@ class OptionReader {
       case 'q':
         command_.quiet = true;
         break;
+      case 'k':
+        command_.keepGoing = true;
+        break;
     }
   }
 
@@ -347,12 +351,18 @@ std::string usageText() {
          "                OUTPUT: the desktop's thumbnailer call (velmora.thumbnailer)\n"
          "\n"
          "  -j N          render N files at once (default: the number of cores)\n"
+         "  -k, --keep-going\n"
+         "                after a file's error go on with the next file (without -k the\n"
+         "                first error ends the run)\n"
          "  -q, --quiet   no progress line and no summary on a terminal\n"
          "  --help        show this text\n"
          "  --version     show the version\n"
          "\n"
-         "Exit status: 0 when every file was made or refused, 1 when an error ended the run,\n"
-         "2 for bad usage or a failed run check.\n";
+         "Log lines go to standard output; every error and warning goes to standard error,\n"
+         "naming its file.\n"
+         "Exit status: 0 when every file was made, refused or up to date; 1 when a file\n"
+         "failed, a folder could not be read, the log could not be written or the run ran\n"
+         "out of memory; 2 for bad usage or a failed run check.\n";
 }
 
 }  // namespace velmora::cli

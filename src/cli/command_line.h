@@ -31,6 +31,7 @@ struct CommandLine {
   bool nullSeparated = false;            // the list's paths end with NUL, not newline
   Shard shard;
   bool quiet = false;                // no progress display and no summary
+  bool keepGoing = false;            // a file's error is reported and the run goes on
   std::vector<CacheSize> xdgCache;   // --xdg-cache: the desktop cache's sizes to fill instead
   std::int32_t thumbnailerSize = 0;  // Action::Thumbnailer: the longest side asked for
 };

@@ -15,7 +15,7 @@ int runThumbnailerCommand(const CommandLine& command, std::ostream& err) {
   } catch (const Error& error) {
     err << "velmora-thumb: " << (error.file().empty() ? "" : error.file() + ": ") << error.what()
         << '\n';
-    return kExitFileFailed;
+    return kExitTrouble;
   }
   return kExitDone;
 }

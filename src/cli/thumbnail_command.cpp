@@ -10,6 +10,7 @@
 #include "cli/run_plan.h"
 #include "cli/run_report.h"
 #include "core/files/directory_handle.h"
+#include "core/errors.h"
 #include "core/rules/output_naming.h"
 #include "core/rules/run_checks.h"
 #include "core/run/batch_runner.h"
@@ -25,31 +26,28 @@ class NoProgress : public ProgressSink {
   void advance() override {}
 };
 
-// Passes the requests on, and the walk's messages to standard error as they come, from the
-// thread that also draws the progress line.
+// Passes the requests on, and the folders the walk skipped to the report as they come, from
+// the thread that also draws the progress line.
 class ReportingSource : public RequestSource {
  public:
-  ReportingSource(ArchiveRequests& requests, std::ostream& err, ProgressLine* progress)
-      : requests_(requests), err_(err), progress_(progress) {}
+  ReportingSource(ArchiveRequests& requests, RunReport& report)
+      : requests_(requests), report_(report) {}
 
   std::optional<ThumbnailRequest> next() override {
     std::optional<ThumbnailRequest> request = requests_.next();
-    report();
+    reportSkippedFolders();
     return request;
   }
 
-  void report() {
-    std::vector<std::string> messages = requests_.takeMessages();
-    if (messages.empty()) return;
-    if (progress_) progress_->clear();
-    for (const std::string& message : messages) err_ << message << '\n';
-    err_.flush();
+  void reportSkippedFolders() {
+    for (const auto& folder : requests_.takeSkippedFolders()) {
+      report_.folderSkipped(folder.path, folder.error);
+    }
   }
 
  private:
   ArchiveRequests& requests_;
-  std::ostream& err_;
-  ProgressLine* progress_;
+  RunReport& report_;
 };
 
 bool hasTree(const RunPlan& plan) {
@@ -97,11 +95,11 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   }
   NoProgress noProgress;
   ProgressSink& progress = progressLine ? static_cast<ProgressSink&>(*progressLine) : noProgress;
-  RunReport report(out, terminals.out ? progressLine.get() : nullptr);
-  ReportingSource source(requests, err, progressLine.get());
+  RunReport report({out, err, terminals.out, terminals.err}, progressLine.get());
+  ReportingSource source(requests, report);
   options.workers = command.workers;
+  options.keepGoing = command.keepGoing;
   options.skipUpToDate = command.update;
-  int status = kExitDone;
   try {
     if (command.xdgCache.empty()) {
       runThumbnails(source, report, progress, options);
@@ -109,26 +107,27 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
       fillThumbnailCache(source, {command.xdgCache, thumbnailCacheFolder()}, report, progress,
                          options);
     }
+  } catch (const Error& error) {
+    // Without -k the runner ends at a file's error, which the report has already named.
+    if (command.keepGoing || report.counts().failed == 0) report.runFailed(error.what());
   } catch (const std::exception& error) {
-    out.flush();
-    if (progressLine) progressLine->clear();
-    err << error.what() << '\n';
-    status = kExitFileFailed;
+    report.runFailed(runErrorText(error));
   }
   if (progressLine) progressLine->clear();
-  source.report();
-  if (status == kExitDone && requests.found() == 0) {
+  source.reportSkippedFolders();
+  report.finishLog();
+  if (!report.anyTrouble() && requests.found() == 0) {
     err << runCheckMessage(RunCheckResult::NoFiles) << '\n';
     return kExitBadUsage;
   }
   // Like the progress line, the summary is for a person at a terminal: scripts reading a pipe
-  // or a file see only the log lines and the errors, as before.
+  // or a file see only the log lines, the messages and the exit status.
   if (progressLine && requests.toMake() > 1) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     err << summaryText(report.counts(), seconds) << '\n';
   }
-  return status;
+  return report.anyTrouble() ? kExitTrouble : kExitDone;
 }
 
 }  // namespace velmora::cli

@@ -8,9 +8,11 @@
 
 namespace velmora::cli {
 
-inline constexpr int kExitDone = 0;        // every file made or refused
-inline constexpr int kExitFileFailed = 1;  // an error ended the run at a file
-inline constexpr int kExitBadUsage = 2;    // bad usage, a path that cannot be read, a failed check
+inline constexpr int kExitDone = 0;  // every file made, refused or up to date
+// A file failed, a folder could not be read, the log could not be written, or the run ran out
+// of memory.
+inline constexpr int kExitTrouble = 1;
+inline constexpr int kExitBadUsage = 2;  // bad usage, a path that cannot be read, a failed check
 
 // Which of the two output streams is a terminal.
 struct Terminals {
@@ -23,8 +25,8 @@ struct Terminals {
 // a file path, named or listed, runs as the single-image command in its folder. Every path is
 // checked before any file is written; trees are walked while the first files are made. Log
 // lines go to `out`; messages, the progress line (when `err` is a terminal) and the summary
-// go to `err`; a list of "-" is read from `in`. Throws UsageError for a path that is neither a
-// readable folder nor a file.
+// go to `err`, every error and warning naming its file; a list of "-" is read from `in`. Throws
+// UsageError for a path that is neither a readable folder nor a file.
 int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostream& out,
                         std::ostream& err, const Terminals& terminals);
 

@@ -21,7 +21,7 @@ EFOpenError::EFOpenError(const std::string& path, int errnum)
 
 EReadError::EReadError() : Error("Stream read error") {}
 
-EWriteError::EWriteError() : Error("Stream write error") {}
+EWriteError::EWriteError(int errnum) : Error("Stream write error"), errnum_(errnum) {}
 
 EJPEG::EJPEG(int code) : Error("JPEG error #" + std::to_string(code)), code_(code) {}
 

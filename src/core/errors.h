@@ -34,9 +34,15 @@ class EReadError : public Error {
 };
 
 // "Stream write error": the thumbnail could not be written completely (disk full, I/O error).
+// The system's error number rides along for reports that name the reason; the text stays the
+// window's.
 class EWriteError : public Error {
  public:
-  EWriteError();
+  explicit EWriteError(int errnum = 0);
+  int systemError() const noexcept { return errnum_; }
+
+ private:
+  int errnum_;
 };
 
 // "JPEG error #<code>" with libjpeg's message code (6b numbering).

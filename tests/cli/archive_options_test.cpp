@@ -195,7 +195,8 @@ TEST(ArchiveOptions, ListedPathsAreTakenByteForByteAndAMissingOneIsAnError) {
   const testing::ThumbRun byNul = testing::runThumb({"-0", "--files-from", nul, "--prefix", "u"});
   EXPECT_EQ(byNul.exitCode, 1);
   EXPECT_EQ(byNul.out, made(latin1, scratch / "ucaf\xe9.jpg"));
-  EXPECT_TRUE(startsWith(byNul.err, "Cannot open file \"" + scratch / "gone.jpg" + "\"."))
+  EXPECT_TRUE(startsWith(byNul.err, "velmora-thumb: " + scratch / "gone.jpg" +
+                                        ": Cannot open file \"" + scratch / "gone.jpg" + "\"."))
       << byNul.err;
   EXPECT_FALSE(fs::exists(scratch / "u blank .jpg"));
 }

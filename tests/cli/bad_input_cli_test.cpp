@@ -68,7 +68,12 @@ TEST_P(BadInputThroughTool, EndsInItsOutcomeAndStopsTheBatchOnError) {
     case Outcome::Refused: {
       const bool made = row.outcome == Outcome::Made;
       EXPECT_EQ(run.out, line("a.jpg", goodMade) + line("b.jpg", made) + line("c.jpg", goodMade));
-      EXPECT_EQ(run.err, "");
+      // Made, but the tool warns when the picture data ended early.
+      const bool cutShort =
+          row.name == "cut_inside_scan" || row.name == "progressive_cut_inside_scans";
+      EXPECT_EQ(run.err, cutShort ? "velmora-thumb: " + folder +
+                                        "/b.jpg: picture data ends early; the rest is grey\n"
+                                  : "");
       EXPECT_EQ(run.exitCode, 0);
       if (made) expected.insert("tbb.jpg");
       if (goodMade) expected.insert("tbc.jpg");

@@ -139,26 +139,41 @@ TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
   for (int level : greyLevels(scratch / "nearest/s.jpg")) EXPECT_GT(std::abs(level - 128), 64);
 }
 
-TEST(VelmoraThumb, BrokenFileEndsRunWithStatus1) {
+// A tree with a broken file in the middle and one cut short: without -k the run stops at the
+// broken one, as the window's batch does; with -k every other thumbnail is made. Either way
+// standard error names the file, and the exit status is 1.
+TEST(VelmoraThumb, BrokenFileStopsTheRunUnlessKeepGoing) {
   TempFolder scratch;
-  for (const char* name : {"a.jpg", "b.jpg", "d.jpg", "e.jpg"}) {
-    testing::writeJpeg(scratch / name, 100, 100, 1);
-  }
-  scratch.write("c.jpg", "no picture");
-  std::string outputs[2];
+  const std::string tree = scratch / "photos";
+  testing::writeJpeg(tree + "/a.jpg", 100, 100, 1);
+  testing::writeJpeg(tree + "/b.jpg", 100, 100, 2);
+  scratch.write("photos/sub/c.jpg", "no picture");
+  const testing::Bytes whole = testing::encodeJpeg(100, 100);
+  scratch.write("photos/sub/d.jpg", testing::cutAt(whole, testing::scanHeaderOffset(whole) + 60));
+  testing::writeJpeg(tree + "/sub/e.jpg", 100, 100, 3);
+  const std::string out = scratch / "out";
+  const auto line = [&](const std::string& name) {
+    return made(tree + "/" + name, out + "/" + name);
+  };
+  const std::string broken = "velmora-thumb: " + tree + "/sub/c.jpg: JPEG error #53\n";
+  std::string firstThumbnail;
   for (const char* workers : {"1", "4"}) {
-    const ThumbRun run = runThumb({"-j", workers, "--width", "50", scratch.path()});
+    std::filesystem::remove_all(out);
+    const ThumbRun run = runThumb({"-r", "-j", workers, "--width", "50", "--out", out, tree});
     EXPECT_EQ(run.exitCode, 1) << workers;
-    EXPECT_EQ(run.out, made(scratch / "a.jpg", scratch / "tba.jpg") +
-                           made(scratch / "b.jpg", scratch / "tbb.jpg"))
-        << workers;
-    EXPECT_EQ(run.err, "JPEG error #53\n") << workers;
-    EXPECT_FALSE(std::filesystem::exists(scratch / "tbd.jpg")) << workers;
-    outputs[workers[0] == '1' ? 0 : 1] = testing::fileContents(scratch / "tbb.jpg");
-    std::filesystem::remove(scratch / "tba.jpg");
-    std::filesystem::remove(scratch / "tbb.jpg");
+    EXPECT_EQ(run.out, line("a.jpg") + line("b.jpg")) << workers;
+    EXPECT_EQ(run.err, broken) << workers;
+    EXPECT_FALSE(std::filesystem::exists(out + "/sub/d.jpg")) << workers;
+    const std::string thumbnail = testing::fileContents(out + "/b.jpg");
+    if (firstThumbnail.empty()) firstThumbnail = thumbnail;
+    EXPECT_EQ(thumbnail, firstThumbnail) << workers;
   }
-  EXPECT_EQ(outputs[0], outputs[1]);
+  const ThumbRun kept = runThumb({"-rk", "--width=50", "--out=" + out, tree});
+  EXPECT_EQ(kept.exitCode, 1);
+  EXPECT_EQ(kept.out, line("a.jpg") + line("b.jpg") + line("sub/d.jpg") + line("sub/e.jpg"));
+  EXPECT_EQ(kept.err, broken + "velmora-thumb: " + tree +
+                          "/sub/d.jpg: picture data ends early; the rest is grey\n");
+  EXPECT_TRUE(std::filesystem::exists(out + "/sub/e.jpg"));
 }
 
 TEST(VelmoraThumb, UnwritableOutputFolderEndsRunWithStatus1) {
@@ -167,7 +182,10 @@ TEST(VelmoraThumb, UnwritableOutputFolderEndsRunWithStatus1) {
   const ThumbRun run = runThumb({"--out", scratch / "missing", scratch / "a.jpg"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("Cannot create file \"" + (scratch / "missing/a.jpg") + "\". ", 0), 0u)
+  EXPECT_EQ(run.err.rfind("velmora-thumb: " + (scratch / "missing/a.jpg") +
+                              ": Cannot create file \"" + (scratch / "missing/a.jpg") + "\". ",
+                          0),
+            0u)
       << run.err;
 }
 

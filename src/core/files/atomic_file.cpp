@@ -102,10 +102,12 @@ StagedFile::StagedFile(DestinationFolders& folders, const std::string& destinati
   if (old) takeOverIdentity(fd, *old);
   struct stat staged {};
   const bool written = ::fstat(fd, &staged) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+  int error = written ? 0 : errno;
   const bool closed = ::close(fd) == 0;
+  if (!closed && error == 0) error = errno;
   if (!written || !closed) {
     removeTemporary();
-    throw EWriteError();
+    throw EWriteError(error);
   }
   staged_ = identityOf(staged);
 }

@@ -15,8 +15,8 @@ bool newerOrSame(const timespec& a, const timespec& b) {
 bool thumbnailUpToDate(const std::string& source, const std::string& thumbnail) {
   struct stat made {};
   struct stat original {};
-  return stat(thumbnail.c_str(), &made) == 0 && stat(source.c_str(), &original) == 0 &&
-         newerOrSame(made.st_mtim, original.st_mtim);
+  return stat(thumbnail.c_str(), &made) == 0 && S_ISREG(made.st_mode) &&
+         stat(source.c_str(), &original) == 0 && newerOrSame(made.st_mtim, original.st_mtim);
 }
 
 }  // namespace velmora

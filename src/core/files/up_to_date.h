@@ -5,7 +5,8 @@
 
 namespace velmora {
 
-// The thumbnail exists and its modification time is not older than its source's.
+// The thumbnail is a file (links followed) whose modification time is not older than its
+// source's.
 bool thumbnailUpToDate(const std::string& source, const std::string& thumbnail);
 
 }  // namespace velmora

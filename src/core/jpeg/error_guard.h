@@ -1,8 +1,9 @@
 #pragma once
 // libjpeg's fatal errors as C++ exceptions. libjpeg reports a fatal error by calling
 // error_exit, which must not return: it jumps back to the guard that entered the library, and
-// the guard throws there, outside libjpeg's C frames. Warnings and trace messages are dropped:
-// a damaged stream decodes as far as it can, and libjpeg never ends the process.
+// the guard throws there, outside libjpeg's C frames. Warnings and trace messages are dropped
+// (only picture data ending early is noted): a damaged stream decodes as far as it can, and
+// libjpeg never ends the process.
 //
 // The jump passes over every frame between the guard and the failing call: libjpeg's own, and
 // those of the callbacks we hand it (sources, destinations, the progress monitor). None of
@@ -24,6 +25,11 @@ struct ErrorManager {
   std::jmp_buf jump;
   bool readFailed = false;  // the stop came from the source file, not from the codec
   bool stopped = false;     // the stop came from the run's stop signal
+  // The source ended (JWRN_JPEG_EOF), and then the entropy decoder ran out of data
+  // (JWRN_HIT_MARKER): the rest of the picture decodes grey. A file that lacks only its end
+  // marker is whole, and does not count.
+  bool inputEnded = false;
+  bool dataEndedEarly = false;
 };
 
 // Points the codec object's error handling at `err`: a fatal error jumps to the current guard.

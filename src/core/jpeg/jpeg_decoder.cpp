@@ -215,6 +215,8 @@ std::int32_t JpegDecoder::height() const {
 
 int JpegDecoder::exifOrientation() const { return state_->orientation; }
 
+bool JpegDecoder::dataEndedEarly() const { return state_->err.dataEndedEarly; }
+
 bool JpegDecoder::progressive() const { return state_->cinfo.progressive_mode != FALSE; }
 
 bool JpegDecoder::fourComponents() const {

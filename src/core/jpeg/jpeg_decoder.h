@@ -86,6 +86,8 @@ class JpegDecoder {
   void skipRows(std::int32_t count);
   // Passes over the remaining rows and reads the file to its end.
   void finish();
+  // True once the file's picture data has ended before the picture did: the rest is grey.
+  bool dataEndedEarly() const;
 
  private:
   struct State;

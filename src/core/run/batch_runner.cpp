@@ -138,8 +138,16 @@ FileOutcome outcomeOf(const ThumbnailRequest& request, FileResult result) {
 void recordFailure(const ThumbnailRequest& request, const std::exception_ptr& error,
                    const RunOptions& options, LogSink& log, ProgressSink& progress) {
   FileOutcome outcome = outcomeOf(request, FileResult::Failed);
+  outcome.failedFile = request.sourcePath;
   try {
     std::rethrow_exception(error);
+  } catch (const EWriteError& failure) {
+    outcome.error = failure.what();
+    outcome.failedFile = request.destinationPath;
+    if (failure.systemError() != 0) outcome.reason = systemErrorText(failure.systemError());
+  } catch (const EFCreateError& failure) {
+    outcome.error = failure.what();
+    outcome.failedFile = request.destinationPath;
   } catch (const Error& failure) {
     outcome.error = failure.what();
   }
@@ -189,6 +197,7 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
     PreparedThumbnail& prepared = *attempted.prepared;
     FileOutcome outcome =
         outcomeOf(request, prepared.refused ? FileResult::Refused : FileResult::Made);
+    outcome.truncated = prepared.truncated;
     try {
       outcome.logLine = commitThumbnail(request, prepared);
     } catch (const Error&) {

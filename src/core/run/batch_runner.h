@@ -25,6 +25,9 @@ struct FileOutcome {
   std::string destination;  // as the request names it
   std::string logLine;      // Made and Refused: the window's log line; empty otherwise
   std::string error;        // Failed: the error's text as the window's error box shows it
+  std::string failedFile;   // Failed: the source, or the destination when that failed
+  std::string reason;       // Failed to write: the system's reason, which the text leaves out
+  bool truncated = false;   // Made: the picture data ended early; the rest of it is grey
 };
 
 // Receives one outcome per request, in request order, on the thread that called the run.

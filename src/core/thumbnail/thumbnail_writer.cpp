@@ -87,6 +87,7 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
     decodeSampled(decoder, plan, sink);
   }
   result.jpeg = encoder.finish();
+  result.truncated = decoder.dataEndedEarly();
   return result;
 }
 
@@ -96,6 +97,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const Decode
     PreparedThumbnail prepared;
     RenderedThumbnail rendered = renderThumbnail(request, limits);
     prepared.refused = rendered.refused;
+    prepared.truncated = rendered.truncated;
     if (!rendered.refused)
       prepared.staged.emplace(folders, request.destinationPath, rendered.source, rendered.jpeg);
     return prepared;

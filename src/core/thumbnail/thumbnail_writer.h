@@ -26,6 +26,7 @@ struct RenderedThumbnail {
   bool refused = false;             // the sizing rules refused: nothing is to be written
   std::vector<unsigned char> jpeg;  // the encoded thumbnail when not refused
   StagedSource source;              // the source as it was opened
+  bool truncated = false;           // the source's picture data ended early; the rest is grey
 };
 
 // Reads the source and renders the thumbnail into memory. Throws EFOpenError, EReadError or
@@ -35,6 +36,7 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
 struct PreparedThumbnail {
   bool refused = false;              // the sizing rules refused: nothing is to be written
   std::optional<StagedFile> staged;  // the thumbnail under its temporary name when not refused
+  bool truncated = false;            // as RenderedThumbnail::truncated
 };
 
 // Renders the thumbnail and stages it in the destination's folder as `folders` holds it. Throws

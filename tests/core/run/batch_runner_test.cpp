@@ -12,8 +12,9 @@
 
 #include "core/errors.h"
 #include "core/files/folder_listing.h"
-#include "core/run/heap_policy.h"
 #include "core/rules/output_naming.h"
+#include "core/run/heap_policy.h"
+#include "core/thumbnail/thumbnail_writer.h"
 #include "jpeg_fixtures.h"
 #include "decoder_budget.h"
 
@@ -175,8 +176,6 @@ TEST_P(ParallelBatch, ReadsFileAnEarlierRequestWroteLikeOneWorkerRun) {
   EXPECT_TRUE(results[1] == results[0]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Workers, ParallelBatch, ::testing::Values(2u, 3u, 8u));
-
 // Progressive files need their whole coefficient array (about 75 MB for a claimed 5000 x 5000
 // picture). Four at once would not fit in the capped address space; drawing from one budget
 // of half of it, they take turns and every one is made.
@@ -219,6 +218,66 @@ TEST(BatchRunner, ProgressiveFilesTakeTurnsInOneMemoryBudget) {
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// After the budget test: the threads of these runs leave address space behind that would
+// count against the budget test's cap when the whole binary runs in one process.
+// Every outcome a run reports, in order, with the file and the cause.
+class OutcomesLog : public LogSink {
+ public:
+  void record(const FileOutcome& outcome) override { outcomes.push_back(outcome); }
+  std::vector<FileOutcome> outcomes;
+};
+
+INSTANTIATE_TEST_SUITE_P(Workers, ParallelBatch, ::testing::Values(2u, 3u, 8u));
+
+// A made, b broken, c cut short, d too small, e's destination a folder, f up to date.
+void runPastFailures(unsigned workers) {
+  SCOPED_TRACE(std::to_string(workers) + " workers");
+  TempFolder scratch;
+  const testing::Bytes good = testing::encodeJpeg(120, 90);
+  scratch.write("in/a.jpg", good);
+  scratch.write("in/b.jpg", "this is no picture");
+  scratch.write("in/c.jpg", testing::cutAt(good, testing::scanHeaderOffset(good) + 40));
+  scratch.write("in/d.jpg", testing::encodeJpeg(20, 20));
+  scratch.write("in/e.jpg", good);
+  scratch.write("in/f.jpg", good);
+  std::filesystem::create_directories(scratch / "out/e.jpg");  // a folder where e.jpg goes
+  scratch.write("out/f.jpg", "made earlier");
+  std::filesystem::last_write_time(
+      scratch / "out/f.jpg",
+      std::filesystem::last_write_time(scratch / "in/f.jpg") + std::chrono::seconds(5));
+  const NamingSettings naming{NamingMode::SameNameInChosenFolder, "", scratch / "out"};
+  const auto requests =
+      batchRequests(scratch / "in", *listJpegFiles(scratch / "in"), naming, kHeight40);
+  RunOptions options{testMemory()};
+  options.workers = workers;
+  options.keepGoing = true;
+  options.skipUpToDate = true;
+  OutcomesLog log;
+  CountingProgress progress;
+  runThumbnails(requests, log, progress, options);
+
+  using R = FileResult;
+  const std::vector<R> results = {R::Made, R::Failed, R::Made, R::Refused, R::Failed, R::Skipped};
+  ASSERT_EQ(log.outcomes.size(), results.size());
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    EXPECT_EQ(log.outcomes[i].result, results[i]) << i;
+    EXPECT_EQ(log.outcomes[i].source, requests[i].sourcePath);
+    EXPECT_EQ(log.outcomes[i].truncated, i == 2) << i;
+  }
+  EXPECT_EQ(log.outcomes[0].logLine, successLine(scratch / "in/a.jpg", scratch / "out/a.jpg"));
+  EXPECT_EQ(log.outcomes[1].failedFile, scratch / "in/b.jpg");
+  EXPECT_EQ(log.outcomes[1].error, "JPEG error #53");
+  EXPECT_EQ(log.outcomes[3].logLine, refusalLine(scratch / "in/d.jpg"));
+  EXPECT_EQ(log.outcomes[4].failedFile, scratch / "out/e.jpg");
+  EXPECT_EQ(log.outcomes[4].error.rfind("Cannot create file \"" + (scratch / "out/e.jpg"), 0), 0u);
+  EXPECT_EQ(progress.steps, 6);
+  EXPECT_EQ(testing::fileContents(scratch / "out/f.jpg"), "made earlier");
+}
+
+TEST(BatchRunner, KeepsGoingPastFailuresAndReportsEachOutcome) {
+  for (const unsigned workers : {1u, 3u}) runPastFailures(workers);
 }
 
 }  // namespace
