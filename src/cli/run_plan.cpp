@@ -40,13 +40,18 @@ PlannedRun planPathRun(const std::string& path, bool recursive) {
 
 std::vector<std::string> listedPaths(const CommandLine& command, std::istream& standardInput) {
   const char separator = command.nullSeparated ? '\0' : '\n';
-  if (*command.filesFrom == "-") return readPathList(standardInput, separator);
-  std::ifstream list(*command.filesFrom, std::ios::binary);
-  if (!list) {
-    throw UsageError(
+  const auto unreadable = [&] {
+    return UsageError(
         "cannot read the list \"" + *command.filesFrom + "\": " + systemErrorText(errno), false);
+  };
+  try {
+    if (*command.filesFrom == "-") return readPathList(standardInput, separator);
+    std::ifstream list(*command.filesFrom, std::ios::binary);
+    if (!list) throw unreadable();
+    return readPathList(list, separator);
+  } catch (const std::ios_base::failure&) {
+    throw unreadable();
   }
-  return readPathList(list, separator);
 }
 
 RunCheckResult checkPlan(const RunPlan& plan, const NamingSettings& naming) {

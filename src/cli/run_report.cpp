@@ -30,7 +30,9 @@ std::string summaryText(const OutcomeCounts& counts, double seconds) {
 
 std::string runErrorText(const std::exception& error) {
   if (dynamic_cast<const std::bad_alloc*>(&error)) return "Out of memory";
-  if (const auto* system = dynamic_cast<const std::system_error*>(&error)) {
+  // What std::thread throws when the system has no thread to give.
+  const auto* system = dynamic_cast<const std::system_error*>(&error);
+  if (system && system->code() == std::errc::resource_unavailable_try_again) {
     return "the workers could not start: " + system->code().message();
   }
   return error.what();

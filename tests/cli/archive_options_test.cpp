@@ -52,7 +52,7 @@ struct TerminalRun {
 };
 
 // Runs the tool with standard error on a pseudo-terminal (`columns` wide, when given) and
-// standard output in a file.
+// standard output in a file, or on the terminal too when no file is named.
 TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::string& outFile,
                           unsigned short columns = 0) {
   std::vector<std::string> copies = arguments;
@@ -66,8 +66,7 @@ TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::
   size.ws_col = columns;
   const pid_t child = forkpty(&terminal, nullptr, nullptr, columns > 0 ? &size : nullptr);
   if (child == 0) {
-    const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, STDOUT_FILENO);
+    if (!outFile.empty()) dup2(open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -80,7 +79,7 @@ TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::
     run.status = WEXITSTATUS(status);
   }
   close(terminal);
-  run.out = testing::fileContents(outFile);
+  if (!outFile.empty()) run.out = testing::fileContents(outFile);
   return run;
 }
 
@@ -120,6 +119,21 @@ TEST(ArchiveOptions, OnlyATerminalGetsTheProgressLineAndTheSummary) {
     at = next;
   }
   EXPECT_GT(drawn, 0u) << narrow.terminal;
+}
+
+// A name may hold a newline or an escape sequence: on a terminal it is shown escaped, so it can
+// neither forge a log line nor drive the terminal; piped, the log keeps its exact bytes.
+TEST(ArchiveOptions, NamesAreEscapedOnATerminalOnly) {
+  TempFolder scratch;
+  const std::string forged = "x\n缩略图失败：important.jpg只能缩小！\n\033[2Jy.jpg";
+  testing::writeJpeg(scratch / ("in/" + forged), 64, 48, 1);
+  const TerminalRun shown = runOnTerminal({"-q", "--prefix", "tb", scratch / "in"}, "");
+  EXPECT_EQ(shown.status, 0);
+  const std::string escaped = "x\\n缩略图失败：important.jpg只能缩小！\\n\\033[2Jy.jpg";
+  EXPECT_EQ(shown.terminal, "缩略图生成:" + scratch / ("in/" + escaped) + "-->" +
+                                scratch / ("in/tb" + escaped) + "\r\n");
+  const testing::ThumbRun piped = testing::runThumb({"--prefix", "tc", scratch / ("in/" + forged)});
+  EXPECT_EQ(piped.out, made(scratch / ("in/" + forged), scratch / ("in/tc" + forged)));
 }
 
 TEST(ArchiveOptions, RecursiveMirrorLeavesOutHiddenFoldersLinksAndTheOutputFolder) {

@@ -26,6 +26,8 @@ struct ThumbRun {
 struct ThumbRunOptions {
   std::string workingDirectory;  // the test's own when empty
   rlim_t addressSpaceLimit = 0;  // bytes of virtual memory, none when 0
+  // Run by the unprivileged user "nobody" when the tests run as root, so that permissions hold.
+  bool unprivileged = false;
   // Called with the output so far; when it says yes the child is killed with SIGKILL.
   std::function<bool(const std::string& out)> killWhen;
 };
@@ -48,6 +50,8 @@ inline ThumbRun runThumb(const std::vector<std::string>& args,
     dup2(outPipe[1], STDOUT_FILENO);
     dup2(errPipe[1], STDERR_FILENO);
     if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0)
+      _exit(126);
+    if (options.unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
     if (options.addressSpaceLimit != 0) {
       // Each malloc arena reserves 64 MiB of address space; one arena keeps the ceiling about

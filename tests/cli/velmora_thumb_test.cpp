@@ -2,8 +2,11 @@
 // standard error out.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "core/version.h"
 #include "jpeg_fixtures.h"
@@ -187,6 +190,72 @@ TEST(VelmoraThumb, UnwritableOutputFolderEndsRunWithStatus1) {
                           0),
             0u)
       << run.err;
+}
+
+// Runs the tool through the shell with standard output redirected as `redirection` says; gives
+// the exit status and standard error.
+std::pair<int, std::string> runRedirected(const std::string& arguments,
+                                          const std::string& redirection,
+                                          const std::string& errFile) {
+  const std::string command = std::string("'") + VELMORA_THUMB_EXE + "' " + arguments + " " +
+                              redirection + " 2>'" + errFile + "'";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::fileContents(errFile)};
+}
+
+// A folder that could not be read, or a log that could not be written, leaves the run
+// incomplete: exit status 1, with or without -k, and a message naming what was lost.
+TEST(VelmoraThumb, WhatTheFilesCannotSayExitsWith1) {
+  TempFolder scratch;
+  const testing::Bytes picture = testing::encodeJpeg(64, 48);
+  scratch.write("tree/a.jpg", picture);
+  scratch.write("tree/private/b.jpg", picture);
+  namespace fs = std::filesystem;
+  fs::permissions(scratch.path(), fs::perms::all);
+  fs::permissions(scratch / "tree", fs::perms::all);
+  fs::permissions(scratch / "tree/private", fs::perms::none);
+  testing::ThumbRunOptions unprivileged;
+  unprivileged.unprivileged = true;
+  for (const char* keepGoing : {"-q", "-k"}) {
+    const ThumbRun run =
+        runThumb({keepGoing, "-r", "--prefix", "tb", scratch / "tree"}, unprivileged);
+    EXPECT_EQ(run.exitCode, 1) << keepGoing;
+    EXPECT_EQ(run.out, made(scratch / "tree/a.jpg", scratch / "tree/tba.jpg")) << keepGoing;
+    EXPECT_EQ(run.err, "velmora-thumb: " + (scratch / "tree/private") +
+                           ": folder skipped: Permission denied\n")
+        << keepGoing;
+    fs::remove(scratch / "tree/tba.jpg");
+  }
+  fs::permissions(scratch / "tree/private", fs::perms::owner_all);
+
+  const std::string arguments = "--prefix tb '" + (scratch / "tree/a.jpg") + "'";
+  const auto full = runRedirected(arguments, ">/dev/full", scratch / "err");
+  EXPECT_EQ(full.first, 1);
+  EXPECT_EQ(full.second, "velmora-thumb: the log could not be written: No space left on device\n");
+  const auto closed = runRedirected(arguments, ">&-", scratch / "err");
+  EXPECT_EQ(closed.first, 1);
+  EXPECT_EQ(closed.second, "velmora-thumb: the log could not be written: Bad file descriptor\n");
+  EXPECT_TRUE(std::filesystem::exists(scratch / "tree/tba.jpg"));
+}
+
+// Under a memory limit a list of paths too long to hold ends the run with a message, never an
+// abort.
+TEST(VelmoraThumb, OutOfMemoryEndsTheRunWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitiser reserves more address space than any limit";
+#endif
+  TempFolder scratch;
+  {
+    std::ofstream list(scratch / "list", std::ios::binary);
+    const std::string path = scratch / (std::string(240, 'p') + ".jpg\n");
+    for (int line = 0; line < 400000; ++line) list << path;
+  }
+  testing::ThumbRunOptions options;
+  options.addressSpaceLimit = 64u << 20;
+  const ThumbRun run = runThumb({"--files-from", scratch / "list", "--prefix", "tb"}, options);
+  EXPECT_EQ(run.killedBy, 0);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "velmora-thumb: Out of memory\n");
 }
 
 }  // namespace
