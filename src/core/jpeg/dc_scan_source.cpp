@@ -7,6 +7,7 @@ namespace velmora {
 namespace {
 
 constexpr std::size_t kChunk = 16 * 1024;
+constexpr std::size_t kLargestSegment = 0xFFFF;
 constexpr int kEndOfInput = -1;
 
 }  // namespace
@@ -29,6 +30,11 @@ DcScanSource::DcScanSource(j_decompress_ptr cinfo) : cinfo_(cinfo), inner_(cinfo
   pub.term_source = [](j_decompress_ptr c) { of(c).terminateInner(); };
   pub.next_input_byte = nullptr;
   pub.bytes_in_buffer = 0;
+  // A refill stops adding entropy-coded data at a chunk, and adds at most one marker segment
+  // beyond it: with this room the buffers never grow inside libjpeg, where an allocation
+  // failure could not be thrown.
+  out_.reserve(kChunk + 2 + kLargestSegment);
+  segment_.reserve(kLargestSegment);
   // The header reading stopped just after the first scan's header; in a progressive file the
   // first scan is a DC scan, whose data follows.
   mode_ = Mode::PassEntropy;
