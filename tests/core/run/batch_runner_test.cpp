@@ -205,10 +205,12 @@ TEST(BatchRunner, ProgressiveFilesTakeTurnsInOneMemoryBudget) {
     const rlimit cap{limit, limit};
     ::setrlimit(RLIMIT_AS, &cap);
     keepFreedMemoryForReuse();  // as the tool does: no heap reserved per thread
+    // Half of the room above, as the programs' budget is half of what they may use.
+    DecoderMemoryBudget memory([] { return std::uint64_t{96} << 20; });
     LinesLog log;
     CountingProgress progress;
     try {
-      runThumbnails(requests, log, progress, RunOptions{testMemory(), 4});
+      runThumbnails(requests, log, progress, RunOptions{memory, 4});
     } catch (...) {
       std::_Exit(2);
     }
