@@ -24,6 +24,13 @@ foreach(program velmora-thumb velmora)
   endif()
 endforeach()
 
+# The desktop's thumbnailer entry, for a user to copy into ~/.local/share/thumbnailers: installed
+# beside the program rather than into /usr/share/thumbnailers, so that the package does not take
+# JPEG files over from the desktop's own thumbnailer for every user of the machine.
+if(TARGET velmora-thumb)
+  install(FILES ${velmora_data}/velmora.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora)
+endif()
+
 # Debian looks for a package's licence in /usr/share/doc/<package>/copyright.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora
         RENAME copyright)

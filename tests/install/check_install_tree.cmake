@@ -22,6 +22,9 @@ set(expected ${share}/doc/velmora/copyright)
 foreach(program ${PROGRAMS})
   list(APPEND expected ${prefix}/bin/${program} ${share}/man/man1/${program}.1)
 endforeach()
+if(velmora-thumb IN_LIST PROGRAMS)
+  list(APPEND expected ${share}/velmora/velmora.thumbnailer)
+endif()
 if(velmora IN_LIST PROGRAMS)
   list(APPEND expected ${share}/applications/${APP_ID}.desktop
        ${share}/metainfo/${APP_ID}.metainfo.xml
