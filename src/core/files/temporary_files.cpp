@@ -21,7 +21,8 @@ namespace {
 
 constexpr char kPrefix[] = ".velmora-";
 constexpr char kSuffix[] = ".tmp";
-constexpr std::size_t kSystemDigits = 16;
+constexpr std::size_t kPartDigits = 8;  // machine, boot, process-number space
+constexpr std::size_t kSystemDigits = 3 * kPartDigits;
 constexpr std::size_t kRandomDigits = 8;
 
 std::string fileText(const char* path) {
@@ -35,28 +36,28 @@ std::string linkText(const char* path) {
   return size > 0 ? std::string(target, static_cast<std::size_t>(size)) : std::string();
 }
 
-// The machine (or, without a machine id, its host name), its boot, and the process-number
-// space: two runs with the same process number on different systems never share all three.
-std::string systemText() {
-  std::string text = fileText("/etc/machine-id");
-  if (text.empty()) text = fileText("/var/lib/dbus/machine-id");
-  char host[256] = {};
-  if (::gethostname(host, sizeof host - 1) == 0) text += host;
-  text += fileText("/proc/sys/kernel/random/boot_id");
-  text += linkText("/proc/self/ns/pid");
-  return text;
-}
-
-// FNV-1a, written as 16 hex digits.
-std::string systemDigits() {
+// FNV-1a, folded to 8 hex digits.
+std::string digitsOf(const std::string& text) {
   std::uint64_t hash = 14695981039346656037ull;
-  for (const char byte : systemText()) {
+  for (const char byte : text) {
     hash ^= static_cast<unsigned char>(byte);
     hash *= 1099511628211ull;
   }
-  char digits[kSystemDigits + 1];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  char digits[kPartDigits + 1];
+  std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(hash ^ (hash >> 32)));
   return digits;
+}
+
+// The machine (its id and host name: containers may share an id baked into their image), its
+// boot, and the process-number space: two runs with the same process number on different
+// systems never share all three.
+std::string systemDigits() {
+  std::string machine = fileText("/etc/machine-id");
+  if (machine.empty()) machine = fileText("/var/lib/dbus/machine-id");
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) == 0) machine += host;
+  return digitsOf(machine) + digitsOf(fileText("/proc/sys/kernel/random/boot_id")) +
+         digitsOf(linkText("/proc/self/ns/pid"));
 }
 
 const std::string& thisSystem() {
@@ -85,22 +86,30 @@ bool readNumber(const char*& at, char stop, unsigned long long& value) {
   return true;
 }
 
-// The process id in the name of one of this system's temporaries, or 0 for any other name.
-pid_t writerOf(const char* name) {
-  if (std::strncmp(name, kPrefix, sizeof kPrefix - 1) != 0) return 0;
+bool processExists(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
+// Whether a name is one of the program's temporaries whose writer is surely gone: made on this
+// machine during an earlier boot, or in this boot and process-number space by a process that
+// no longer exists. Another machine's or another space's are never judged.
+bool isStale(const char* name) {
+  if (std::strncmp(name, kPrefix, sizeof kPrefix - 1) != 0) return false;
   const char* at = name + sizeof kPrefix - 1;
-  if (std::strncmp(at, thisSystem().c_str(), kSystemDigits) != 0) return 0;
-  at += kSystemDigits;
-  if (*at++ != '-') return 0;
+  const char* system = at;
+  if (!readHex(at, kSystemDigits) || *at++ != '-') return false;
   unsigned long long pid = 0;
   unsigned long long counter = 0;
-  if (!readNumber(at, '-', pid) || !readNumber(at, '-', counter)) return 0;
-  if (!readHex(at, kRandomDigits) || std::strcmp(at, kSuffix) != 0) return 0;
-  if (pid == 0 || pid > static_cast<unsigned long long>(INT32_MAX)) return 0;
-  return static_cast<pid_t>(pid);
+  if (!readNumber(at, '-', pid) || !readNumber(at, '-', counter)) return false;
+  if (!readHex(at, kRandomDigits) || std::strcmp(at, kSuffix) != 0) return false;
+  const std::string& ours = thisSystem();
+  if (ours.compare(0, kPartDigits, system, kPartDigits) != 0) return false;
+  if (ours.compare(kPartDigits, kPartDigits, system + kPartDigits, kPartDigits) != 0) return true;
+  if (ours.compare(2 * kPartDigits, kPartDigits, system + 2 * kPartDigits, kPartDigits) != 0) {
+    return false;
+  }
+  if (pid == 0 || pid > static_cast<unsigned long long>(INT32_MAX)) return false;
+  const pid_t writer = static_cast<pid_t>(pid);
+  return writer != ::getpid() && !processExists(writer);
 }
-
-bool processExists(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 
 }  // namespace
 
@@ -118,8 +127,7 @@ void sweepStaleTemporaries(const DirectoryHandle& folder) {
   DirectoryListing listing = listEntries(folder);
   if (!listing) return;
   while (const dirent* entry = ::readdir(listing.get())) {
-    const pid_t writer = writerOf(entry->d_name);
-    if (writer == 0 || writer == ::getpid() || processExists(writer)) continue;
+    if (!isStale(entry->d_name)) continue;
     struct stat info {};
     if (::fstatat(folder.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISREG(info.st_mode)) ::unlinkat(folder.fd(), entry->d_name, 0);

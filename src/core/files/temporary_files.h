@@ -4,9 +4,10 @@
 //
 // Many machines (and containers, each with its own process numbers) may write into one shared
 // folder, so a temporary's name tells which system wrote it: ".velmora-<system>-<pid>-
-// <counter>-<random>.tmp", where <system> is 16 hex digits hashed from the machine's identity,
-// its boot and its process-number space. Only this system can tell whether a process of its own
-// is gone; another system's temporaries are never touched.
+// <counter>-<random>.tmp", where <system> is 24 hex digits, 8 for each of the machine, its
+// boot and its process-number space. A run removes only what is surely dead: this machine's
+// temporaries of an earlier boot, and those of its own boot and space whose process is gone.
+// Another machine's or another space's are never touched.
 
 #include <string>
 
@@ -19,8 +20,9 @@ namespace velmora {
 // name is.
 std::string temporaryName();
 
-// Removes the folder's regular files named as this system names its temporaries whose process
-// no longer exists. Nothing else is touched; failures are ignored, since the sweep only tidies.
+// Removes the folder's regular files named as the program names its temporaries whose writer is
+// surely gone (see above). Nothing else is touched; failures are ignored, since the sweep only
+// tidies.
 void sweepStaleTemporaries(const DirectoryHandle& folder);
 
 }  // namespace velmora

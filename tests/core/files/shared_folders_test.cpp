@@ -127,19 +127,30 @@ TEST(SharedFolders, ThumbnailIsNeverMoreReadableThanItsSource) {
   EXPECT_EQ(modeOf(replaced), 0755u);
 }
 
-// The sweep judges only this system's temporaries by their process: another machine's (or
-// another process-number space's) are never removed, live or not.
+// The sweep removes only what is surely dead: this machine's temporaries of an earlier boot,
+// and those of this boot and process-number space whose process is gone. Another machine's or
+// another space's are never removed, live or not.
 TEST(SharedFolders, SweepLeavesOtherSystemsTemporaries) {
   TempFolder scratch;
   const std::string ours = temporaryName();
-  const std::string system = ours.substr(0, ours.find('-', 9));
+  const std::string machine = ours.substr(0, 9 + 8);
+  const std::string boot = ours.substr(9 + 8, 8);
+  const std::string space = ours.substr(9 + 16, 8);
+  const std::string otherPart = boot == "00000000" ? "11111111" : "00000000";
   // A process number above the kernel's largest (4194304) never exists.
-  const std::string deadHere = system + "-4194305-0-0000abcd.tmp";
-  const std::string elsewhere = ".velmora-0123456789abcdef-4194305-0-0000abcd.tmp";
-  const std::string liveHere = system + "-" + std::to_string(::getppid()) + "-0-0000abcd.tmp";
-  for (const std::string& name : {deadHere, elsewhere, liveHere}) scratch.write(name, "x");
+  const std::string dead = "-4194305-0-0000abcd.tmp";
+  const std::string deadHere = machine + boot + space + dead;
+  const std::string earlierBoot = machine + otherPart + space + dead;
+  const std::string otherMachine = ".velmora-" + otherPart + boot + space + dead;
+  const std::string otherSpace = machine + boot + otherPart + dead;
+  const std::string liveHere =
+      machine + boot + space + "-" + std::to_string(::getppid()) + "-0-0000abcd.tmp";
+  for (const std::string& name : {deadHere, earlierBoot, otherMachine, otherSpace, liveHere}) {
+    scratch.write(name, "x");
+  }
   sweepStaleTemporaries(openFolder(scratch.path()));
-  EXPECT_EQ(folderEntries(scratch.path()), (std::set<std::string>{elsewhere, liveHere}));
+  EXPECT_EQ(folderEntries(scratch.path()),
+            (std::set<std::string>{otherMachine, otherSpace, liveHere}));
 }
 
 // One run never writes one destination twice, whatever its spelling: the second source's error
