@@ -284,14 +284,12 @@ TEST_F(ToolFaults, PrefixedNameEqualToAnotherListedFileIsReplaced) {
   EXPECT_EQ(frameOf(pics + "/tbtbb.jpg").width, 80u);
 }
 
+// The prefixes the check refuses are the run checks' table (run_checks_test).
 TEST_F(ToolFaults, PrefixLeadingOutOfTheNameIsRefused) {
   const auto before = snapshot(pics);
-  for (const char* prefix : {"./", "/", "../pics/"}) {
-    SCOPED_TRACE(prefix);
-    const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", prefix, pics});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(snapshot(pics), before);
-  }
+  const testing::ThumbRun run = testing::runThumb({"--rate", "50", "--prefix", "../pics/", pics});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(snapshot(pics), before);
 }
 
 std::string firstTemporary(const std::string& folder) {
