@@ -43,7 +43,7 @@ RgbImage decodeTo(const Bytes& jpeg, std::int32_t height, RowPassing passing, bo
   return sink.take();
 }
 
-TEST(RowSkipping, EqualsDecodingEveryRowInEveryLayout) {
+TEST(RowSkippingLayouts, EqualsDecodingEveryRowInEveryLayout) {
   const std::vector<Layout> layouts = {
       {2, 2, 1, 1, 640, true},  {2, 1, 1, 1, 640, true},  {1, 1, 1, 1, 640, true},
       {1, 2, 1, 1, 640, true},  {2, 2, 2, 1, 640, true},  {4, 1, 1, 1, 640, true},
