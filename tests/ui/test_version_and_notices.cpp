@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sanitizers.h"
 #include "ui/Notices.h"
 #include "ui/UPub_Version.h"
 #include "ui_test_support.h"
@@ -90,10 +91,13 @@ class VersionAndNoticesTest : public QObject {
   void errorTextsNeverNameALibraryClass() {
     RecordingPresenter boxes;
     runHandler([] { throw std::bad_alloc(); });
-    runHandler([] { std::vector<char>(std::size_t(-1) / 2); });
     runHandler([] { (void)std::string("abc").substr(9); });
-    QCOMPARE(boxes.take(), (QStringList{"error: Out of memory.", "error: Out of memory.",
-                                        "error: Unknown error."}));
+    QStringList expected = {"error: Out of memory.", "error: Unknown error."};
+    if (kFailedAllocationThrows) {
+      runHandler([] { std::vector<char>(std::size_t(-1) / 2); });
+      expected << "error: Out of memory.";
+    }
+    QCOMPARE(boxes.take(), expected);
   }
 
   void noticeIsAPlainBoxWithTheApplicationTitle() {

@@ -14,6 +14,7 @@
 #include "core/thumbnail/thumbnail_writer.h"
 #include "decoder_budget.h"
 #include "jpeg_fixtures.h"
+#include "sanitizers.h"
 
 namespace velmora {
 namespace {
@@ -140,9 +141,7 @@ int exitCodeWithCappedMemory(const ThumbnailRequest& request) {
 }
 
 TEST(SourceKinds, HugeClaimedPictureNeedsNoMemoryInProportion) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitiser reserves more address space than the cap";
-#endif
+  if (!testing::kAddressSpaceCanBeCapped) GTEST_SKIP() << testing::kNoCapUnderSanitizer;
   TempFolder folder;
   writeBytes(folder.file("huge.jpg"), claimingHugeSize({}));
   const ThumbnailRequest fit{
@@ -161,9 +160,7 @@ TEST(SourceKinds, HugeClaimedPictureNeedsNoMemoryInProportion) {
 // Sources are streams: bytes after the picture, or a huge file that is no JPEG at all, are
 // never held in memory, and a read that fails is the read error, not a codec error.
 TEST(SourceKinds, SourceIsReadAsAStream) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitiser reserves more address space than the cap";
-#endif
+  if (!testing::kAddressSpaceCanBeCapped) GTEST_SKIP() << testing::kNoCapUnderSanitizer;
   TempFolder folder;
   const std::string trailed = folder.file("trailed.jpg");
   writeBytes(trailed, encodeJpeg(64, 48));

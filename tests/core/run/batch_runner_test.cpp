@@ -15,8 +15,9 @@
 #include "core/rules/output_naming.h"
 #include "core/run/heap_policy.h"
 #include "core/thumbnail/thumbnail_writer.h"
-#include "jpeg_fixtures.h"
 #include "decoder_budget.h"
+#include "jpeg_fixtures.h"
+#include "sanitizers.h"
 
 namespace velmora {
 namespace {
@@ -180,9 +181,7 @@ TEST_P(ParallelBatch, ReadsFileAnEarlierRequestWroteLikeOneWorkerRun) {
 // picture). Four at once would not fit in the capped address space; drawing from one budget
 // of half of it, they take turns and every one is made.
 TEST(BatchRunner, ProgressiveFilesTakeTurnsInOneMemoryBudget) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitiser reserves more address space than the cap";
-#endif
+  if (!testing::kAddressSpaceCanBeCapped) GTEST_SKIP() << testing::kNoCapUnderSanitizer;
   TempFolder scratch;
   testing::EncodeOptions options;
   options.progressive = true;
