@@ -46,12 +46,8 @@ QString pictureFolder(const QString& name, const QList<std::pair<QString, QSize>
   const QString folder = testDesktop->desktop() + "/" + name;
   QDir(folder).removeRecursively();
   QDir().mkpath(folder);
-  for (const auto& [file, size] : pictures) {
-    if (size.isEmpty())
-      writeFile(folder + "/" + file, "this is not a JPEG file");
-    else
-      writeJpeg(folder + "/" + file, size.width(), size.height());
-  }
+  for (const auto& [file, size] : pictures)
+    writeJpeg(folder + "/" + file, size.width(), size.height());
   return folder;
 }
 
@@ -362,26 +358,6 @@ class FormMainCommandsTest : public QObject {
                                           made(folder + "/b.jpeg", out + "/b.jpeg")}));
     QVERIFY(QFile::exists(out + "/a.jpg"));
     QVERIFY(QFile::exists(out + "/b.jpeg"));
-  }
-
-  void aBatchStopsAtABrokenFile() {
-    const QString folder = pictureFolder(
-        "broken", {{"a.jpg", QSize(400, 300)}, {"b.jpg", QSize()}, {"c.jpg", QSize(400, 300)}});
-    TFormMain form;
-    selectFolder(form, folder);
-    QList<int> barValues;
-    connect(form.ProgressBar1, &QProgressBar::valueChanged, [&](int value) { barValues << value; });
-
-    RecordingPresenter boxes;
-    form.SpeedButton2Click();
-    const QStringList shown = boxes.take();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown.front().startsWith("error: JPEG error #"), qPrintable(shown.front()));
-    QCOMPARE(boxes.errorFiles, QStringList{folder + "/b.jpg"});
-    QCOMPARE(logLines(form), QStringList{made(folder + "/a.jpg", folder + "/tba.jpg")});
-    QCOMPARE(barValues, (QList<int>{0, 1}));
-    QVERIFY(QFile::exists(folder + "/tba.jpg"));
-    QVERIFY(!QFile::exists(folder + "/tbc.jpg"));
   }
 };
 
