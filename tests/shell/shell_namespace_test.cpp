@@ -2,7 +2,9 @@
 
 #include "shell/shell_namespace.h"
 
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +23,11 @@ namespace {
 TRzShellLocator folders(TRzShellLocator base, const QByteArrayList& names) {
   for (const QByteArray& name : names) base = base.child({ShellItemKind::Folder, name});
   return base;
+}
+
+bool sysfsMounted() {
+  struct statfs info {};
+  return ::statfs("/sys", &info) == 0 && info.f_type == SYSFS_MAGIC;
 }
 
 const TRzShellLocator kHome({{ShellItemKind::Home, {}}});
@@ -269,8 +276,10 @@ class ShellNamespaceTest : public QObject {
     QVERIFY(walk.admits(kComputer));
     QVERIFY(walk.admits(fileSystemRoot));
     QVERIFY(!walk.admits(folders(fileSystemRoot, {"proc"})));
-    QVERIFY(!walk.admits(folders(fileSystemRoot, {"sys"})));
     QVERIFY(QFile::remove(desktop_ + "/img2/inner/loop"));
+    // A chroot or a minimal container may have nothing mounted there: a plain folder then.
+    if (!sysfsMounted()) QSKIP("no sysfs mounted on /sys here");
+    QVERIFY(!walk.admits(folders(fileSystemRoot, {"sys"})));
   }
 
   void existenceFollowsTheDisk() {
