@@ -1,8 +1,8 @@
 #pragma once
-// Mounts that only this test process and its children see: a small tmpfs to fill up, or a
-// folder bound read-only onto itself. As root, permission bits do not stop a write, so a
-// read-only mount is the only honest read-only folder. The mounts live in a mount namespace of
-// the process's own (a user namespace too when not root) and vanish with it.
+// Mounts that only this test process and its children see: a small tmpfs to fill up, a folder
+// bound read-only onto itself, or a second mount point of a folder. As root, permission bits do
+// not stop a write, so a read-only mount is the only honest read-only folder. The mounts live in
+// a mount namespace of the process's own (a user namespace too when not root) and vanish with it.
 
 #include <fcntl.h>
 #include <sched.h>
@@ -60,13 +60,19 @@ class ScopedMount {
     return true;
   }
 
+  // The tree under `folder` shows under `mountPoint` too, as a second mount of one archive.
+  bool bind(const std::string& folder, const std::string& mountPoint) {
+    if (!privateMountsAvailable() ||
+        mount(folder.c_str(), mountPoint.c_str(), nullptr, MS_BIND, nullptr) != 0)
+      return false;
+    folder_ = mountPoint;
+    return true;
+  }
+
   // The folder, with what it holds now, becomes read-only in place.
   bool readOnly(const std::string& folder) {
-    if (!privateMountsAvailable() ||
-        mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0)
-      return false;
-    folder_ = folder;
-    return mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    return bind(folder, folder) &&
+           mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
   }
 
  private:
