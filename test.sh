@@ -6,7 +6,9 @@
 #     (offscreen): memory errors, leaks and undefined behaviour;
 #   ThreadSanitizer: the engine and command-line suites, where the batch runner's workers and
 #     the memory budget they share run;
-#   the fuzz targets (clang, libFuzzer), built and run for a bounded time.
+#   the fuzz targets (clang, libFuzzer), built and run for a bounded time;
+#   the layout of every C++ file (.clang-format), last, so that a stray space does not hide
+#     what the tests say.
 # README says how long it takes.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -37,3 +39,6 @@ if command -v clang++ >/dev/null 2>&1; then
 else
   echo "clang++ not found: the fuzz run is skipped."
 fi
+
+find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run -Werror

@@ -21,11 +21,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/run/batch_runner.h"
 #include "core/rules/field_validation.h"
 #include "core/rules/integer_reading.h"
-#include "core/thumbnail/preview.h"
 #include "core/rules/run_checks.h"
+#include "core/run/batch_runner.h"
+#include "core/thumbnail/preview.h"
 #include "core/thumbnail/thumbnail_writer.h"
 #include "core/version.h"
 #include "ui/AppIcons.h"

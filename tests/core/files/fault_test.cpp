@@ -20,8 +20,8 @@
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/thumbnail/thumbnail_writer.h"
-#include "jpeg_fixtures.h"
 #include "decoder_budget.h"
+#include "jpeg_fixtures.h"
 
 namespace velmora {
 namespace {

@@ -181,7 +181,7 @@ TEST(SourceKinds, SourceIsReadAsAStream) {
   // Reading a process's own memory at address 0 fails with an I/O error.
   try {
     makeThumbnailFile({"/proc/self/mem", folder.file("m.jpg"), {SizingMode::Rate, 50, 0, 0}},
-                  testMemory());
+                      testMemory());
     ADD_FAILURE() << "an unreadable file was made";
   } catch (const EReadError& e) {
     EXPECT_STREQ(e.what(), "Stream read error");

@@ -101,7 +101,8 @@ TEST(AwkwardNames, OpenErrorNamesTheFileByteForByte) {
   for (const std::string& name : testing::kAwkwardNames) {
     const std::string source = scratch / name;
     try {
-      makeThumbnailFile({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}}, testMemory());
+      makeThumbnailFile({source, scratch / ("tb" + name), {SizingMode::Rate, 50, 0, 0}},
+                        testMemory());
       ADD_FAILURE() << "no error for a missing " << name;
     } catch (const EFOpenError& e) {
       EXPECT_EQ(std::string(e.what()),
