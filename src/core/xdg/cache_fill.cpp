@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <exception>
+#include <mutex>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 
 #include "core/errors.h"
@@ -57,6 +59,7 @@ struct CacheAttempt {
   std::vector<StagedFile> entries;
   std::optional<StagedFile> failure;  // the failure entry, when the source could not be read
   std::string name;                   // the entries' name, in every folder
+  bool truncated = false;             // as CachePictures::truncated
   std::exception_ptr error;           // a file's own error (velmora::Error)
 };
 
@@ -96,37 +99,41 @@ class CacheFill {
       progress.advance();
       return;
     }
+    std::string entry;  // the entry being put in place
     try {
       if (attempted.error) {
         if (attempted.failure) putFailureInPlace(*attempted.failure);
         std::rethrow_exception(attempted.error);
       }
-      for (StagedFile& entry : attempted.entries) {
-        entry.putInPlace();
-        if (!outcome.logLine.empty()) outcome.logLine += '\n';
-        outcome.logLine += successLine(request.sourcePath, entry.destination());
+      for (StagedFile& staged : attempted.entries) {
+        entry = staged.destination();
+        staged.putInPlace();
       }
     } catch (const Error& error) {
-      outcome.result = FileResult::Failed;
-      outcome.error = error.what();
-      log.record(outcome);
+      recordFailure(outcome, error, entry, log);
       if (!options_.keepGoing) throw;
       progress.advance();
       return;
     }
     cache_.removeFailure(attempted.name);
+    // One line a source, as in any run: the entry of the first size asked; the other sizes'
+    // entries have the same name in their own folders.
     outcome.destination = attempted.entries.front().destination();
+    outcome.logLine = successLine(request.sourcePath, outcome.destination);
+    outcome.truncated = attempted.truncated;
     log.record(outcome);
     progress.advance();
   }
 
  private:
-  // The entries to make, or nothing when --update finds them all current (or finds the
+  // The entries to make, or nothing when the run has made them already (the file was named
+  // twice, perhaps spelled two ways), or when --update finds them all current (or finds the
   // source's failure entry current: it is not tried again until it changes).
-  std::optional<EntryPlan> planEntries(const std::string& sourcePath) const {
+  std::optional<EntryPlan> planEntries(const std::string& sourcePath) {
     EntryPlan plan;
     plan.stamp = stampOf(sourcePath);
     plan.name = cacheEntryName(plan.stamp.uri);
+    if (!claim(plan.name)) return std::nullopt;
     const bool update = options_.skipUpToDate;
     if (update && cache_.failureIsCurrent(plan.name, plan.stamp)) return std::nullopt;
     for (std::size_t index = 0; index < settings_.sizes.size(); ++index) {
@@ -135,6 +142,12 @@ class CacheFill {
     }
     if (plan.sizes.empty()) return std::nullopt;
     return plan;
+  }
+
+  // True the first time the run meets the entry name.
+  bool claim(const std::string& name) {
+    std::lock_guard<std::mutex> lock(claimedMutex_);
+    return claimed_.insert(name).second;
   }
 
   void stageEntries(const std::string& sourcePath, const EntryPlan& plan, CacheAttempt& result) {
@@ -150,12 +163,29 @@ class CacheFill {
       stageFailure(sourcePath, plan, result);
       return;
     }
+    result.truncated = rendered.truncated;
     const std::vector<PngText> texts = entryTexts(plan.stamp, rendered.shown);
     for (std::size_t i = 0; i < plan.sizes.size(); ++i) {
       result.entries.emplace_back(folders_, cache_.entryPath(plan.sizes[i], plan.name),
                                   stagedSource(sourcePath),
                                   encodeEntry(rendered.pictures[i], texts));
     }
+  }
+
+  // A write error names the entry it could not write, with the system's reason.
+  static void recordFailure(FileOutcome& outcome, const Error& error, const std::string& entry,
+                            LogSink& log) {
+    outcome.result = FileResult::Failed;
+    outcome.error = error.what();
+    outcome.failedFile = outcome.source;
+    if (const auto* writeError = dynamic_cast<const EWriteError*>(&error)) {
+      if (!entry.empty()) outcome.failedFile = entry;
+      if (writeError->systemError() != 0)
+        outcome.reason = systemErrorText(writeError->systemError());
+    } else if (dynamic_cast<const EFCreateError*>(&error) && !entry.empty()) {
+      outcome.failedFile = entry;
+    }
+    log.record(outcome);
   }
 
   // Entries are private whatever the source's mode: the cache is its owner's alone.
@@ -197,7 +227,9 @@ class CacheFill {
   const RunOptions& options_;
   const DecodeLimits& limits_;
   CacheFolders cache_;
-  DestinationFolders folders_;  // flushed to the disk as the run lets go of them
+  std::mutex claimedMutex_;
+  std::unordered_set<std::string> claimed_;  // the entry names of the run's sources so far
+  DestinationFolders folders_;               // flushed to the disk as the run lets go of them
 };
 
 }  // namespace

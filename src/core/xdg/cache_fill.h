@@ -16,12 +16,14 @@ struct CacheFillSettings {
 };
 
 // Makes the entries of every request's source (its destination is not used), in request order
-// as runThumbnails does: one outcome each, whose log line names every entry written, then one
-// progress step. Folders and entries are created readable by their owner alone (the process's
-// file-mode mask is 077 while the run lasts); each entry is staged and renamed into place. A source
-// that cannot be read gets a failure entry and fails as in runThumbnails; a success removes its old
-// failure entry. With skipUpToDate, a source is skipped when each size's entry (or its failure
-// entry) records its present modification time, and otherwise only the stale sizes are made.
+// as runThumbnails does: one outcome each, whose log line names the entry of the first size
+// (the others have the same name in their own folders), then one progress step. Folders and
+// entries are created readable by their owner alone (the process's file-mode mask is 077
+// while the run lasts); each entry is staged and renamed into place. A source that cannot be
+// read gets a failure entry and fails as in runThumbnails; a success removes its old failure
+// entry. A file named twice (however spelled) is made once, then skipped. With skipUpToDate,
+// a source is skipped when each size's entry (or its failure entry) records its present
+// modification time, and otherwise only the stale sizes are made.
 void fillThumbnailCache(RequestSource& source, const CacheFillSettings& settings, LogSink& log,
                         ProgressSink& progress, const RunOptions& options);
 

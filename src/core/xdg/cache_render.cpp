@@ -28,6 +28,7 @@ CachePictures renderCachePictures(const std::string& sourcePath,
     sinks.push_back(&pictures.back());
   }
   decodeAveraged(decoder, orientation, sizes, sinks);
+  result.truncated = decoder.dataEndedEarly();
   for (ImageSink& picture : pictures) result.pictures.push_back(picture.take());
   return result;
 }

@@ -14,6 +14,7 @@ namespace velmora {
 struct CachePictures {
   PixelSize shown;                 // the source picture as displayed
   std::vector<RgbImage> pictures;  // one per limit, in the order asked
+  bool truncated = false;          // the picture data ended early; the rest of it is grey
 };
 
 // Each thumbnail sized by cacheEntrySize for its limit, area-averaged, upright under the EXIF
