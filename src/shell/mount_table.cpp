@@ -1,25 +1,28 @@
 #include "shell/mount_table.h"
 
+#include <mntent.h>
 #include <sys/stat.h>
 
 #include <QFile>
 #include <QSet>
+#include <cstdio>
+#include <memory>
 #include <utility>
 #include <vector>
+
+#include "core/files/kernel_file_systems.h"
 
 namespace velmora {
 
 namespace {
 
-bool isPseudoFileSystem(const QByteArray& type) {
-  static const QSet<QByteArray> pseudo = {
-      "proc",        "sysfs",      "tmpfs",    "devtmpfs",  "devpts",
-      "securityfs",  "pstore",     "bpf",      "debugfs",   "tracefs",
-      "configfs",    "fusectl",    "mqueue",   "hugetlbfs", "autofs",
-      "binfmt_misc", "rpc_pipefs", "nsfs",     "efivarfs",  "selinuxfs",
-      "ramfs",       "overlay",    "squashfs", "nfsd",      "fuse.gvfsd-fuse",
-      "fuse.portal", "cgroup",     "cgroup2"};
-  return pseudo.contains(type) || type.startsWith("cgroup");
+// Mounts that hold no volume a person would browse, beyond the kernel's own file systems.
+bool isNotAVolume(const QByteArray& type) {
+  static const QSet<QByteArray> notVolumes = {
+      "tmpfs", "devtmpfs", "hugetlbfs", "autofs", "rpc_pipefs",  "efivarfs",
+      "ramfs", "overlay",  "squashfs",  "nfsd",   "fuse.portal", "fuse.gvfsd-fuse"};
+  return notVolumes.contains(type) || type.startsWith("cgroup") ||
+         isKernelFileSystem(type.toStdString());
 }
 
 bool liesUnder(const QByteArray& path, const QByteArray& folder) {
@@ -34,34 +37,25 @@ bool isPrivateTree(const QByteArray& mountPoint) {
   return false;
 }
 
-// The table escapes blanks, tabs, newlines and backslashes in paths as \ooo octal.
-QByteArray unescapeMountField(const QByteArray& field) {
-  QByteArray out;
-  out.reserve(field.size());
-  for (int i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3') {
-      bool ok = false;
-      const int value = field.mid(i + 1, 3).toInt(&ok, 8);
-      if (ok) {
-        out.append(static_cast<char>(value));
-        i += 3;
-        continue;
-      }
-    }
-    out.append(field[i]);
-  }
-  return out;
-}
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
 
-// The table's mount points in order, each with whether it is worth showing.
+// The table's mount points in order, each with whether it is worth showing. getmntent reads
+// the fields and undoes the table's \ooo escapes of blanks, tabs, newlines and backslashes.
 std::vector<std::pair<QByteArray, bool>> mountPoints(const QByteArray& mountTable) {
   std::vector<std::pair<QByteArray, bool>> points;
-  for (const QByteArray& line : mountTable.split('\n')) {
-    const QList<QByteArray> fields = line.simplified().split(' ');
-    if (fields.size() < 3) continue;
-    const QByteArray point = unescapeMountField(fields[1]);
+  if (mountTable.isEmpty()) return points;
+  QByteArray text = mountTable;
+  const std::unique_ptr<FILE, FileCloser> table(
+      fmemopen(text.data(), static_cast<std::size_t>(text.size()), "r"));
+  if (!table) return points;
+  mntent entry{};
+  char buffer[4096];
+  while (getmntent_r(table.get(), &entry, buffer, sizeof buffer) != nullptr) {
+    const QByteArray point = entry.mnt_dir;
     if (!point.startsWith('/')) continue;
-    points.emplace_back(point, !isPseudoFileSystem(fields[2]) && !isPrivateTree(point));
+    points.emplace_back(point, !isNotAVolume(entry.mnt_type) && !isPrivateTree(point));
   }
   return points;
 }
@@ -84,11 +78,13 @@ QByteArrayList leftOutMountPoints(const QByteArray& mountTable) {
   return points;
 }
 
-QByteArrayList mountedVolumes() {
+QByteArray mountTable() {
   QFile table(QStringLiteral("/proc/self/mounts"));
-  QByteArrayList points{"/"};
-  if (!table.open(QIODevice::ReadOnly)) return points;
-  points = listedMountPoints(table.readAll());
+  return table.open(QIODevice::ReadOnly) ? table.readAll() : QByteArray();
+}
+
+QByteArrayList mountedVolumes() {
+  const QByteArrayList points = listedMountPoints(mountTable());
   QByteArrayList folders;
   for (const QByteArray& point : points) {
     struct stat info {};

@@ -17,7 +17,10 @@ QByteArrayList listedMountPoints(const QByteArray& mountTable);
 // The mount points listedMountPoints leaves out, in table order.
 QByteArrayList leftOutMountPoints(const QByteArray& mountTable);
 
-// listedMountPoints over /proc/self/mounts, keeping only directories.
+// The kernel's mount table of this process (/proc/self/mounts); empty when it cannot be read.
+QByteArray mountTable();
+
+// listedMountPoints over mountTable(), keeping only directories.
 QByteArrayList mountedVolumes();
 
 }  // namespace velmora

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/files/directory_handle.h"
 #include "shell/mount_table.h"
 #include "shell/natural_compare.h"
 
@@ -47,15 +48,10 @@ bool isSymlink(const QByteArray& path) {
   return ::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
 // The names of the folder's entries that are folders (or links to folders); nothing when the
 // folder cannot be opened. `firstOnly` stops at the first one found.
 std::optional<QByteArrayList> subfolderNames(const QByteArray& folder, bool firstOnly) {
-  DirHandle dir(::opendir(folder.constData()));
+  DirectoryListing dir(::opendir(folder.constData()));
   if (!dir) return std::nullopt;
   QByteArrayList names;
   while (const dirent* entry = ::readdir(dir.get())) {

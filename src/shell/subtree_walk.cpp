@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <QFile>
-
 #include "shell/mount_table.h"
 
 namespace velmora {
@@ -17,11 +15,6 @@ std::set<dev_t> devicesOf(const QByteArrayList& mountPoints) {
     if (::stat(point.constData(), &info) == 0) devices.insert(info.st_dev);
   }
   return devices;
-}
-
-QByteArray mountTable() {
-  QFile table(QStringLiteral("/proc/self/mounts"));
-  return table.open(QIODevice::ReadOnly) ? table.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -45,7 +38,7 @@ bool SubtreeWalk::admits(const TRzShellLocator& item) {
   // followed, whatever it points at.
   if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode)) return false;
   if (leftOutDevices_.count(info.st_dev)) return false;
-  return entered_.insert({info.st_dev, info.st_ino}).second;
+  return entered_.insert(identityOf(info)).second;
 }
 
 }  // namespace velmora

@@ -8,8 +8,8 @@
 #include <sys/types.h>
 
 #include <set>
-#include <utility>
 
+#include "core/files/file_identity.h"
 #include "shell/shell_namespace.h"
 
 namespace velmora {
@@ -25,7 +25,7 @@ class SubtreeWalk {
  private:
   const ShellNamespace& namespace_;
   std::set<dev_t> leftOutDevices_;
-  std::set<std::pair<dev_t, ino_t>> entered_;
+  std::set<FileIdentity> entered_;
 };
 
 }  // namespace velmora
