@@ -24,8 +24,11 @@ std::int32_t fieldValue(const std::string& text, std::int32_t limit,
   return *readInteger(text);
 }
 
+// Pixel values run past the window's fields, to the largest side a JPEG can have; the messages
+// are the fields' own, with that limit.
 std::int32_t pixelValue(const std::string& text) {
-  return fieldValue(text, kSizeLimit, kSizeAboveLimit);
+  static const std::string aboveLimit = "最大尺寸为" + std::to_string(kLargestSourceSide) + "！";
+  return fieldValue(text, kLargestSourceSide, aboveLimit);
 }
 
 struct WidthHeight {
@@ -170,22 +173,23 @@ class OptionReader {
         return false;
       case kRate:
         chooseSizing(name);
-        command_.sizing = {SizingMode::Rate, fieldValue(value, kRateLimit, kRateAboveLimit), 0, 0};
+        command_.sizing = {SizingMode::Rate, fieldValue(value, kRateLimit, kRateAboveLimit), 0, 0,
+                           kLargestSourceSide};
         break;
       case kHeight:
         chooseSizing(name);
-        command_.sizing = {SizingMode::Height, 0, pixelValue(value), 0};
+        command_.sizing = {SizingMode::Height, 0, pixelValue(value), 0, kLargestSourceSide};
         break;
       case kWidth:
         chooseSizing(name);
-        command_.sizing = {SizingMode::Width, 0, 0, pixelValue(value)};
+        command_.sizing = {SizingMode::Width, 0, 0, pixelValue(value), kLargestSourceSide};
         break;
       case kSize:
       case kFit: {
         chooseSizing(name);
         const WidthHeight size = widthHeightValue(value);
         const SizingMode mode = code == kSize ? SizingMode::HeightAndWidth : SizingMode::Fit;
-        command_.sizing = {mode, 0, size.height, size.width};
+        command_.sizing = {mode, 0, size.height, size.width, kLargestSourceSide};
         break;
       }
       case kPrefix:
@@ -319,7 +323,7 @@ std::string usageText() {
          "  --size WxH    exactly W x H pixels\n"
          "  --fit WxH     a landscape or square picture W pixels wide, a portrait one\n"
          "                H high\n"
-         "  Pixel values run from 1 to 1000. A picture is only ever made smaller.\n"
+         "  Pixel values run from 1 to 65535. A picture is only ever made smaller.\n"
          "\n"
          "Naming (one of; default --prefix tb):\n"
          "  --prefix P    next to the source, named P followed by the source's name\n"

@@ -20,7 +20,7 @@ enum class Action { Run, Help, Version, Thumbnailer };
 
 struct CommandLine {
   Action action = Action::Run;
-  SizingRequest sizing{SizingMode::Rate, 50, 0, 0};
+  SizingRequest sizing{SizingMode::Rate, 50, 0, 0, kLargestSourceSide};
   NamingSettings naming{NamingMode::PrefixInSourceFolder, "tb", ""};
   unsigned workers = 1;
   SamplingFilter filter = SamplingFilter::Nearest;

@@ -59,11 +59,11 @@ TEST(CommandLine, UsageErrors) {
   const std::vector<BadArguments> rows = {
       {{"--rate", "150"}, "本程序只提供缩小图片功能！", false},
       {{"--rate=0"}, "最小尺寸为1！", false},
-      {{"--height", "1001"}, "最大尺寸为1000！", false},
+      {{"--height", "65536"}, "最大尺寸为65535！", false},
       {{"--width", "-5"}, "最小尺寸为1！", false},
       {{"--width", "20 "}, "请输入数字！", false},
       {{"--size", "20"}, "请输入数字！", false},
-      {{"--size", "2000x10"}, "最大尺寸为1000！", false},
+      {{"--size", "70000x10"}, "最大尺寸为65535！", false},
       {{"--fit", "10x0"}, "最小尺寸为1！", false},
       {{"--bogus"}, "unknown option --bogus", true},
       {{"--bogus=1"}, "unknown option --bogus", true},

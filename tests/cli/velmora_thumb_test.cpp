@@ -134,6 +134,19 @@ TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
   for (int level : greyLevels(scratch / "nearest/s.jpg")) EXPECT_GT(std::abs(level - 128), 64);
 }
 
+// The options for web galleries, each as a user runs it.
+TEST(VelmoraThumb, GalleryOptions) {
+  TempFolder scratch;
+  testing::writeJpeg(scratch / "in/big.jpg", 2000, 1500, 4);
+  std::filesystem::create_directories(scratch / "wide");
+  const ThumbRun wide =
+      runThumb({"--width", "1600", "--out", scratch / "wide", scratch / "in/big.jpg"});
+  ASSERT_EQ(wide.exitCode, 0) << wide.err;
+  const RgbImage wideImage = testing::decodePlain(testing::readBytes(scratch / "wide/big.jpg"));
+  EXPECT_EQ(wideImage.width, 1600);
+  EXPECT_EQ(wideImage.height, 1200);
+}
+
 // A tree with a broken file in the middle and one cut short: without -k the run stops at the
 // broken one, as the window's batch does; with -k every other thumbnail is made. Either way
 // standard error names the file, and the exit status is 1.

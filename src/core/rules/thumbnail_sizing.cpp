@@ -3,8 +3,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/rules/field_validation.h"
-
 namespace velmora {
 
 namespace {
@@ -96,11 +94,12 @@ void checkValue(const char* name, std::int32_t value, std::int32_t low, std::int
   }
 }
 
-// The engine's boundary: the sizes a JPEG header can give, and the values the settings
-// fields allow, with 0 for the values the mode does not use (the shrink test reads them all).
+// The engine's boundary: the sizes a JPEG header can give, and the values the caller allows,
+// with 0 for the values the mode does not use (the shrink test reads them all).
 void checkRequest(std::int32_t sw, std::int32_t sh, const SizingRequest& r) {
   checkValue("source width", sw, 0, kLargestSourceSide);
   checkValue("source height", sh, 0, kLargestSourceSide);
+  checkValue("pixel limit", r.pixelLimit, 1, kLargestSourceSide);
   const bool usesRate = r.mode == SizingMode::Rate;
   const bool usesHeight = r.mode == SizingMode::Height || r.mode == SizingMode::HeightAndWidth ||
                           r.mode == SizingMode::Fit;
@@ -110,8 +109,8 @@ void checkRequest(std::int32_t sw, std::int32_t sh, const SizingRequest& r) {
     refuse("sizing mode " + std::to_string(static_cast<int>(r.mode)));
   }
   checkValue("rate", r.rate, usesRate ? 1 : 0, usesRate ? kRateLimit : 0);
-  checkValue("height value", r.heightValue, usesHeight ? 1 : 0, usesHeight ? kSizeLimit : 0);
-  checkValue("width value", r.widthValue, usesWidth ? 1 : 0, usesWidth ? kSizeLimit : 0);
+  checkValue("height value", r.heightValue, usesHeight ? 1 : 0, usesHeight ? r.pixelLimit : 0);
+  checkValue("width value", r.widthValue, usesWidth ? 1 : 0, usesWidth ? r.pixelLimit : 0);
 }
 
 }  // namespace

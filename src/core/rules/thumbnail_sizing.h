@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/rules/field_validation.h"
+
 namespace velmora {
 
 enum class SizingMode : int {
@@ -23,6 +25,9 @@ struct SizingRequest {
   std::int32_t rate = 0;         // percent
   std::int32_t heightValue = 0;  // pixels
   std::int32_t widthValue = 0;   // pixels
+  // The largest pixel value the caller allows: the window's fields stop at kSizeLimit, the
+  // command line at kLargestSourceSide.
+  std::int32_t pixelLimit = kSizeLimit;
 };
 
 struct PixelSize {
@@ -36,7 +41,8 @@ struct PixelSize {
 // The thumbnail's size for a source of the given size, or nothing when the request is refused
 // because it would not shrink. A result side may be 0 for tiny sources. Throws
 // std::invalid_argument, naming the value, for a source side outside 0 to kLargestSourceSide,
-// an unknown mode, a used value outside its field's range or an unused value other than 0.
+// an unknown mode, a used value outside 1 to its limit (the rate's field range, the request's
+// pixelLimit, itself at most kLargestSourceSide) or an unused value other than 0.
 std::optional<PixelSize> Decide(std::int32_t sourceWidth, std::int32_t sourceHeight,
                                 const SizingRequest& request);
 

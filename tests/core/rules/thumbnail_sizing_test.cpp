@@ -45,6 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         SizingCase{"HeightIgnoresWidth", 10, 480, {kHeight, 0, 100, 0}, PixelSize{2, 100}},
         SizingCase{"WidthAboveRefused", 800, 600, {kWidth, 0, 0, 1000}, kRefused},
         SizingCase{"WidthMade", 800, 600, {kWidth, 0, 0, 400}, PixelSize{400, 300}},
+        SizingCase{"WidthPastTheWindowsLimit", 4000, 3000, {kWidth, 0, 0, 1600, 65535},
+                   PixelSize{1600, 1200}},
         SizingCase{"BothDistorts", 640, 480, {kBoth, 0, 100, 100}, PixelSize{100, 100}},
         SizingCase{"BothHeightNotSmallerRefused", 640, 480, {kBoth, 0, 480, 100}, kRefused},
         SizingCase{"FitLandscape", 400, 300, {kFit, 0, 100, 100}, PixelSize{100, 75}},
