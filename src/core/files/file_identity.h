@@ -4,9 +4,6 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <cstddef>
-#include <functional>
-
 namespace velmora {
 
 struct FileIdentity {
@@ -23,11 +20,5 @@ struct FileIdentity {
 };
 
 inline FileIdentity identityOf(const struct stat& status) { return {status.st_dev, status.st_ino}; }
-
-struct FileIdentityHash {
-  std::size_t operator()(const FileIdentity& identity) const {
-    return std::hash<ino_t>()(identity.inode) ^ (std::hash<dev_t>()(identity.device) << 1);
-  }
-};
 
 }  // namespace velmora
