@@ -26,7 +26,8 @@ struct ThumbRun {
 struct ThumbRunOptions {
   std::string workingDirectory;  // the test's own when empty
   rlim_t addressSpaceLimit = 0;  // bytes of virtual memory, none when 0
-  // Run by the unprivileged user "nobody" when the tests run as root, so that permissions hold.
+  // Run by the unprivileged user "nobody" when the tests run as root, so that permissions hold;
+  // exit status 126 when that user cannot be taken.
   bool unprivileged = false;
   // Called with the output so far; when it says yes the child is killed with SIGKILL.
   std::function<bool(const std::string& out)> killWhen;
