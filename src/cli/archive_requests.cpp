@@ -61,6 +61,7 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
     taken_.notify_all();
   }
   request.filter = command_.filter;
+  request.quality = command_.quality;
   return request;
 }
 

@@ -56,6 +56,15 @@ SamplingFilter filterValue(const std::string& text) {
   throw badUsage("--filter is nearest or area, not \"" + text + "\"");
 }
 
+int qualityValue(const std::string& text) {
+  const std::optional<std::int32_t> value = readInteger(text);
+  if (!value || *value < 1 || *value > kHighestQuality) {
+    throw badUsage("--quality needs a number from 1 to " + std::to_string(kHighestQuality) +
+                   ", not \"" + text + "\"");
+  }
+  return *value;
+}
+
 unsigned workerCount(const std::string& text) {
   const std::optional<std::int32_t> value = readInteger(text);
   if (!value || *value < 1 || static_cast<unsigned>(*value) > kMostWorkers) {
@@ -92,6 +101,7 @@ enum LongOnly : int {
   kPrefix,
   kOut,
   kFilter,
+  kQuality,
   kUpdate,
   kFilesFrom,
   kShard,
@@ -109,6 +119,7 @@ const option kOptions[] = {
     {"prefix", required_argument, nullptr, kPrefix},
     {"out", required_argument, nullptr, kOut},
     {"filter", required_argument, nullptr, kFilter},
+    {"quality", required_argument, nullptr, kQuality},
     {"jobs", required_argument, nullptr, 'j'},
     {"recursive", no_argument, nullptr, 'r'},
     {"update", no_argument, nullptr, kUpdate},
@@ -227,6 +238,10 @@ class OptionReader {
         command_.filter = filterValue(value);
         shaping_.push_back("--filter");
         break;
+      case kQuality:
+        command_.quality = qualityValue(value);
+        shaping_.push_back("--quality");
+        break;
       case kXdgCache:
         command_.xdgCache = cacheSizesValue(value);
         break;
@@ -332,6 +347,7 @@ std::string usageText() {
          "  --filter F    nearest: each pixel picks one source pixel (default, the\n"
          "                window's rule); area: each pixel averages the source pixels it\n"
          "                covers, from a reduced-size decode (no aliasing, and faster)\n"
+         "  --quality N   the JPEG quality of the thumbnails, 1 to 100 (default 90)\n"
          "\n"
          "Files:\n"
          "  -r, --recursive\n"

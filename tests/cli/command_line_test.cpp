@@ -78,6 +78,7 @@ TEST(CommandLine, UsageErrors) {
        true},
       {{"--shard", "4/3"}, "--shard needs K/N with 1 <= K <= N, not \"4/3\"", true},
       {{"--filter", "bicubic"}, "--filter is nearest or area, not \"bicubic\"", true},
+      {{"--quality", "101"}, "--quality needs a number from 1 to 100, not \"101\"", true},
       {{"-0", "photos"}, "-0 needs --files-from", true},
       {{"--xdg-cache", "large", "--out", "t", "p"},
        "--xdg-cache makes the desktop's own sizes and names; --out is not allowed with it",

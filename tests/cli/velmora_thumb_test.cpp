@@ -134,6 +134,16 @@ TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
   for (int level : greyLevels(scratch / "nearest/s.jpg")) EXPECT_GT(std::abs(level - 128), 64);
 }
 
+// The bytes of a file's quantisation tables.
+testing::Bytes quantisationTables(const std::string& path) {
+  testing::Bytes tables;
+  for (const testing::Segment& segment : testing::headerSegments(testing::readBytes(path))) {
+    if (segment.marker == 0xDB) tables.insert(tables.end(), segment.payload.begin(),
+                                              segment.payload.end());
+  }
+  return tables;
+}
+
 // The options for web galleries, each as a user runs it.
 TEST(VelmoraThumb, GalleryOptions) {
   TempFolder scratch;
@@ -145,6 +155,19 @@ TEST(VelmoraThumb, GalleryOptions) {
   const RgbImage wideImage = testing::decodePlain(testing::readBytes(scratch / "wide/big.jpg"));
   EXPECT_EQ(wideImage.width, 1600);
   EXPECT_EQ(wideImage.height, 1200);
+
+  // 90 is the default's bytes; 75 changes the quantisation tables.
+  for (const char* quality : {"90", "75"}) {
+    std::filesystem::create_directories(scratch / quality);
+    const ThumbRun run = runThumb(
+        {"--quality", quality, "--rate", "10", "--out", scratch / quality, scratch / "in/big.jpg"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+  }
+  const ThumbRun byDefault = runThumb({"--rate", "10", scratch / "in/big.jpg"});
+  ASSERT_EQ(byDefault.exitCode, 0) << byDefault.err;
+  const testing::Bytes tables90 = quantisationTables(scratch / "90/big.jpg");
+  EXPECT_EQ(testing::readBytes(scratch / "90/big.jpg"), testing::readBytes(scratch / "in/tbbig.jpg"));
+  EXPECT_NE(quantisationTables(scratch / "75/big.jpg"), tables90);
 }
 
 // A tree with a broken file in the middle and one cut short: without -k the run stops at the

@@ -13,8 +13,6 @@ namespace velmora {
 
 namespace {
 
-constexpr int kThumbnailQuality = 90;
-
 // Collects the encoder's output in a growing byte vector.
 //
 // These callbacks run inside libjpeg, and a fatal error jumps from them back to the guard that
@@ -61,9 +59,9 @@ struct VectorDestination {
   }
 };
 
-void configureThumbnailEncoding(jpeg_compress_struct& c) {
+void configureThumbnailEncoding(jpeg_compress_struct& c, int quality) {
   jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, kThumbnailQuality, TRUE);
+  jpeg_set_quality(&c, quality, TRUE);
   c.dct_method = JDCT_FLOAT;
   jpeg_set_colorspace(&c, JCS_YCbCr);
   c.comp_info[0].h_samp_factor = 2;
@@ -95,7 +93,7 @@ struct JpegEncoder::State {
   ~State() { jpeg_destroy_compress(&cinfo); }
 };
 
-JpegEncoder::JpegEncoder(std::int32_t width, std::int32_t height)
+JpegEncoder::JpegEncoder(std::int32_t width, std::int32_t height, int quality)
     : state_(std::make_unique<State>()) {
   State& s = *state_;
   installErrorManager(s.err);
@@ -111,7 +109,7 @@ JpegEncoder::JpegEncoder(std::int32_t width, std::int32_t height)
     c.image_height = static_cast<JDIMENSION>(height);
     c.input_components = 3;
     c.in_color_space = JCS_RGB;
-    configureThumbnailEncoding(c);
+    configureThumbnailEncoding(c, quality);
     jpeg_start_compress(&c, TRUE);
   });
 }

@@ -11,12 +11,17 @@ namespace velmora {
 // window's rule); Area averages all the source pixels each covers.
 enum class SamplingFilter { Nearest, Area };
 
+// The encoder's quality, 1 to 100: the window's thumbnails are always made at the default.
+inline constexpr int kDefaultQuality = 90;
+inline constexpr int kHighestQuality = 100;
+
 // One file to thumbnail: where from, where to, and how to size and sample it.
 struct ThumbnailRequest {
   std::string sourcePath;
   std::string destinationPath;
   SizingRequest sizing;
   SamplingFilter filter = SamplingFilter::Nearest;
+  int quality = kDefaultQuality;
   // The folder a tree walk listed the source in, held open: the source is read from there,
   // and a destination beside it is written there. Null for a source opened by its path.
   SharedDirectory sourceFolder = nullptr;

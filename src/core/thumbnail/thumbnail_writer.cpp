@@ -77,7 +77,7 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   if (!decided) return refused(result);
 
   const PixelSize size = atLeastOnePixel(*decided);
-  JpegEncoder encoder(size.width, size.height);
+  JpegEncoder encoder(size.width, size.height, request.quality);
   EncoderSink sink(encoder);
   if (request.filter == SamplingFilter::Area) {
     decodeAveraged(decoder, orientation, size.width, size.height, sink);
