@@ -10,6 +10,7 @@
 
 #include "core/version.h"
 #include "jpeg_fixtures.h"
+#include "sanitizers.h"
 #include "thumb_process.h"
 
 namespace velmora {
@@ -270,9 +271,7 @@ TEST(VelmoraThumb, WhatTheFilesCannotSayExitsWith1) {
 // Under a memory limit a list of paths too long to hold ends the run with a message, never an
 // abort.
 TEST(VelmoraThumb, OutOfMemoryEndsTheRunWithAMessage) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitiser reserves more address space than any limit";
-#endif
+  if (!testing::kAddressSpaceCanBeCapped) GTEST_SKIP() << testing::kNoCapUnderSanitizer;
   TempFolder scratch;
   {
     std::ofstream list(scratch / "list", std::ios::binary);
