@@ -98,6 +98,8 @@ enum LongOnly : int {
   kWidth,
   kSize,
   kFit,
+  kWithin,
+  kFill,
   kPrefix,
   kOut,
   kFilter,
@@ -116,6 +118,8 @@ const option kOptions[] = {
     {"width", required_argument, nullptr, kWidth},
     {"size", required_argument, nullptr, kSize},
     {"fit", required_argument, nullptr, kFit},
+    {"within", required_argument, nullptr, kWithin},
+    {"fill", required_argument, nullptr, kFill},
     {"prefix", required_argument, nullptr, kPrefix},
     {"out", required_argument, nullptr, kOut},
     {"filter", required_argument, nullptr, kFilter},
@@ -165,6 +169,19 @@ std::string typedOption(char** argv, int optindBefore, int letter) {
   return std::string("-") + static_cast<char>(letter);
 }
 
+SizingMode boxMode(int code) {
+  switch (code) {
+    case kSize:
+      return SizingMode::HeightAndWidth;
+    case kFit:
+      return SizingMode::Fit;
+    case kWithin:
+      return SizingMode::Within;
+    default:
+      return SizingMode::Fill;
+  }
+}
+
 // Reads the options one by one and keeps the rules that span several of them.
 class OptionReader {
  public:
@@ -196,11 +213,12 @@ class OptionReader {
         command_.sizing = {SizingMode::Width, 0, 0, pixelValue(value), kLargestSourceSide};
         break;
       case kSize:
-      case kFit: {
+      case kFit:
+      case kWithin:
+      case kFill: {
         chooseSizing(name);
         const WidthHeight size = widthHeightValue(value);
-        const SizingMode mode = code == kSize ? SizingMode::HeightAndWidth : SizingMode::Fit;
-        command_.sizing = {mode, 0, size.height, size.width, kLargestSourceSide};
+        command_.sizing = {boxMode(code), 0, size.height, size.width, kLargestSourceSide};
         break;
       }
       case kPrefix:
@@ -338,6 +356,9 @@ std::string usageText() {
          "  --size WxH    exactly W x H pixels\n"
          "  --fit WxH     a landscape or square picture W pixels wide, a portrait one\n"
          "                H high\n"
+         "  --within WxH  the largest size inside W x H, keeping the aspect ratio\n"
+         "  --fill WxH    exactly W x H, keeping the aspect ratio by cutting the centre\n"
+         "                of the longer side; refused for a picture smaller than the box\n"
          "  Pixel values run from 1 to 65535. A picture is only ever made smaller.\n"
          "\n"
          "Naming (one of; default --prefix tb):\n"

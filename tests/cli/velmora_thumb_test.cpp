@@ -157,6 +157,17 @@ TEST(VelmoraThumb, GalleryOptions) {
   EXPECT_EQ(wideImage.width, 1600);
   EXPECT_EQ(wideImage.height, 1200);
 
+  // A square cut from the middle, in both filters.
+  for (const char* filter : {"nearest", "area"}) {
+    const ThumbRun fill = runThumb({"--filter", filter, "--fill", "160x160", "--prefix",
+                                    std::string("fill-") + filter, scratch / "in/big.jpg"});
+    ASSERT_EQ(fill.exitCode, 0) << fill.err;
+    const RgbImage square = testing::decodePlain(
+        testing::readBytes(scratch / (std::string("in/fill-") + filter + "big.jpg")));
+    EXPECT_EQ(square.width, 160);
+    EXPECT_EQ(square.height, 160);
+  }
+
   // 90 is the default's bytes; 75 changes the quantisation tables.
   for (const char* quality : {"90", "75"}) {
     std::filesystem::create_directories(scratch / quality);

@@ -5,6 +5,9 @@
 namespace velmora {
 
 AreaAxis::AreaAxis(std::int32_t sourceLength, std::int32_t outputLength)
+    : AreaAxis(0, sourceLength, outputLength) {}
+
+AreaAxis::AreaAxis(std::int32_t sourceStart, std::int32_t sourceLength, std::int32_t outputLength)
     : sourceLength_(sourceLength), outputLength_(outputLength) {
   const std::int64_t s = sourceLength;
   const std::int64_t d = outputLength;
@@ -15,7 +18,8 @@ AreaAxis::AreaAxis(std::int32_t sourceLength, std::int32_t outputLength)
     const std::int64_t end = begin + s;
     for (std::int64_t j = begin / d; j < sourceLength && j * d < end; ++j) {
       const std::int64_t overlap = std::min(end, (j + 1) * d) - std::max(begin, j * d);
-      shares_.push_back({static_cast<std::int32_t>(j), static_cast<std::uint32_t>(overlap)});
+      shares_.push_back(
+          {sourceStart + static_cast<std::int32_t>(j), static_cast<std::uint32_t>(overlap)});
     }
   }
   first_.push_back(shares_.size());
@@ -23,8 +27,13 @@ AreaAxis::AreaAxis(std::int32_t sourceLength, std::int32_t outputLength)
 
 AreaReducer::AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight,
                          std::int32_t outputWidth, std::int32_t outputHeight, RowSink& sink)
-    : across_(sourceWidth, outputWidth),
-      sourceHeight_(sourceHeight),
+    : AreaReducer(PixelRegion{0, 0, sourceWidth, sourceHeight}, outputWidth, outputHeight, sink) {}
+
+AreaReducer::AreaReducer(const PixelRegion& kept, std::int32_t outputWidth,
+                         std::int32_t outputHeight, RowSink& sink)
+    : across_(kept.left, kept.width, outputWidth),
+      firstRow_(kept.top),
+      sourceHeight_(kept.height),
       outputHeight_(outputHeight),
       sink_(sink),
       rowSums_(static_cast<std::size_t>(outputWidth) * 3),
@@ -69,7 +78,7 @@ void AreaReducer::handOver() {
 // Source row j spans [j * D, (j + 1) * D) down the picture, output row i [i * S, (i + 1) * S);
 // the row adds to every output row it overlaps, and completes each that ends within it.
 void AreaReducer::takeRow(const unsigned char* rgb) {
-  if (sourceRow_ >= sourceHeight_) return;
+  if (rowsTaken_++ < firstRow_ || sourceRow_ >= sourceHeight_) return;
   sumAcross(rgb);
   const std::int64_t s = sourceHeight_;
   const std::int64_t d = outputHeight_;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/image/pixel_region.h"
 #include "core/image/row_sink.h"
 
 namespace velmora {
@@ -17,6 +18,8 @@ namespace velmora {
 class AreaAxis {
  public:
   AreaAxis(std::int32_t sourceLength, std::int32_t outputLength);
+  // The same over source samples sourceStart to sourceStart + sourceLength - 1 alone.
+  AreaAxis(std::int32_t sourceStart, std::int32_t sourceLength, std::int32_t outputLength);
 
   struct Share {
     std::int32_t source;
@@ -43,6 +46,9 @@ class AreaReducer : public RowSink {
  public:
   AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t outputWidth,
               std::int32_t outputHeight, RowSink& sink);
+  // Averages the part `kept` of the rows it takes alone: one exact box over that region.
+  AreaReducer(const PixelRegion& kept, std::int32_t outputWidth, std::int32_t outputHeight,
+              RowSink& sink);
   void takeRow(const unsigned char* rgb) override;
 
  private:
@@ -50,13 +56,15 @@ class AreaReducer : public RowSink {
   void handOver();
 
   AreaAxis across_;
+  std::int32_t firstRow_;  // rows above the kept region are passed over
   std::int32_t sourceHeight_;
   std::int32_t outputHeight_;
   RowSink& sink_;
   std::vector<std::uint32_t> rowSums_;   // the current source row, summed per output column
   std::vector<std::uint64_t> lineSums_;  // the current output row, summed so far
   std::vector<unsigned char> line_;
-  std::int32_t sourceRow_ = 0;
+  std::int32_t sourceRow_ = 0;  // counted from firstRow_
+  std::int32_t rowsTaken_ = 0;
   std::int32_t outputRow_ = 0;
 };
 

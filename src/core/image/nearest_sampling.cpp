@@ -12,13 +12,15 @@ std::int32_t nearestSourceIndex(std::int32_t i, std::int32_t destinationLength,
 
 namespace {
 
-// The stored index for each of `count` samples spread over the displayed side of `length`,
-// running backwards through the stored picture when the display mirrors that side.
-std::vector<std::int32_t> storedIndices(std::int32_t count, std::int32_t length, bool reversed) {
+// The stored index for each of `count` samples spread over the displayed side of `length`
+// that starts at stored index `start`, running backwards through the stored picture when the
+// display mirrors that side.
+std::vector<std::int32_t> storedIndices(std::int32_t count, std::int32_t start,
+                                        std::int32_t length, bool reversed) {
   std::vector<std::int32_t> indices(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
     const std::int32_t shown = nearestSourceIndex(i, count, length);
-    indices[static_cast<std::size_t>(i)] = reversed ? length - 1 - shown : shown;
+    indices[static_cast<std::size_t>(i)] = start + (reversed ? length - 1 - shown : shown);
   }
   return indices;
 }
@@ -27,6 +29,11 @@ std::vector<std::int32_t> storedIndices(std::int32_t count, std::int32_t length,
 
 SamplingPlan::SamplingPlan(std::int32_t storedWidth, std::int32_t storedHeight, int orientation,
                            std::int32_t outputWidth, std::int32_t outputHeight)
+    : SamplingPlan(PixelRegion{0, 0, storedWidth, storedHeight}, orientation, outputWidth,
+                   outputHeight) {}
+
+SamplingPlan::SamplingPlan(const PixelRegion& kept, int orientation, std::int32_t outputWidth,
+                           std::int32_t outputHeight)
     : outputWidth_(outputWidth), outputHeight_(outputHeight) {
   // EXIF orientations, as the stored picture must be changed to be displayed:
   // 1 as is, 2 mirrored left-right, 3 turned half round, 4 mirrored top-bottom,
@@ -38,8 +45,8 @@ SamplingPlan::SamplingPlan(std::int32_t storedWidth, std::int32_t storedHeight, 
       orientation == 2 || orientation == 3 || orientation == 7 || orientation == 8;
   const std::int32_t lines = transposed_ ? outputWidth : outputHeight;
   const std::int32_t samples = transposed_ ? outputHeight : outputWidth;
-  storedRowOfLine_ = storedIndices(lines, storedHeight, flipRows_);
-  storedColumnOfSample_ = storedIndices(samples, storedWidth, flipColumns);
+  storedRowOfLine_ = storedIndices(lines, kept.top, kept.height, flipRows_);
+  storedColumnOfSample_ = storedIndices(samples, kept.left, kept.width, flipColumns);
 }
 
 UprightPicture::UprightPicture(const SamplingPlan& plan)

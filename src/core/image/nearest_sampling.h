@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/image/pixel_region.h"
 #include "core/image/row_sink.h"
 
 namespace velmora {
@@ -24,6 +25,9 @@ class SamplingPlan {
  public:
   SamplingPlan(std::int32_t storedWidth, std::int32_t storedHeight, int orientation,
                std::int32_t outputWidth, std::int32_t outputHeight);
+  // The same for the part `kept` of the stored picture alone.
+  SamplingPlan(const PixelRegion& kept, int orientation, std::int32_t outputWidth,
+               std::int32_t outputHeight);
 
   std::int32_t outputWidth() const { return outputWidth_; }
   std::int32_t outputHeight() const { return outputHeight_; }

@@ -63,8 +63,24 @@ std::int32_t roundQuotient(std::int64_t numerator, std::int64_t denominator) {
                                           static_cast<std::uint64_t>(denominator)));
 }
 
+// A picture already inside the box is not made smaller by Within; Fill needs the whole box
+// inside the picture.
 bool shrinks(std::int32_t sourceWidth, std::int32_t sourceHeight, const SizingRequest& r) {
+  if (r.mode == SizingMode::Within) {
+    return r.heightValue < sourceHeight || r.widthValue < sourceWidth;
+  }
+  if (r.mode == SizingMode::Fill) {
+    return r.heightValue <= sourceHeight && r.widthValue <= sourceWidth;
+  }
   return r.heightValue < sourceHeight && r.widthValue < sourceWidth;
+}
+
+// The side that meets the box decides; the other follows the aspect ratio and stays inside.
+PixelSize withinBox(std::int64_t width, std::int64_t height, const SizingRequest& r) {
+  if (r.widthValue * height <= r.heightValue * width) {
+    return {r.widthValue, roundQuotient(height * r.widthValue, width)};
+  }
+  return {roundQuotient(width * r.heightValue, height), r.heightValue};
 }
 
 // Portrait pictures fit their height, landscape and square ones their width, by one factor K
@@ -101,10 +117,10 @@ void checkRequest(std::int32_t sw, std::int32_t sh, const SizingRequest& r) {
   checkValue("source height", sh, 0, kLargestSourceSide);
   checkValue("pixel limit", r.pixelLimit, 1, kLargestSourceSide);
   const bool usesRate = r.mode == SizingMode::Rate;
-  const bool usesHeight = r.mode == SizingMode::Height || r.mode == SizingMode::HeightAndWidth ||
-                          r.mode == SizingMode::Fit;
-  const bool usesWidth = r.mode == SizingMode::Width || r.mode == SizingMode::HeightAndWidth ||
-                         r.mode == SizingMode::Fit;
+  const bool usesBox = r.mode == SizingMode::HeightAndWidth || r.mode == SizingMode::Fit ||
+                       r.mode == SizingMode::Within || r.mode == SizingMode::Fill;
+  const bool usesHeight = r.mode == SizingMode::Height || usesBox;
+  const bool usesWidth = r.mode == SizingMode::Width || usesBox;
   if (!usesRate && !usesHeight && !usesWidth) {
     refuse("sizing mode " + std::to_string(static_cast<int>(r.mode)));
   }
@@ -128,7 +144,10 @@ std::optional<PixelSize> Decide(std::int32_t sw, std::int32_t sh, const SizingRe
     case SizingMode::Width:
       return PixelSize{r.widthValue, roundQuotient(height * r.widthValue, width)};
     case SizingMode::HeightAndWidth:
+    case SizingMode::Fill:
       return PixelSize{r.widthValue, r.heightValue};
+    case SizingMode::Within:
+      return withinBox(width, height, r);
     case SizingMode::Fit:
       return fitToLimit(sw, sh, r);
   }

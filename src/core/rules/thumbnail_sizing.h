@@ -14,6 +14,9 @@ enum class SizingMode : int {
   Width = 3,           // fixed width, height follows the aspect ratio
   HeightAndWidth = 4,  // fixed height and width, aspect ratio not kept
   Fit = 5,             // fit the side that decides the orientation to its limit
+  // The command line's rules for galleries:
+  Within = 6,  // the largest size inside the box, aspect ratio kept
+  Fill = 7,    // exactly the box, aspect ratio kept by cutting the centre of the longer side
 };
 
 // The largest side a JPEG header can give.

@@ -8,6 +8,7 @@
 #include "core/image/area_sampling.h"
 #include "core/image/exif_orientation.h"
 #include "core/image/nearest_sampling.h"
+#include "core/image/pixel_region.h"
 
 namespace velmora {
 
@@ -42,11 +43,17 @@ class FanOut : public RowSink {
   std::vector<std::unique_ptr<AreaReducer>> reducers_;
 };
 
+// The part of the decoded picture, as stored, that an output of `stored` sides averages.
+PixelRegion framedRegion(const JpegDecoder& decoder, PictureSides stored, Framing framing) {
+  if (framing == Framing::Whole) return {0, 0, decoder.outputWidth(), decoder.outputHeight()};
+  return centreCut(decoder.outputWidth(), decoder.outputHeight(), stored.width, stored.height);
+}
+
 void averageRows(JpegDecoder& decoder, const std::vector<PictureSides>& stored,
-                 const std::vector<RowSink*>& sinks) {
+                 const std::vector<RowSink*>& sinks, Framing framing) {
   FanOut reducers;
   for (std::size_t i = 0; i < stored.size(); ++i) {
-    reducers.add(std::make_unique<AreaReducer>(decoder.outputWidth(), decoder.outputHeight(),
+    reducers.add(std::make_unique<AreaReducer>(framedRegion(decoder, stored[i], framing),
                                                stored[i].width, stored[i].height, *sinks[i]));
   }
   std::vector<unsigned char> row(static_cast<std::size_t>(decoder.outputWidth()) * 3);
@@ -82,12 +89,12 @@ void handOverOriented(const RgbImage& stored, int orientation, std::int32_t outp
 }  // namespace
 
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
-                    std::int32_t outputHeight, RowSink& sink) {
-  decodeAveraged(decoder, orientation, {PixelSize{outputWidth, outputHeight}}, {&sink});
+                    std::int32_t outputHeight, RowSink& sink, Framing framing) {
+  decodeAveraged(decoder, orientation, {PixelSize{outputWidth, outputHeight}}, {&sink}, framing);
 }
 
 void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<PixelSize>& outputs,
-                    const std::vector<RowSink*>& sinks) {
+                    const std::vector<RowSink*>& sinks, Framing framing) {
   std::vector<PictureSides> stored;
   PictureSides largest{0, 0};
   // Turned, each averaged picture is held whole before its first row is known.
@@ -101,7 +108,7 @@ void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<Pix
   }
   startForAveraging(decoder, largest.width, largest.height, heldBeside);
   if (orientation == 1) {
-    averageRows(decoder, stored, sinks);
+    averageRows(decoder, stored, sinks, framing);
     return;
   }
   std::vector<ImageSink> storedPictures;
@@ -111,7 +118,7 @@ void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<Pix
     storedPictures.emplace_back(sides.width, sides.height);
     storedSinks.push_back(&storedPictures.back());
   }
-  averageRows(decoder, stored, storedSinks);
+  averageRows(decoder, stored, storedSinks, framing);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     handOverOriented(storedPictures[i].take(), orientation, outputs[i].width, outputs[i].height,
                      *sinks[i]);

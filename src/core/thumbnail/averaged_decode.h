@@ -12,16 +12,19 @@
 
 namespace velmora {
 
+// How a thumbnail covers the picture: all of it, or the centre cut with its own proportions.
+enum class Framing { Whole, CentreCut };
+
 // Starts a decoder whose header has been read with the averaging settings, decodes it and hands
 // the thumbnail of outputWidth x outputHeight, as displayed under the EXIF orientation, to the
-// sink.
+// sink. A centre cut is taken from the decoded picture and averaged in the same box.
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
-                    std::int32_t outputHeight, RowSink& sink);
+                    std::int32_t outputHeight, RowSink& sink, Framing framing = Framing::Whole);
 
 // The same for several thumbnails of one source from one decode, at the scale the largest of
 // them needs: sinks[i] takes the thumbnail of outputs[i], as displayed. Each is averaged from
 // the decoded rows themselves, not from another thumbnail.
 void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<PixelSize>& outputs,
-                    const std::vector<RowSink*>& sinks);
+                    const std::vector<RowSink*>& sinks, Framing framing = Framing::Whole);
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 #include "core/files/source_file.h"
 #include "core/image/exif_orientation.h"
 #include "core/image/nearest_sampling.h"
+#include "core/image/pixel_region.h"
 #include "core/jpeg/jpeg_decoder.h"
 #include "core/jpeg/jpeg_encoder.h"
 #include "core/thumbnail/averaged_decode.h"
@@ -79,12 +80,18 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   const PixelSize size = atLeastOnePixel(*decided);
   JpegEncoder encoder(size.width, size.height, request.quality);
   EncoderSink sink(encoder);
+  // A fill keeps the centre of the picture with the thumbnail's proportions, found as stored.
+  const Framing framing =
+      request.sizing.mode == SizingMode::Fill ? Framing::CentreCut : Framing::Whole;
   if (request.filter == SamplingFilter::Area) {
-    decodeAveraged(decoder, orientation, size.width, size.height, sink);
+    decodeAveraged(decoder, orientation, size.width, size.height, sink, framing);
   } else {
-    const SamplingPlan plan(decoder.width(), decoder.height(), orientation, size.width,
-                            size.height);
-    decodeSampled(decoder, plan, sink);
+    const PictureSides stored = displayedSides(size.width, size.height, orientation);
+    const PixelRegion kept =
+        framing == Framing::CentreCut
+            ? centreCut(decoder.width(), decoder.height(), stored.width, stored.height)
+            : PixelRegion{0, 0, decoder.width(), decoder.height()};
+    decodeSampled(decoder, SamplingPlan(kept, orientation, size.width, size.height), sink);
   }
   result.jpeg = encoder.finish();
   result.truncated = decoder.dataEndedEarly();

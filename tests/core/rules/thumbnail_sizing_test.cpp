@@ -29,6 +29,8 @@ constexpr auto kHeight = SizingMode::Height;
 constexpr auto kWidth = SizingMode::Width;
 constexpr auto kBoth = SizingMode::HeightAndWidth;
 constexpr auto kFit = SizingMode::Fit;
+constexpr auto kWithin = SizingMode::Within;
+constexpr auto kFill = SizingMode::Fill;
 const std::optional<PixelSize> kRefused = std::nullopt;
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,7 +55,15 @@ INSTANTIATE_TEST_SUITE_P(
         SizingCase{"FitPortrait", 300, 400, {kFit, 0, 100, 100}, PixelSize{75, 100}},
         SizingCase{"FitSquareUsesWidth", 300, 300, {kFit, 0, 100, 100}, PixelSize{100, 100}},
         SizingCase{"FitOtherSideNotTested", 300, 290, {kFit, 0, 100, 200}, PixelSize{200, 193}},
-        SizingCase{"FitWidthLimitNotSmallerRefused", 300, 400, {kFit, 0, 100, 350}, kRefused}),
+        SizingCase{"FitWidthLimitNotSmallerRefused", 300, 400, {kFit, 0, 100, 350}, kRefused},
+        // The command line's gallery rules.
+        SizingCase{"WithinPanorama", 3840, 700, {kWithin, 0, 1000, 1000}, PixelSize{1000, 182}},
+        SizingCase{"WithinPortrait", 700, 3840, {kWithin, 0, 1000, 1000}, PixelSize{182, 1000}},
+        SizingCase{"WithinOneSideOut", 800, 1200, {kWithin, 0, 1000, 1000}, PixelSize{667, 1000}},
+        SizingCase{"WithinInsideRefused", 1000, 700, {kWithin, 0, 1000, 1000}, kRefused},
+        SizingCase{"FillSquare", 3000, 2000, {kFill, 0, 160, 160}, PixelSize{160, 160}},
+        SizingCase{"FillEqualBoxMade", 160, 200, {kFill, 0, 160, 160}, PixelSize{160, 160}},
+        SizingCase{"FillSmallerSideRefused", 3000, 150, {kFill, 0, 160, 160}, kRefused}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Ties go to even whatever rounding the calling thread has chosen, and the choice is left as
