@@ -132,6 +132,7 @@ const option kOptions[] = {
     {"shard", required_argument, nullptr, kShard},
     {"quiet", no_argument, nullptr, 'q'},
     {"keep-going", no_argument, nullptr, 'k'},
+    {"dry-run", no_argument, nullptr, 'n'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {"xdg-cache", required_argument, nullptr, kXdgCache},
@@ -141,7 +142,7 @@ const option kOptions[] = {
 
 // "-" first: paths come back in place as code 1, whatever POSIXLY_CORRECT says; ":" first
 // after it: getopt_long prints nothing and reports a missing value as ':'.
-constexpr const char* kShortOptions = "-:rqk0hj:";
+constexpr const char* kShortOptions = "-:rqkn0hj:";
 
 // The arguments as getopt_long wants them: writable, after a program name, ending in null.
 class ArgumentVector {
@@ -242,6 +243,10 @@ class OptionReader {
       throw badUsage("no JPEG file or folder given");
     }
     if (command_.nullSeparated && !command_.filesFrom) throw badUsage("-0 needs --files-from");
+    // The desktop's cache and thumbnailer call have no dry run of their own.
+    if (command_.dryRun && (!command_.xdgCache.empty() || command_.action == Action::Thumbnailer)) {
+      throw badUsage("--dry-run makes only the JPEG thumbnails' plan");
+    }
     finishDesktopOptions(command_, shaping_);
     return command_;
   }
@@ -286,6 +291,9 @@ class OptionReader {
         break;
       case 'k':
         command_.keepGoing = true;
+        break;
+      case 'n':
+        command_.dryRun = true;
         break;
     }
   }
@@ -398,6 +406,8 @@ std::string usageText() {
          "  -k, --keep-going\n"
          "                after a file's error go on with the next file (without -k the\n"
          "                first error ends the run)\n"
+         "  -n, --dry-run read headers and decide: print what would be made, refused or\n"
+         "                skipped as up to date, and write nothing\n"
          "  -q, --quiet   no progress line and no summary on a terminal\n"
          "  --help        show this text\n"
          "  --version     show the version\n"

@@ -54,6 +54,7 @@ void RunReport::record(const FileOutcome& outcome) {
       return;
     case FileResult::Skipped:
       ++counts_.upToDate;
+      if (!outcome.logLine.empty()) logLine(outcome.logLine);  // a dry run's
       return;
     case FileResult::Failed:
       ++counts_.failed;

@@ -74,8 +74,9 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   RunOptions options{memory};
   std::optional<FileIdentity> excluded;
   if (mirrored && hasTree(plan)) {
-    // Made now and held: the walk never enters it, and the mirrored folders are made in it.
-    DirectoryHandle root = createFolders(outputFolder);
+    // Made now and held: the walk never enters it, and the mirrored folders are made in it. A
+    // dry run makes nothing, but still leaves an existing one out of the walk.
+    DirectoryHandle root = command.dryRun ? openFolder(outputFolder) : createFolders(outputFolder);
     if (root.isOpen()) {
       excluded = root.identity();
       options.mirrorRoot = {outputFolder, std::make_shared<const DirectoryHandle>(std::move(root))};
@@ -100,6 +101,7 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   options.workers = command.workers;
   options.keepGoing = command.keepGoing;
   options.skipUpToDate = command.update;
+  options.dryRun = command.dryRun;
   try {
     if (command.xdgCache.empty()) {
       runThumbnails(source, report, progress, options);

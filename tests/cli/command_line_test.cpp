@@ -80,6 +80,7 @@ TEST(CommandLine, UsageErrors) {
       {{"--filter", "bicubic"}, "--filter is nearest or area, not \"bicubic\"", true},
       {{"--quality", "101"}, "--quality needs a number from 1 to 100, not \"101\"", true},
       {{"-0", "photos"}, "-0 needs --files-from", true},
+      {{"-n", "--xdg-cache", "large", "p"}, "--dry-run makes only the JPEG thumbnails' plan", true},
       {{"--xdg-cache", "large", "--out", "t", "p"},
        "--xdg-cache makes the desktop's own sizes and names; --out is not allowed with it",
        true},

@@ -180,6 +180,21 @@ TEST(VelmoraThumb, GalleryOptions) {
   const testing::Bytes tables90 = quantisationTables(scratch / "90/big.jpg");
   EXPECT_EQ(testing::readBytes(scratch / "90/big.jpg"), testing::readBytes(scratch / "in/tbbig.jpg"));
   EXPECT_NE(quantisationTables(scratch / "75/big.jpg"), tables90);
+
+  // A dry run reads headers and decides, and writes nothing: no folder, no file.
+  testing::writeJpeg(scratch / "in/sub/small.jpg", 40, 30, 5);
+  const std::set<std::string> before = testing::folderEntries(scratch / "in");
+  const ThumbRun dry = runThumb({"-n", "-r", "--fit", "100x100", "--out", scratch / "dry",
+                                 scratch / "in"});
+  EXPECT_EQ(dry.exitCode, 0) << dry.err;
+  EXPECT_NE(dry.out.find("would make: " + (scratch / "in/big.jpg") + " --> " +
+                         (scratch / "dry/big.jpg") + " (100 x 75)\n"),
+            std::string::npos)
+      << dry.out;
+  EXPECT_NE(dry.out.find("缩略图失败：" + (scratch / "in/sub/small.jpg") + "只能缩小！"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(scratch / "dry"));
+  EXPECT_EQ(testing::folderEntries(scratch / "in"), before);
 }
 
 // A tree with a broken file in the middle and one cut short: without -k the run stops at the

@@ -107,6 +107,7 @@ class RequestsInFlight {
 // A worker's part of one request: the staged thumbnail, or why there is none.
 struct Attempt {
   std::optional<PreparedThumbnail> prepared;
+  std::optional<PixelSize> wouldMake;  // a dry run's decision; nothing when refused
   bool skipped = false;
   std::exception_ptr error;  // a file's own error (velmora::Error); others end the run at once
 };
@@ -119,6 +120,10 @@ Attempt attempt(const ThumbnailRequest& request, const RunOptions& options,
     return result;
   }
   try {
+    if (options.dryRun) {
+      result.wouldMake = decideThumbnail(request, limits);
+      return result;
+    }
     result.prepared.emplace(prepareThumbnail(request, limits, folders));
   } catch (const Error&) {
     result.error = std::current_exception();
@@ -190,7 +195,21 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
       return;
     }
     if (attempted.skipped) {
-      log.record(outcomeOf(request, FileResult::Skipped));
+      FileOutcome outcome = outcomeOf(request, FileResult::Skipped);
+      if (options.dryRun) {
+        outcome.logLine = "up to date: " + request.sourcePath + " --> " + request.destinationPath;
+      }
+      log.record(outcome);
+      progress.advance();
+      return;
+    }
+    if (options.dryRun) {
+      const bool refused = !attempted.wouldMake;
+      FileOutcome outcome = outcomeOf(request, refused ? FileResult::Refused : FileResult::Made);
+      outcome.logLine = refused ? refusalLine(request.sourcePath)
+                                : wouldMakeLine(request.sourcePath, request.destinationPath,
+                                                *attempted.wouldMake);
+      log.record(outcome);
       progress.advance();
       return;
     }

@@ -23,7 +23,8 @@ struct FileOutcome {
   FileResult result = FileResult::Made;
   std::string source;       // as the request names it
   std::string destination;  // as the request names it
-  std::string logLine;      // Made and Refused: the window's log line; empty otherwise
+  std::string logLine;      // Made and Refused: the window's log line (a dry run's line, also
+                            // for Skipped); empty otherwise
   std::string error;        // Failed: the error's text as the window's error box shows it
   std::string failedFile;   // Failed: the source, or the destination when that failed
   std::string reason;       // Failed to write: the system's reason, which the text leaves out
@@ -64,6 +65,9 @@ struct RunOptions {
   // The folder a tree is mirrored into: its sub-folders are made as their first thumbnails go
   // in, and entered without following links.
   MirrorRoot mirrorRoot = {};
+  // Only headers are read and the sizes decided: each outcome's log line says what would be
+  // made, refused or skipped, and nothing is written.
+  bool dryRun = false;
 };
 
 // Makes one thumbnail per request, in order: one outcome each, then one progress step.

@@ -56,6 +56,18 @@ SourceFile openSource(const ThumbnailRequest& request) {
   return SourceFile(*request.sourceFolder, nameOf(request.sourcePath), request.sourcePath);
 }
 
+// The thumbnail's size as the sizing rules decide it on the picture as displayed, or nothing
+// when they refuse. A file of zero bytes is not parsed: it counts as 0 x 0.
+std::optional<PixelSize> decidedSize(JpegDecoder& decoder, const SizingRequest& sizing) {
+  if (decoder.sourceIsEmpty() && !Decide(0, 0, sizing)) return std::nullopt;
+  decoder.readHeader();
+  const PictureSides shown =
+      displayedSides(decoder.width(), decoder.height(), decoder.exifOrientation());
+  const std::optional<PixelSize> decided = Decide(shown.width, shown.height, sizing);
+  if (!decided) return std::nullopt;
+  return atLeastOnePixel(*decided);
+}
+
 RenderedThumbnail refused(RenderedThumbnail result) {
   result.refused = true;
   return result;
@@ -68,16 +80,10 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   RenderedThumbnail result;
   result.source = {request.sourcePath, request.sourceFolder, source.identity(), source.mode()};
   JpegDecoder decoder(std::move(source), limits);
-  // A file of zero bytes is not parsed: it counts as 0 x 0.
-  if (decoder.sourceIsEmpty() && !Decide(0, 0, request.sizing)) return refused(result);
-  decoder.readHeader();
-  // The sizing rules see the picture as it is displayed.
-  const int orientation = decoder.exifOrientation();
-  const PictureSides shown = displayedSides(decoder.width(), decoder.height(), orientation);
-  const std::optional<PixelSize> decided = Decide(shown.width, shown.height, request.sizing);
+  const std::optional<PixelSize> decided = decidedSize(decoder, request.sizing);
   if (!decided) return refused(result);
-
-  const PixelSize size = atLeastOnePixel(*decided);
+  const int orientation = decoder.exifOrientation();
+  const PixelSize size = *decided;
   JpegEncoder encoder(size.width, size.height, request.quality);
   EncoderSink sink(encoder);
   // A fill keeps the centre of the picture with the thumbnail's proportions, found as stored.
@@ -96,6 +102,20 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   result.jpeg = encoder.finish();
   result.truncated = decoder.dataEndedEarly();
   return result;
+}
+
+std::string wouldMakeLine(const std::string& source, const std::string& destination,
+                          PixelSize size) {
+  return "would make: " + source + " --> " + destination + " (" + std::to_string(size.width) +
+         " x " + std::to_string(size.height) + ")";
+}
+
+std::optional<PixelSize> decideThumbnail(const ThumbnailRequest& request,
+                                         const DecodeLimits& limits) {
+  return forSource(request, [&] {
+    JpegDecoder decoder(openSource(request), limits);
+    return decidedSize(decoder, request.sizing);
+  });
 }
 
 PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits,

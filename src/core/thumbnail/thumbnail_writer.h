@@ -29,6 +29,16 @@ struct RenderedThumbnail {
   bool truncated = false;           // the source's picture data ended early; the rest is grey
 };
 
+// "would make: " + source + " --> " + destination + " (W x H)", a dry run's line for a file it
+// would make.
+std::string wouldMakeLine(const std::string& source, const std::string& destination,
+                          PixelSize size);
+
+// Reads the source's header alone and decides: the thumbnail's size, or nothing when the sizing
+// rules refuse. Throws EFOpenError, EReadError or EJPEG, naming the source; writes nothing.
+std::optional<PixelSize> decideThumbnail(const ThumbnailRequest& request,
+                                         const DecodeLimits& limits);
+
 // Reads the source and renders the thumbnail into memory. Throws EFOpenError, EReadError or
 // EJPEG; touches no destination.
 RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits);
