@@ -29,6 +29,7 @@
 #include "core/image/nearest_sampling.h"
 #include "core/jpeg/jpeg_decoder.h"
 #include "core/jpeg/jpeg_encoder.h"
+#include "core/rules/thumbnail_request.h"
 #include "core/thumbnail/averaged_decode.h"
 #include "core/thumbnail/thumbnail_writer.h"
 
@@ -156,7 +157,7 @@ double psnr(const Picture& a, const Picture& b) {
 // The reference through the thumbnail's own output format: how close any thumbnail file of
 // this size can come.
 Picture encodedAndDecoded(const Picture& picture) {
-  velmora::JpegEncoder encoder(picture.width, picture.height);
+  velmora::JpegEncoder encoder(picture.width, picture.height, velmora::kDefaultQuality);
   for (int y = 0; y < picture.height; ++y) {
     encoder.writeRow(&picture.samples[static_cast<std::size_t>(y) * picture.width * 3]);
   }
