@@ -139,8 +139,8 @@ TEST(VelmoraThumb, AreaFilterAveragesFineStripesToGrey) {
 testing::Bytes quantisationTables(const std::string& path) {
   testing::Bytes tables;
   for (const testing::Segment& segment : testing::headerSegments(testing::readBytes(path))) {
-    if (segment.marker == 0xDB) tables.insert(tables.end(), segment.payload.begin(),
-                                              segment.payload.end());
+    if (segment.marker == 0xDB)
+      tables.insert(tables.end(), segment.payload.begin(), segment.payload.end());
   }
   return tables;
 }
@@ -178,14 +178,15 @@ TEST(VelmoraThumb, GalleryOptions) {
   const ThumbRun byDefault = runThumb({"--rate", "10", scratch / "in/big.jpg"});
   ASSERT_EQ(byDefault.exitCode, 0) << byDefault.err;
   const testing::Bytes tables90 = quantisationTables(scratch / "90/big.jpg");
-  EXPECT_EQ(testing::readBytes(scratch / "90/big.jpg"), testing::readBytes(scratch / "in/tbbig.jpg"));
+  EXPECT_EQ(testing::readBytes(scratch / "90/big.jpg"),
+            testing::readBytes(scratch / "in/tbbig.jpg"));
   EXPECT_NE(quantisationTables(scratch / "75/big.jpg"), tables90);
 
   // A dry run reads headers and decides, and writes nothing: no folder, no file.
   testing::writeJpeg(scratch / "in/sub/small.jpg", 40, 30, 5);
   const std::set<std::string> before = testing::folderEntries(scratch / "in");
-  const ThumbRun dry = runThumb({"-n", "-r", "--fit", "100x100", "--out", scratch / "dry",
-                                 scratch / "in"});
+  const ThumbRun dry =
+      runThumb({"-n", "-r", "--fit", "100x100", "--out", scratch / "dry", scratch / "in"});
   EXPECT_EQ(dry.exitCode, 0) << dry.err;
   EXPECT_NE(dry.out.find("would make: " + (scratch / "in/big.jpg") + " --> " +
                          (scratch / "dry/big.jpg") + " (100 x 75)\n"),

@@ -15,8 +15,8 @@ namespace {
 // The stored index for each of `count` samples spread over the displayed side of `length`
 // that starts at stored index `start`, running backwards through the stored picture when the
 // display mirrors that side.
-std::vector<std::int32_t> storedIndices(std::int32_t count, std::int32_t start,
-                                        std::int32_t length, bool reversed) {
+std::vector<std::int32_t> storedIndices(std::int32_t count, std::int32_t start, std::int32_t length,
+                                        bool reversed) {
   std::vector<std::int32_t> indices(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
     const std::int32_t shown = nearestSourceIndex(i, count, length);

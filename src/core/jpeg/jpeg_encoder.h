@@ -8,8 +8,8 @@
 namespace velmora {
 
 // Encodes an RGB picture with the thumbnail encoder settings: the given quality (1 to 100) with
-// baseline tables, float DCT, YCbCr 4:2:0, standard Huffman tables, JFIF 1.01 with density unit 0 and 1 x 1,
-// and no other markers. Rows go in top to bottom; the file is built in memory.
+// baseline tables, float DCT, YCbCr 4:2:0, standard Huffman tables, JFIF 1.01 with density unit 0
+// and 1 x 1, and no other markers. Rows go in top to bottom; the file is built in memory.
 class JpegEncoder {
  public:
   JpegEncoder(std::int32_t width, std::int32_t height, int quality);
