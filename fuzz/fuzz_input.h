@@ -12,13 +12,15 @@ namespace velmora::fuzzing {
 
 inline constexpr std::size_t kSettingsBytes = 5;
 
-// A sizing request of the kind the program can make: one of the five rules, a rate of 1 to
-// 100 and pixel values of 1 to 1000, whatever the bytes say.
+// A sizing request of the kind the program can make: one of the five rules or, when the first
+// byte has its 0x40 bit, one of the command line's box rules; a rate of 1 to 100 and pixel
+// values of 1 to 1000, whatever the bytes say.
 inline SizingRequest sizingFromSettings(const unsigned char* settings) {
   const unsigned first = settings[1] | settings[2] << 8;
   const unsigned second = settings[3] | settings[4] << 8;
   SizingRequest request;
-  request.mode = static_cast<SizingMode>(settings[0] % 5 + 1);
+  request.mode = settings[0] & 0x40 ? (settings[0] & 1 ? SizingMode::Fill : SizingMode::Within)
+                                    : static_cast<SizingMode>(settings[0] % 5 + 1);
   const auto pixels = [](unsigned value) { return static_cast<std::int32_t>(value % 1000 + 1); };
   switch (request.mode) {
     case SizingMode::Rate:
@@ -32,6 +34,8 @@ inline SizingRequest sizingFromSettings(const unsigned char* settings) {
       break;
     case SizingMode::HeightAndWidth:
     case SizingMode::Fit:
+    case SizingMode::Within:
+    case SizingMode::Fill:
       request.heightValue = pixels(first);
       request.widthValue = pixels(second);
       break;
