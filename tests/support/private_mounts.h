@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace velmora::testing {
@@ -37,6 +38,17 @@ inline bool privateMountsAvailable() {
     return mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
   }();
   return available;
+}
+
+// Writes into `file` until its file system says it is full; false when it cannot be created.
+inline bool fillUp(const std::string& file) {
+  FILE* f = std::fopen(file.c_str(), "wb");
+  if (f == nullptr) return false;
+  const std::string block(4096, 'x');
+  while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+  }
+  std::fclose(f);
+  return true;
 }
 
 // Unmounts the folder when the test ends, before its scratch folder is removed.

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -37,16 +36,6 @@ const SizingRequest kHalf = {SizingMode::Rate, 50, 0, 0};
 std::string pictureBytes() {
   const Bytes jpeg = testing::encodeJpeg(640, 480);
   return std::string(jpeg.begin(), jpeg.end());
-}
-
-// Writes until the file system says it is full.
-void fillUp(const std::string& file) {
-  FILE* f = std::fopen(file.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  const std::string block(4096, 'x');
-  while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
-  }
-  std::fclose(f);
 }
 
 bool isWholeThumbnail(const std::string& path, unsigned width, unsigned height) {
@@ -91,7 +80,7 @@ TEST_F(FaultTest, FullDiskGivesWriteErrorAndKeepsTheOldThumbnail) {
   testing::ScopedMount mount;
   if (!mount.tmpfs(out, 64 * 1024)) GTEST_SKIP() << "mounting is not allowed here";
   destination = scratch.write("out/photo.jpg", kOldThumbnail);
-  fillUp(out + "/filler");
+  ASSERT_TRUE(testing::fillUp(out + "/filler"));
   EXPECT_EQ(errorOf<EWriteError>({source, destination, kHalf}), "Stream write error");
   expectNothingChanged({"photo.jpg", "filler"});
 }
