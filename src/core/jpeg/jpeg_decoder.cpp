@@ -14,8 +14,8 @@
 #include "core/jpeg/decode_monitor.h"
 #include "core/jpeg/decoder_memory.h"
 #include "core/jpeg/error_guard.h"
-#include "core/jpeg/exif_marker.h"
 #include "core/jpeg/file_source.h"
+#include "core/jpeg/marker_capture.h"
 #include "core/jpeg/scan_count.h"
 #include "core/jpeg/working_memory.h"
 
@@ -134,7 +134,7 @@ struct JpegDecoder::State {
     installErrorManager(err);
     cinfo.err = &err.pub;
     guarded(err, [&] { jpeg_create_decompress(&cinfo); });
-    exif.readFrom(&cinfo);
+    capture.readFrom(&cinfo);
     installDecodeMonitor(&cinfo, monitor, stop);
   }
 
@@ -143,7 +143,7 @@ struct JpegDecoder::State {
   ErrorManager err{};
   jpeg_decompress_struct cinfo{};
   DecodeMonitor monitor;
-  ExifMarker exif;
+  MarkerCapture capture;
   int orientation = 1;
   bool greyscale = false;
   bool fourComponents = false;
@@ -201,7 +201,8 @@ void JpegDecoder::readHeader() {
   State& s = *state_;
   guarded(s.err, [&] { jpeg_read_header(&s.cinfo, TRUE); });
   if (s.cinfo.arith_code) throw EJPEG(kArithmeticCodingCode);
-  const std::vector<JOCTET>& exif = s.exif.block();
+  s.capture.headerRead();
+  const std::vector<JOCTET>& exif = s.capture.markers().exif;
   if (!exif.empty()) s.orientation = velmora::exifOrientation(exif.data(), exif.size());
 }
 
@@ -214,6 +215,8 @@ std::int32_t JpegDecoder::height() const {
 }
 
 int JpegDecoder::exifOrientation() const { return state_->orientation; }
+
+const SourceMarkers& JpegDecoder::markers() const { return state_->capture.markers(); }
 
 bool JpegDecoder::dataEndedEarly() const { return state_->err.dataEndedEarly; }
 
@@ -243,7 +246,7 @@ void JpegDecoder::start(const DecodeSettings& settings) {
   }
   s.greyscale = c.out_color_space == JCS_GRAYSCALE;
   s.fourComponents = c.out_color_space == JCS_CMYK;
-  takeWorkingMemory(s.err, c, s.exif.bytesHeld(), settings.heldBeside, s.budget, s.memory);
+  takeWorkingMemory(s.err, c, s.capture.bytesHeld(), settings.heldBeside, s.budget, s.memory);
   // The wait for memory may have outlasted the run.
   if (s.stop != nullptr && s.stop->raised()) throw DecodeStopped();
   guarded(s.err, [&] {

@@ -9,6 +9,7 @@
 
 #include "core/files/source_file.h"
 #include "core/jpeg/decode_limits.h"
+#include "core/jpeg/source_markers.h"
 
 namespace velmora {
 
@@ -61,6 +62,8 @@ class JpegDecoder {
   std::int32_t height() const;
   // The EXIF orientation tag of the first EXIF block, 1 to 8; 1 when absent or unreadable.
   int exifOrientation() const;
+  // The segments kept from the header: the first EXIF block and the ICC profile.
+  const SourceMarkers& markers() const;
   bool progressive() const;
   // True for CMYK and YCCK files, whose colours come from multiplying ink by black.
   bool fourComponents() const;
