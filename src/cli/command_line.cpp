@@ -105,6 +105,7 @@ enum LongOnly : int {
   kFilter,
   kQuality,
   kUpdate,
+  kPrune,
   kFilesFrom,
   kShard,
   kVersion,
@@ -127,6 +128,7 @@ const option kOptions[] = {
     {"jobs", required_argument, nullptr, 'j'},
     {"recursive", no_argument, nullptr, 'r'},
     {"update", no_argument, nullptr, kUpdate},
+    {"prune", no_argument, nullptr, kPrune},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"null", no_argument, nullptr, '0'},
     {"shard", required_argument, nullptr, kShard},
@@ -248,6 +250,7 @@ class OptionReader {
       throw badUsage("--dry-run makes only the JPEG thumbnails' plan");
     }
     finishDesktopOptions(command_, shaping_);
+    if (command_.prune) checkPruning();
     return command_;
   }
 
@@ -277,6 +280,9 @@ class OptionReader {
       case kUpdate:
         command_.update = true;
         break;
+      case kPrune:
+        command_.prune = true;
+        break;
       case kFilesFrom:
         command_.filesFrom = value;
         break;
@@ -296,6 +302,15 @@ class OptionReader {
         command_.dryRun = true;
         break;
     }
+  }
+
+  // Pruning needs a tree mirrored into a folder of its own: a list, or thumbnails beside
+  // their sources, leave no place where a thumbnail without a source could be told apart.
+  void checkPruning() const {
+    if (!command_.recursive || command_.naming.mode != NamingMode::SameNameInChosenFolder) {
+      throw badUsage("--prune needs -r and --out");
+    }
+    if (command_.filesFrom) throw badUsage("--prune takes folders only, not --files-from");
   }
 
   void chooseSizing(const std::string& name) {
@@ -383,6 +398,10 @@ std::string usageText() {
          "                each folder PATH with all its sub-folders, but not hidden ones,\n"
          "                links to folders or the output folder; --out mirrors the tree\n"
          "  --update      skip a file whose thumbnail exists and is not older than it\n"
+         "  --prune       with -r and --out, after a run that went to its end: remove\n"
+         "                from the output tree the JPEG thumbnails whose source is gone,\n"
+         "                and the folders that leaves empty; each is named on standard\n"
+         "                error (PATH must be folders)\n"
          "  --files-from FILE\n"
          "                also the files listed in FILE, one path per line; - reads\n"
          "                standard input\n"
@@ -406,8 +425,8 @@ std::string usageText() {
          "  -k, --keep-going\n"
          "                after a file's error go on with the next file (without -k the\n"
          "                first error ends the run)\n"
-         "  -n, --dry-run read headers and decide: print what would be made, refused or\n"
-         "                skipped as up to date, and write nothing\n"
+         "  -n, --dry-run read headers and decide: print what would be made, refused,\n"
+         "                skipped as up to date or pruned, and write nothing\n"
          "  -q, --quiet   no progress line and no summary on a terminal\n"
          "  --help        show this text\n"
          "  --version     show the version\n"

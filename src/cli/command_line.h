@@ -34,6 +34,7 @@ struct CommandLine {
   bool quiet = false;                // no progress display and no summary
   bool keepGoing = false;            // a file's error is reported and the run goes on
   bool dryRun = false;               // headers read and sizes decided; nothing written
+  bool prune = false;                // then the thumbnails of sources that are gone are removed
   std::vector<CacheSize> xdgCache;   // --xdg-cache: the desktop cache's sizes to fill instead
   std::int32_t thumbnailerSize = 0;  // Action::Thumbnailer: the longest side asked for
 };

@@ -89,6 +89,10 @@ RunPlan planCommand(const CommandLine& command, std::istream& standardInput) {
   RunPlan plan;
   for (const std::string& path : command.paths) {
     plan.runs.push_back(planPathRun(path, command.recursive));
+    // A file's thumbnail goes into the output folder itself, where no walk would find it again.
+    if (command.prune && plan.runs.back().kind == SourceKind::File) {
+      throw UsageError("--prune takes folders only; \"" + path + "\" is a file", true);
+    }
   }
   if (command.filesFrom) plan.listedFiles = listedPaths(command, standardInput);
   plan.check = checkPlan(plan, command.naming);

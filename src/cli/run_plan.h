@@ -31,7 +31,7 @@ PlannedRun planFileRun(const std::string& path);
 
 // Plans every path of the command and checks each run. A list of "-" is read from
 // `standardInput`. Throws UsageError for a path that is neither a readable folder nor a file,
-// and for a list that cannot be read.
+// for a file path when pruning, and for a list that cannot be read.
 RunPlan planCommand(const CommandLine& command, std::istream& standardInput);
 
 }  // namespace velmora::cli

@@ -25,6 +25,7 @@ std::string summaryText(const OutcomeCounts& counts, double seconds) {
                      counted(counts.upToDate, "up to date") + counted(counts.failed, "failed");
   if (counts.truncated > 0) text += counted(counts.truncated, "cut short");
   if (counts.skippedFolders > 0) text += counted(counts.skippedFolders, "folders skipped");
+  if (counts.pruned > 0) text += counted(counts.pruned, "pruned");
   return text + elapsed;
 }
 
@@ -75,6 +76,23 @@ void RunReport::runFailed(const std::string& text) {
   streams_.err << "velmora-thumb: " << text << std::endl;
 }
 
+void RunReport::pruned(const PrunedPath& path, bool dryRun) {
+  if (!path.folder) ++counts_.pruned;
+  const char* what = path.folder ? (dryRun ? "folder would be pruned" : "folder pruned")
+                                 : (dryRun ? "would be pruned" : "pruned");
+  message(path.path, what);
+}
+
+void RunReport::pruneFailed(const std::string& path, int error) {
+  pruneFailed_ = true;
+  message(path, "pruning: " + systemErrorText(error));
+}
+
+void RunReport::pruneLeftOut(const std::string& reason) {
+  if (progress_) progress_->clear();
+  streams_.err << "velmora-thumb: nothing pruned: " << reason << std::endl;
+}
+
 void RunReport::finishLog() {
   errno = 0;
   streams_.out.flush();
@@ -86,7 +104,8 @@ void RunReport::finishLog() {
 }
 
 bool RunReport::anyTrouble() const {
-  return counts_.failed > 0 || counts_.skippedFolders > 0 || logError_ != 0 || runFailed_;
+  return counts_.failed > 0 || counts_.skippedFolders > 0 || logError_ != 0 || runFailed_ ||
+         pruneFailed_;
 }
 
 void RunReport::message(const std::string& about, const std::string& text) {

@@ -10,6 +10,7 @@
 
 #include "cli/progress_line.h"
 #include "core/run/batch_runner.h"
+#include "core/run/output_prune.h"
 
 namespace velmora::cli {
 
@@ -20,10 +21,11 @@ struct OutcomeCounts {
   std::size_t failed = 0;
   std::size_t truncated = 0;       // made, though their picture data ended early
   std::size_t skippedFolders = 0;  // could not be read, so their pictures were not looked at
+  std::size_t pruned = 0;          // thumbnails removed because their source is gone
 };
 
-// "3 made, 0 refused, 2 up to date, 1 failed, 1.5 s", with the truncated pictures and the
-// skipped folders when there are any.
+// "3 made, 0 refused, 2 up to date, 1 failed, 1.5 s", with the truncated pictures, the skipped
+// folders and the pruned thumbnails when there are any.
 std::string summaryText(const OutcomeCounts& counts, double seconds);
 
 // The text of an error that is no file's own: "Out of memory" for std::bad_alloc, what the
@@ -50,11 +52,18 @@ class RunReport : public LogSink {
   void folderSkipped(const std::string& folder, int error);
   // An error that ended the run and is no file's own (out of memory, no threads).
   void runFailed(const std::string& text);
+  // A thumbnail or an emptied folder pruned, or in a dry run one that would be.
+  void pruned(const PrunedPath& path, bool dryRun);
+  // A place of the output tree that could not be pruned, with the system's error number.
+  void pruneFailed(const std::string& path, int error);
+  // Pruning was left out, for the reason given.
+  void pruneLeftOut(const std::string& reason);
   // Flushes the log; a log that could not be written in full is reported once.
   void finishLog();
 
   const OutcomeCounts& counts() const { return counts_; }
-  // Whether anything went wrong: a file failed, a folder was skipped, the log was lost.
+  // Whether anything went wrong: a file failed, a folder was skipped, the log was lost, a
+  // place could not be pruned.
   bool anyTrouble() const;
 
  private:
@@ -66,6 +75,7 @@ class RunReport : public LogSink {
   OutcomeCounts counts_;
   int logError_ = 0;  // the first failed write of the log, its system error number
   bool runFailed_ = false;
+  bool pruneFailed_ = false;
 };
 
 }  // namespace velmora::cli

@@ -14,6 +14,7 @@
 #include "core/rules/output_naming.h"
 #include "core/rules/run_checks.h"
 #include "core/run/batch_runner.h"
+#include "core/run/output_prune.h"
 #include "core/xdg/cache_fill.h"
 #include "core/xdg/cache_location.h"
 
@@ -57,6 +58,22 @@ bool hasTree(const RunPlan& plan) {
   return false;
 }
 
+std::vector<std::string> treeRoots(const RunPlan& plan) {
+  std::vector<std::string> roots;
+  for (const PlannedRun& run : plan.runs) {
+    if (run.kind == SourceKind::Tree) roots.push_back(run.sourceFolder);
+  }
+  return roots;
+}
+
+void pruneOutput(const CommandLine& command, std::vector<std::string> roots,
+                 const MirrorRoot& output, RunReport& report) {
+  const PruneResult result =
+      pruneOutputTree({std::move(roots), output, command.shard, command.dryRun});
+  for (const PrunedPath& path : result.pruned) report.pruned(path, command.dryRun);
+  for (const PruneError& error : result.errors) report.pruneFailed(error.path, error.error);
+}
+
 }  // namespace
 
 int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostream& out,
@@ -67,6 +84,7 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
     err << runCheckMessage(plan.check) << '\n';
     return kExitBadUsage;
   }
+  std::vector<std::string> roots = treeRoots(plan);
   const bool mirrored = command.naming.mode == NamingMode::SameNameInChosenFolder;
   const std::string outputFolder = chosenOutputFolder(command.naming.outputFolder);
   // The run is the program's one user of decoders: its budget is the program's.
@@ -102,6 +120,7 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   options.keepGoing = command.keepGoing;
   options.skipUpToDate = command.update;
   options.dryRun = command.dryRun;
+  bool ranToEnd = true;
   try {
     if (command.xdgCache.empty()) {
       runThumbnails(source, report, progress, options);
@@ -110,9 +129,11 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
                          options);
     }
   } catch (const Error& error) {
+    ranToEnd = false;
     // Without -k the runner ends at a file's error, which the report has already named.
     if (command.keepGoing || report.counts().failed == 0) report.runFailed(error.what());
   } catch (const std::exception& error) {
+    ranToEnd = false;
     report.runFailed(runErrorText(error));
   }
   if (progressLine) progressLine->clear();
@@ -121,6 +142,16 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   if (!report.anyTrouble() && requests.found() == 0) {
     err << runCheckMessage(RunCheckResult::NoFiles) << '\n';
     return kExitBadUsage;
+  }
+  // A run cut short prunes nothing: the tree stays as the last whole run left it, apart from
+  // the thumbnails made before the error. A source folder that is empty (a photo disk not
+  // mounted) never gets this far, so it cannot empty the tree either.
+  if (command.prune && !ranToEnd) {
+    report.pruneLeftOut("the run ended early");
+  } else if (command.prune && requests.found() == 0) {
+    report.pruneLeftOut("no JPEG file was found");
+  } else if (command.prune) {
+    pruneOutput(command, std::move(roots), options.mirrorRoot, report);
   }
   // Like the progress line, the summary is for a person at a terminal: scripts reading a pipe
   // or a file see only the log lines, the messages and the exit status.

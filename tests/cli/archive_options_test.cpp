@@ -226,6 +226,42 @@ TEST(ArchiveOptions, ListedPathsAreTakenByteForByteAndAMissingOneIsAnError) {
   EXPECT_FALSE(fs::exists(scratch / "u blank .jpg"));
 }
 
+// b.jpg was deleted and the folder old renamed new; a dry run only names what would go.
+TEST(ArchiveOptions, PruneRemovesTheThumbnailsOfSourcesThatAreGone) {
+  TempFolder scratch;
+  const std::string in = threePictures(scratch);
+  const std::string out = scratch / "web";
+  testing::writeJpeg(in + "/old/d.jpg", 64, 48, 1);
+  EXPECT_EQ(testing::runThumb({"-r", "--out", out, in}).exitCode, 0);
+  fs::remove(in + "/b.jpg");
+  fs::rename(in + "/old", in + "/new");
+  scratch.write("web/notes.txt", "mine");
+  for (const std::vector<std::string>& usage :
+       {std::vector<std::string>{"--prune", "--out", out, in},
+        {"-r", "--prune", in},
+        {"-r", "--prune", "--out", out, in + "/a.jpg"}}) {
+    const testing::ThumbRun refused = testing::runThumb(usage);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(startsWith(refused.err, "velmora-thumb: --prune ")) << refused.err;
+  }
+  const std::string gone = "velmora-thumb: " + out + "/b.jpg: ";
+  const std::string goneFolder = "velmora-thumb: " + out + "/old/d.jpg: ";
+  const testing::ThumbRun dry =
+      testing::runThumb({"-r", "-n", "--update", "--prune", "--out", out, in});
+  EXPECT_EQ(dry.exitCode, 0);
+  EXPECT_EQ(dry.err, gone + "would be pruned\n" + goneFolder + "would be pruned\nvelmora-thumb: " +
+                         out + "/old: folder would be pruned\n");
+  const std::set<std::string> before = {"a.jpg", "b.jpg", "c.jpg", "notes.txt", "old/d.jpg"};
+  EXPECT_EQ(filesBelow(out), before);
+  const testing::ThumbRun run = testing::runThumb({"-r", "--update", "--prune", "--out", out, in});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, made(in + "/new/d.jpg", out + "/new/d.jpg"));
+  EXPECT_EQ(run.err, gone + "pruned\n" + goneFolder + "pruned\nvelmora-thumb: " + out +
+                         "/old: folder pruned\n");
+  const std::set<std::string> after = {"a.jpg", "c.jpg", "notes.txt", "new/d.jpg"};
+  EXPECT_EQ(filesBelow(out), after);
+}
+
 TEST(ArchiveOptions, ShardsTogetherMakeEveryThumbnailExactlyOnce) {
   TempFolder scratch;
   for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h"}) {

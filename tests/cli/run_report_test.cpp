@@ -67,6 +67,8 @@ TEST(RunReport, NamesEachFileAndCountsEachOutcome) {
   }
   EXPECT_EQ(summaryText({3, 0, 2, 0, 0, 0}, 1.0),
             "3 made, 0 refused, 2 up to date, 0 failed, 1.0 s");
+  EXPECT_EQ(summaryText({0, 0, 5, 0, 0, 0, 4}, 1.0),
+            "0 made, 0 refused, 5 up to date, 0 failed, 4 pruned, 1.0 s");
 }
 
 TEST(RunReport, ErrorsThatAreNoFilesOwnAndLostLogs) {
