@@ -69,7 +69,7 @@ std::vector<std::string> treeRoots(const RunPlan& plan) {
 void pruneOutput(const CommandLine& command, std::vector<std::string> roots,
                  const MirrorRoot& output, RunReport& report) {
   const PruneResult result =
-      pruneOutputTree({std::move(roots), output, command.shard, command.dryRun});
+      pruneOutputTree({std::move(roots), output, {}, command.shard, command.dryRun});
   for (const PrunedPath& path : result.pruned) report.pruned(path, command.dryRun);
   for (const PruneError& error : result.errors) report.pruneFailed(error.path, error.error);
 }

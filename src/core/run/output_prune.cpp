@@ -25,6 +25,10 @@ struct SourcePlace {
 
 enum class SourceState { Present, Absent, Unknown };
 
+bool contains(const std::vector<FileIdentity>& identities, const FileIdentity& identity) {
+  return std::find(identities.begin(), identities.end(), identity) != identities.end();
+}
+
 // The errors that say a name holds no folder or file the walk would take: nothing is there,
 // a file or a link is (the walk never follows a link to a folder).
 bool meansAbsent(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
@@ -108,8 +112,9 @@ class TreePruner {
       if (!meansAbsent(errno)) failed(relativePath, errno);
       return false;
     }
-    // A source tree inside the output tree holds sources, never thumbnails.
-    if (isSourceRoot(subFolder.identity())) return false;
+    // A source tree inside the output tree holds sources, another output's tree its own
+    // thumbnails.
+    if (isLeftAlone(subFolder.identity())) return false;
     const SourcePlace below = sourcesBelow(sources, name);
     if (below.unknown) return false;
     // Without a source folder it is the mirror of a deleted or renamed one only when it holds
@@ -137,7 +142,7 @@ class TreePruner {
       }
       if (S_ISDIR(status.st_mode)) {
         const DirectoryHandle subFolder = openSubFolder(folder, name);
-        if (!subFolder.isOpen() || isSourceRoot(subFolder.identity()) ||
+        if (!subFolder.isOpen() || isLeftAlone(subFolder.identity()) ||
             !holdsOnlyThumbnails(subFolder)) {
           return false;
         }
@@ -155,8 +160,11 @@ class TreePruner {
     for (const DirectoryHandle& folder : sources.folders) {
       DirectoryHandle subFolder = openSubFolder(folder, name);
       if (subFolder.isOpen()) {
-        // The walk never enters the output folder, so it has made nothing from it.
-        if (subFolder.identity() != outputRoot_) below.folders.push_back(std::move(subFolder));
+        // The walk never enters an output folder, so it has made nothing from it.
+        const FileIdentity identity = subFolder.identity();
+        if (identity != outputRoot_ && !contains(request_.otherOutputs, identity)) {
+          below.folders.push_back(std::move(subFolder));
+        }
       } else if (!meansAbsent(errno)) {
         below.unknown = true;
       }
@@ -179,8 +187,8 @@ class TreePruner {
     return found;
   }
 
-  bool isSourceRoot(const FileIdentity& identity) const {
-    return std::find(sourceRoots_.begin(), sourceRoots_.end(), identity) != sourceRoots_.end();
+  bool isLeftAlone(const FileIdentity& identity) const {
+    return contains(sourceRoots_, identity) || contains(request_.otherOutputs, identity);
   }
 
   std::string shownPath(const std::string& relativePath) const {
@@ -216,9 +224,7 @@ PruneResult pruneOutputTree(const PruneRequest& request) {
   // Without every source root every thumbnail would look like an orphan.
   if (!unopened.errors.empty()) return unopened;
   const FileIdentity output = request.output.folder->identity();
-  if (std::find(rootIdentities.begin(), rootIdentities.end(), output) != rootIdentities.end()) {
-    return {};
-  }
+  if (contains(rootIdentities, output)) return {};
   TreePruner pruner(request, std::move(rootIdentities), output);
   pruner.pruneFolder(*request.output.folder, std::string(), roots);
   return std::move(pruner.result);

@@ -13,8 +13,11 @@ namespace velmora {
 struct PruneRequest {
   std::vector<std::string> sourceRoots;  // the trees the run walked, as given
   MirrorRoot output;                     // the tree they are mirrored into; none, nothing to do
-  Shard shard;                           // only the orphans whose source would be this shard's
-  bool dryRun = false;                   // decide and list, remove nothing
+  // The run's other output folders: the walk never entered them, and a tree inside this one
+  // is not part of it.
+  std::vector<FileIdentity> otherOutputs;
+  Shard shard;          // only the orphans whose source would be this shard's
+  bool dryRun = false;  // decide and list, remove nothing
 };
 
 struct PrunedPath {
@@ -38,9 +41,9 @@ struct PruneResult {
 // has, holding JPEG files and such folders only, is the mirror of a deleted or renamed folder:
 // its JPEGs are orphans too; holding anything else, it is the user's own and stays whole. A
 // folder goes only when pruning left it empty. Left alone: hidden entries (temporaries, the
-// user's own), links, anything that is not a JPEG, a source root lying inside the output tree,
-// and every place where a source folder could not be read, since its sources are then unknown.
-// A source root that cannot be opened prunes nothing at all.
+// user's own), links, anything that is not a JPEG, a source root or another output folder lying
+// inside the output tree, and every place where a source folder could not be read, since its
+// sources are then unknown. A source root that cannot be opened prunes nothing at all.
 PruneResult pruneOutputTree(const PruneRequest& request);
 
 }  // namespace velmora

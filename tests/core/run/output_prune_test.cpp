@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,11 @@ std::set<std::string> entriesBelow(const std::string& folder) {
     entries.insert(entry.path().lexically_relative(folder).string());
   }
   return entries;
+}
+
+std::set<std::string> words(const std::string& text) {
+  std::istringstream stream(text);
+  return {std::istream_iterator<std::string>(stream), std::istream_iterator<std::string>()};
 }
 
 std::set<std::string> prunedBelow(const PruneResult& result, const std::string& root) {
@@ -45,25 +52,11 @@ TEST(OutputPrune, OrphansOfDeletedAndRenamedPhotosGoAndNothingElse) {
   }
   const std::vector<std::string> orphans = {"old-b.jpg", "deleted.jpg", "2019/gone.jpg",
                                             "old2020/d.jpg", "old2020/e.jpg"};
-  const std::set<std::string> kept = {"a.jpg",
-                                      "b.jpg",
-                                      "x.jpg",
-                                      "2019",
-                                      "2019/c.jpg",
-                                      "2020",
-                                      "2020/d.jpg",
-                                      "2020/e.jpg",
-                                      "notes.txt",
-                                      "mine",
-                                      "mine/own.jpg",
-                                      "mine/readme.txt",
-                                      "fake.jpg",
-                                      "planted.jpg",
-                                      "planted-dir",
-                                      "empty",
-                                      ".velmora-1.tmp",
-                                      "photos-copy",
-                                      "photos-copy/q.jpg"};
+  // What stays: the thumbnails of photos still there, and everything that is no orphan.
+  const std::set<std::string> kept = words(
+      "a.jpg b.jpg x.jpg 2019 2019/c.jpg 2020 2020/d.jpg 2020/e.jpg notes.txt mine mine/own.jpg "
+      "mine/readme.txt fake.jpg planted.jpg planted-dir empty .velmora-1.tmp photos-copy "
+      "photos-copy/q.jpg small small/s.jpg");
   for (const std::string& name : orphans) scratch.write("web/" + name, jpeg);
   for (const char* name : {"a.jpg", "b.jpg", "x.jpg", "2019/c.jpg", "2020/d.jpg", "2020/e.jpg",
                            "mine/own.jpg", ".velmora-1.tmp"}) {
@@ -76,12 +69,15 @@ TEST(OutputPrune, OrphansOfDeletedAndRenamedPhotosGoAndNothingElse) {
   fs::create_symlink(scratch / "elsewhere/target.jpg", scratch / "web/planted.jpg");
   fs::create_directory_symlink(scratch / "elsewhere", scratch / "web/planted-dir");
   fs::create_directory(scratch / "web/empty");
-  // A source tree inside the output tree holds sources, however it is named.
+  // A source tree inside the output tree holds sources, however it is named, and another
+  // output's tree its own thumbnails.
   scratch.write("web/photos-copy/q.jpg", jpeg);
+  scratch.write("web/small/s.jpg", jpeg);
 
   const std::string web = scratch / "web";
   PruneRequest request{{scratch / "photos", scratch / "extra", scratch / "web/photos-copy"},
                        {web, std::make_shared<const DirectoryHandle>(openFolder(web))},
+                       {openFolder(scratch / "web/small").identity()},
                        {1, 2},
                        false};
   const PruneResult first = pruneOutputTree(request);
