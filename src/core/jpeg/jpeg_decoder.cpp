@@ -10,6 +10,7 @@
 
 #include "core/errors.h"
 #include "core/image/exif_orientation.h"
+#include "core/jpeg/dc_coefficient_store.h"
 #include "core/jpeg/dc_scan_source.h"
 #include "core/jpeg/decode_monitor.h"
 #include "core/jpeg/decoder_memory.h"
@@ -242,11 +243,13 @@ void JpegDecoder::start(const DecodeSettings& settings) {
       configureForDcScans(c);
       s.dcOnly = true;
       DcScanSource::installIn(&c, s.dcSource);
+      keepDcCoefficientsOnly(&c);
       break;
   }
   s.greyscale = c.out_color_space == JCS_GRAYSCALE;
   s.fourComponents = c.out_color_space == JCS_CMYK;
-  takeWorkingMemory(s.err, c, s.capture.bytesHeld(), settings.heldBeside, s.budget, s.memory);
+  takeWorkingMemory(s.err, c, s.capture.bytesHeld(), s.dcOnly, settings.heldBeside, s.budget,
+                    s.memory);
   // The wait for memory may have outlasted the run.
   if (s.stop != nullptr && s.stop->raised()) throw DecodeStopped();
   guarded(s.err, [&] {

@@ -26,7 +26,8 @@ struct DecodeSettings {
     // For area averaging of a progressive file at scale 1/8, from its DC coefficients alone.
     // The AC scans are passed over without being decoded, and input is read only until every
     // component's DC coefficients are complete; finish() then reads nothing more, so damage
-    // further on goes unnoticed. Chroma comes out flat per block.
+    // further on goes unnoticed. Chroma comes out flat per block. Only the DC coefficients are
+    // kept, two bytes a block where a progressive decode keeps 128.
     DcScans,
   };
   Kind kind = Kind::Sampling;

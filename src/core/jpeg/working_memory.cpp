@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/jpeg/dc_coefficient_store.h"
+
 namespace velmora {
 
 namespace {
@@ -22,13 +24,14 @@ std::uint64_t roundUp(std::uint64_t value, std::uint64_t step) {
 }  // namespace
 
 std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c,
-                            std::uint64_t keptMarkerBytes) {
+                            std::uint64_t keptMarkerBytes, bool dcOnly) {
   bool manyScans = false;
   guarded(err, [&] { manyScans = jpeg_has_multiple_scans(&c); });
   std::uint64_t bytes = kFixedWorkingBytes + std::uint64_t{c.image_width} * kWorkingBytesPerColumn;
   // The kept EXIF block is already held and counts against the same limit.
   bytes += keptMarkerBytes;
   if (!manyScans && !c.buffered_image) return bytes;
+  if (dcOnly) return bytes + dcCoefficientBytes(c);
   for (int i = 0; i < c.num_components; ++i) {
     const jpeg_component_info& component = c.comp_info[i];
     bytes +=
@@ -40,9 +43,9 @@ std::uint64_t workingMemory(ErrorManager& err, jpeg_decompress_struct& c,
 }
 
 void takeWorkingMemory(ErrorManager& err, jpeg_decompress_struct& c, std::uint64_t keptMarkerBytes,
-                       std::uint64_t heldBeside, DecoderMemoryBudget& budget,
+                       bool dcOnly, std::uint64_t heldBeside, DecoderMemoryBudget& budget,
                        std::optional<DecoderMemoryBudget::Share>& memory) {
-  const std::uint64_t need = workingMemory(err, c, keptMarkerBytes);
+  const std::uint64_t need = workingMemory(err, c, keptMarkerBytes, dcOnly);
   memory = need + heldBeside >= need ? budget.take(need + heldBeside) : std::nullopt;
   if (!memory) throw EJPEG(JERR_NO_BACKING_STORE);
   c.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(need, LONG_MAX));

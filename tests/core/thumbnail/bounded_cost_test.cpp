@@ -123,6 +123,24 @@ TEST(BoundedCost, AFileCostsWhatItsPictureIsNotWhatItsBytesClaim) {
   }
 }
 
+// At an eighth of its size a progressive picture is made from its DC coefficients alone, and
+// keeps no more of them: a claimed 8000 x 8000 picture, whose whole coefficient array would
+// take 192 MB, fits in 16 MiB.
+TEST(BoundedCost, AnEighthOfAProgressivePictureKeepsOneCoefficientABlock) {
+  testing::TempFolder folder;
+  const std::string path =
+      folder.write("p.jpg", testing::withFrameSize(progressive(64, 48), 8000, 8000));
+  DecoderMemoryBudget memory([] { return 16 * kMiB; });
+  const SizingRequest fit{SizingMode::Fit, 0, 100, 100};
+  EXPECT_NO_THROW(renderThumbnail({path, "", fit, SamplingFilter::Area}, DecodeLimits{memory}));
+  try {
+    renderThumbnail({path, "", fit, SamplingFilter::Nearest}, DecodeLimits{memory});
+    ADD_FAILURE() << "the whole coefficient array fitted";
+  } catch (const EJPEG& error) {
+    EXPECT_EQ(error.code(), 49);
+  }
+}
+
 TEST(BoundedCost, ARunsStopSignalEndsItsDecodes) {
   testing::TempFolder folder;
   const std::string path = folder.write("p.jpg", progressive(320, 240));
