@@ -14,23 +14,17 @@
 # memory of the largest process.
 set -euo pipefail
 
-rounds=5
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
 jobs=""
 chosen_tools=(velmora area vips vipspc magick gm floor)
-while [ $# -gt 0 ]; do
+own_option() {
   case "$1" in
-    --rounds) rounds=$2; shift 2 ;;
-    --jobs) jobs=$2; shift 2 ;;
-    --tools) read -r -a chosen_tools <<<"$2"; shift 2 ;;
-    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    *) echo "unknown argument: $1" >&2; exit 2 ;;
+    --jobs) jobs=$2; taken=2 ;;
+    --tools) read -r -a chosen_tools <<<"$2"; taken=2 ;;
   esac
-done
-
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(dirname "$here")
-cache=${VELMORA_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora-bench}
-build=${VELMORA_BENCH_BUILD:-$root/build/bench}
+}
+bench_arguments "$@"
 wallpaper_packages=(mate-backgrounds plasma-workspace-wallpapers lomiri-wallpapers-20.04 ukui-wallpapers)
 
 sudo=""
@@ -107,7 +101,7 @@ build_photo_set() {
 
 build_programs() {
   log "building velmora-thumb and the bench programs (Release) in $build"
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_GUI=OFF \
+  cmake -S "$bench_root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_GUI=OFF \
     -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=ON >/dev/null
   cmake --build "$build" -j "$(nproc)" --target velmora-thumb coefficient_floor preview_timing \
     area_quality >/dev/null

@@ -13,19 +13,10 @@
 # GNU time gives wall time, CPU time and the peak resident memory of the largest process.
 set -euo pipefail
 
-rounds=5
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --rounds) rounds=$2; shift 2 ;;
-    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    *) echo "unknown argument: $1" >&2; exit 2 ;;
-  esac
-done
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+bench_arguments "$@"
 
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(dirname "$here")
-cache=${VELMORA_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora-bench}
-build=${VELMORA_BENCH_BUILD:-$root/build/bench}
 photos=$cache/photos/all
 thumb=$build/src/cli/velmora-thumb
 cores=$(nproc)
@@ -42,7 +33,7 @@ if ! command -v gdk-pixbuf-thumbnailer >/dev/null 2>&1 || [ ! -x /usr/bin/time ]
     libgdk-pixbuf2.0-bin time
 fi
 if [ ! -x "$thumb" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_GUI=OFF \
+  cmake -S "$bench_root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_GUI=OFF \
     -DVELMORA_BUILD_TESTS=OFF >/dev/null
   cmake --build "$build" -j "$cores" --target velmora-thumb >/dev/null
 fi
