@@ -42,8 +42,8 @@ std::optional<std::string> DestinationFolders::relativeToMirror(const std::strin
 }
 
 // Enters the mirrored folders one by one from the root, never through a link, making those
-// that are missing.
-SharedDirectory DestinationFolders::openMirrored(const std::string& relative) {
+// that are missing when asked to.
+SharedDirectory DestinationFolders::openMirrored(const std::string& relative, bool create) {
   SharedDirectory current = mirrorRoot_.folder;
   std::string reached;
   for (const std::string& name : pathParts(relative)) {
@@ -53,12 +53,25 @@ SharedDirectory DestinationFolders::openMirrored(const std::string& relative) {
     }
     reached = reached.empty() ? name : joinPath(reached, name);
     bool created = false;
-    DirectoryHandle next = openOrCreateSubFolder(*current, name, created);
+    DirectoryHandle next =
+        create ? openOrCreateSubFolder(*current, name, created) : openSubFolder(*current, name);
     if (!next.isOpen()) return nullptr;
     if (created) created_.push_back(reached);
     current = std::make_shared<const DirectoryHandle>(std::move(next));
   }
   return current;
+}
+
+SharedDirectory DestinationFolders::openFolderOf(const std::string& path,
+                                                 const SharedDirectory& sourceFolder,
+                                                 const std::string& sourcePath, bool create) {
+  if (sourceFolder && path == folderForm(velmora::folderOf(sourcePath))) return sourceFolder;
+  if (const std::optional<std::string> relative = relativeToMirror(path)) {
+    return openMirrored(*relative, create);
+  }
+  DirectoryHandle opened = openFolder(path);
+  if (!opened.isOpen()) return nullptr;
+  return std::make_shared<const DirectoryHandle>(std::move(opened));
 }
 
 std::shared_ptr<DestinationFolder> DestinationFolders::folderOf(const std::string& destination,
@@ -72,20 +85,27 @@ std::shared_ptr<DestinationFolder> DestinationFolders::folderOf(const std::strin
     held_.splice(held_.begin(), held_, found);
     return held_.front();
   }
-  SharedDirectory handle;
-  if (sourceFolder && path == folderForm(velmora::folderOf(sourcePath))) {
-    handle = sourceFolder;
-  } else if (const std::optional<std::string> relative = relativeToMirror(path)) {
-    handle = openMirrored(*relative);
-  } else {
-    DirectoryHandle opened = openFolder(path);
-    if (opened.isOpen()) handle = std::make_shared<const DirectoryHandle>(std::move(opened));
-  }
+  const SharedDirectory handle = openFolderOf(path, sourceFolder, sourcePath, true);
   if (!handle) throw EFCreateError(destination, errno);
   if (swept_.insert(handle->identity()).second) sweepStaleTemporaries(*handle);
   held_.push_front(std::make_shared<DestinationFolder>(handle, path));
   if (held_.size() > kFoldersHeld) held_.pop_back();
   return held_.front();
+}
+
+SharedDirectory DestinationFolders::existingFolderOf(const std::string& destination,
+                                                     const SharedDirectory& sourceFolder,
+                                                     const std::string& sourcePath) {
+  const std::string path = folderForm(velmora::folderOf(destination));
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const std::shared_ptr<DestinationFolder>& folder : held_) {
+    if (folder->path() == path) return folder->sharedHandle();
+  }
+  if (path != lookedAtPath_) {
+    lookedAt_ = openFolderOf(path, sourceFolder, sourcePath, false);
+    lookedAtPath_ = path;
+  }
+  return lookedAt_;
 }
 
 void DestinationFolders::checkNotWritten(const FileIdentity& present,

@@ -29,6 +29,7 @@ class DestinationFolder {
   DestinationFolder& operator=(const DestinationFolder&) = delete;
 
   const DirectoryHandle& handle() const { return *handle_; }
+  const SharedDirectory& sharedHandle() const { return handle_; }
   const std::string& path() const { return path_; }
   void renamedInto() { renamed_ = true; }
 
@@ -61,6 +62,12 @@ class DestinationFolders {
                                               const SharedDirectory& sourceFolder,
                                               const std::string& sourcePath);
 
+  // The destination's folder as it is now, held open, with nothing made or swept: null when it
+  // does not exist (yet) or cannot be entered. Safe on any thread.
+  SharedDirectory existingFolderOf(const std::string& destination,
+                                   const SharedDirectory& sourceFolder,
+                                   const std::string& sourcePath);
+
   // Throws EDestinationTaken when the file now at the destination is one the run wrote.
   void checkNotWritten(const FileIdentity& present, const std::string& destination,
                        const std::string& source) const;
@@ -68,13 +75,18 @@ class DestinationFolders {
   void written(const FileIdentity& file, const std::string& source, const std::string& folder);
 
  private:
-  SharedDirectory openMirrored(const std::string& relative);
+  SharedDirectory openMirrored(const std::string& relative, bool create);
+  SharedDirectory openFolderOf(const std::string& path, const SharedDirectory& sourceFolder,
+                               const std::string& sourcePath, bool create);
   std::optional<std::string> relativeToMirror(const std::string& folder) const;
   void removeEmptyCreated();
 
   const MirrorRoot mirrorRoot_;
   mutable std::mutex mutex_;
   std::list<std::shared_ptr<DestinationFolder>> held_;  // the most recently used first
+  // The last folder only looked at, not held: a folder's files come one after the other.
+  std::string lookedAtPath_;
+  SharedDirectory lookedAt_;
   std::set<FileIdentity> swept_;
   std::map<FileIdentity, std::string> written_;  // the files written, with their sources
   std::vector<std::string> created_;             // below the mirror root, in creation order

@@ -1,6 +1,6 @@
 #include "core/files/up_to_date.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 
 namespace velmora {
 
@@ -12,11 +12,17 @@ bool newerOrSame(const timespec& a, const timespec& b) {
 
 }  // namespace
 
-bool thumbnailUpToDate(const std::string& source, const std::string& thumbnail) {
-  struct stat made {};
-  struct stat original {};
-  return stat(thumbnail.c_str(), &made) == 0 && S_ISREG(made.st_mode) &&
-         stat(source.c_str(), &original) == 0 && newerOrSame(made.st_mtim, original.st_mtim);
+FileStatus fileStatusIn(const DirectoryHandle* folder, const std::string& name) {
+  struct stat status {};
+  if (::fstatat(folder != nullptr ? folder->fd() : AT_FDCWD, name.c_str(), &status, 0) != 0) {
+    return std::nullopt;
+  }
+  return status;
+}
+
+bool thumbnailUpToDate(const FileStatus& source, const FileStatus& thumbnail) {
+  return thumbnail && S_ISREG(thumbnail->st_mode) && source &&
+         newerOrSame(thumbnail->st_mtim, source->st_mtim);
 }
 
 }  // namespace velmora

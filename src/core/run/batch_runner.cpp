@@ -1,13 +1,12 @@
 #include "core/run/batch_runner.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <utility>
 
 #include "core/errors.h"
 #include "core/files/destination_folders.h"
 #include "core/files/file_identity.h"
+#include "core/files/path_text.h"
 #include "core/files/up_to_date.h"
 #include "core/run/ordered_work.h"
 #include "core/thumbnail/thumbnail_writer.h"
@@ -27,10 +26,27 @@ constexpr std::size_t kFilesInFlightPerWorker = 8;
 // file's read buffer, the DC-scan filter's, rows, the encoded thumbnail).
 constexpr std::uint64_t kWorkerBytes = kWorkerStackBytes + (1 << 20);
 
-std::optional<FileIdentity> identityOfPath(const std::string& path) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) return std::nullopt;
-  return identityOf(status);
+std::optional<FileIdentity> identityIn(const FileStatus& status) {
+  if (!status) return std::nullopt;
+  return identityOf(*status);
+}
+
+// Each looked at once, relative to the folder it is read from or written into.
+FileStatus sourceStatus(const ThumbnailRequest& request) {
+  if (!request.sourceFolder) return fileStatusIn(nullptr, request.sourcePath);
+  return fileStatusIn(request.sourceFolder.get(), nameOf(request.sourcePath));
+}
+
+FileStatus destinationStatus(const ThumbnailRequest& request, DestinationFolders& folders) {
+  const SharedDirectory folder =
+      folders.existingFolderOf(request.destinationPath, request.sourceFolder, request.sourcePath);
+  if (!folder) return std::nullopt;
+  return fileStatusIn(folder.get(), nameOf(request.destinationPath));
+}
+
+bool upToDateNow(const ThumbnailRequest& request, DestinationFolders& folders) {
+  const FileStatus thumbnail = destinationStatus(request, folders);
+  return thumbnail && thumbnailUpToDate(sourceStatus(request), thumbnail);
 }
 
 std::string spellingOf(const std::string& path) {
@@ -42,34 +58,34 @@ std::string spellingOf(const std::string& path) {
 // one-by-one loop reads the new file then, so such a request must not be rendered before that
 // earlier write. Same file means the same spelling or, for files that exist, the same file on
 // disk. Only writers not yet committed matter, so the requests in flight are all it keeps.
+// With --update, a request that waits for no writer is decided as it comes: an up-to-date one
+// is never handed to a worker.
 class RequestsInFlight {
  public:
-  RequestsInFlight(std::size_t size, bool trackWriters)
-      : ring_(size), trackWriters_(trackWriters) {}
+  RequestsInFlight(std::size_t size, bool trackWriters, bool skipUpToDate,
+                   DestinationFolders& folders)
+      : ring_(size), trackWriters_(trackWriters), skipUpToDate_(skipUpToDate), folders_(folders) {}
 
   const ThumbnailRequest& request(std::size_t index) const { return slotOf(index).request; }
+  // Whether the request was found up to date as it came; nothing when it was left undecided.
+  std::optional<bool> upToDate(std::size_t index) const { return slotOf(index).upToDate; }
 
   // Keeps request `index` (the next one) and gives the latest request in flight that writes
-  // what it reads, or kNoPrerequisite.
+  // what it reads, kNoPrerequisite, or kWorkWhenCommitted for an up-to-date one.
   std::size_t admit(std::size_t index, ThumbnailRequest request) {
     Admitted& admitted = slotOf(index);
     admitted.request = std::move(request);
+    admitted.upToDate.reset();
     admitted_ = index + 1;
-    if (!trackWriters_) return kNoPrerequisite;
-    const std::string sourceSpelling = spellingOf(admitted.request.sourcePath);
-    const std::optional<FileIdentity> source = identityOfPath(admitted.request.sourcePath);
-    std::size_t prerequisite = kNoPrerequisite;
-    for (std::size_t writer = index; writer > committed_;) {
-      const Admitted& earlier = slotOf(--writer);
-      if (earlier.destinationSpelling == sourceSpelling ||
-          (source && earlier.destination == source)) {
-        prerequisite = writer;
-        break;
-      }
-    }
+    if (!trackWriters_ && !skipUpToDate_) return kNoPrerequisite;
+    const FileStatus source = sourceStatus(admitted.request);
+    const FileStatus destination = destinationStatus(admitted.request, folders_);
+    const std::size_t prerequisite = trackWriters_ ? writerOf(index, source) : kNoPrerequisite;
     admitted.destinationSpelling = spellingOf(admitted.request.destinationPath);
-    admitted.destination = identityOfPath(admitted.request.destinationPath);
-    return prerequisite;
+    admitted.destination = identityIn(destination);
+    if (!skipUpToDate_ || prerequisite != kNoPrerequisite) return prerequisite;
+    admitted.upToDate = thumbnailUpToDate(source, destination);
+    return *admitted.upToDate ? kWorkWhenCommitted : kNoPrerequisite;
   }
 
   // Request `index` has written its destination: it is no one's prerequisite any more, and a
@@ -78,7 +94,9 @@ class RequestsInFlight {
     committed_ = index + 1;
     if (!trackWriters_) return;
     const Admitted& done = slotOf(index);
-    const std::optional<FileIdentity> written = identityOfPath(done.request.destinationPath);
+    const std::optional<FileIdentity> written =
+        done.upToDate == true ? done.destination
+                              : identityIn(destinationStatus(done.request, folders_));
     for (std::size_t later = index + 1; later < admitted_; ++later) {
       Admitted& pending = slotOf(later);
       if (pending.destinationSpelling == done.destinationSpelling ||
@@ -93,13 +111,29 @@ class RequestsInFlight {
     ThumbnailRequest request;
     std::string destinationSpelling;
     std::optional<FileIdentity> destination;
+    std::optional<bool> upToDate;
   };
+
+  std::size_t writerOf(std::size_t index, const FileStatus& source) const {
+    const std::string sourceSpelling = spellingOf(slotOf(index).request.sourcePath);
+    const std::optional<FileIdentity> identity = identityIn(source);
+    for (std::size_t writer = index; writer > committed_;) {
+      const Admitted& earlier = slotOf(--writer);
+      if (earlier.destinationSpelling == sourceSpelling ||
+          (identity && earlier.destination == identity)) {
+        return writer;
+      }
+    }
+    return kNoPrerequisite;
+  }
 
   Admitted& slotOf(std::size_t index) { return ring_[index % ring_.size()]; }
   const Admitted& slotOf(std::size_t index) const { return ring_[index % ring_.size()]; }
 
   std::vector<Admitted> ring_;
   const bool trackWriters_;
+  const bool skipUpToDate_;
+  DestinationFolders& folders_;
   std::size_t admitted_ = 0;
   std::size_t committed_ = 0;
 };
@@ -112,10 +146,12 @@ struct Attempt {
   std::exception_ptr error;  // a file's own error (velmora::Error); others end the run at once
 };
 
-Attempt attempt(const ThumbnailRequest& request, const RunOptions& options,
-                const DecodeLimits& limits, DestinationFolders& folders) {
+// `upToDate`: as decided when the request came; undecided, it is decided now.
+Attempt attempt(const ThumbnailRequest& request, std::optional<bool> upToDate,
+                const RunOptions& options, const DecodeLimits& limits,
+                DestinationFolders& folders) {
   Attempt result;
-  if (options.skipUpToDate && thumbnailUpToDate(request.sourcePath, request.destinationPath)) {
+  if (options.skipUpToDate && (upToDate ? *upToDate : upToDateNow(request, folders))) {
     result.skipped = true;
     return result;
   }
@@ -182,11 +218,11 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
   plan.workers = options.memory.workersThatFit(options.workers, kWorkerBytes);
   const bool parallel = plan.workers > 1;
   plan.lookAhead = parallel ? kFilesInFlightPerWorker * plan.workers : 1;
-  RequestsInFlight inFlight(plan.lookAhead, parallel);
   StopSignal stop;
   plan.stop = &stop;
   const DecodeLimits limits{options.memory, &stop};
   DestinationFolders folders(options.mirrorRoot);
+  RequestsInFlight inFlight(plan.lookAhead, parallel, options.skipUpToDate, folders);
   // Workers render and stage; the committing thread only renames, records and advances. Staged
   // files not yet committed when the run ends early are removed with their results.
   const auto commit = [&](const ThumbnailRequest& request, Attempt& attempted) {
@@ -233,7 +269,9 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
         if (!request) return std::nullopt;
         return inFlight.admit(index, std::move(*request));
       },
-      [&](std::size_t index) { return attempt(inFlight.request(index), options, limits, folders); },
+      [&](std::size_t index) {
+        return attempt(inFlight.request(index), inFlight.upToDate(index), options, limits, folders);
+      },
       [&](std::size_t index, Attempt attempted) {
         commit(inFlight.request(index), attempted);
         inFlight.committed(index);

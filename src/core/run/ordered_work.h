@@ -21,6 +21,9 @@
 namespace velmora {
 
 inline constexpr std::size_t kNoPrerequisite = static_cast<std::size_t>(-1);
+// Given by admit for a job whose work is too light to hand to a worker: it is done on the
+// calling thread just before its commit.
+inline constexpr std::size_t kWorkWhenCommitted = kNoPrerequisite - 1;
 
 struct OrderedWorkPlan {
   unsigned workers = 1;
@@ -67,14 +70,19 @@ class OrderedWorkers {
     return threads_.size();
   }
 
-  // Makes the next job available, with the job it waits for (or kNoPrerequisite).
+  // Makes the next job available, with the job it waits for (or kNoPrerequisite), or keeps it
+  // from the workers (kWorkWhenCommitted).
   void offer(std::size_t prerequisite) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      prerequisites_[offered_ % lookAhead_] = prerequisite;
-      ++offered_;
-    }
-    canClaim_.notify_all();
+    std::unique_lock<std::mutex> lock(mutex_);
+    prerequisites_[offered_ % lookAhead_] = prerequisite;
+    ++offered_;
+    wakeIfClaimable(lock);
+  }
+
+  // Whether job `index` was kept from the workers.
+  bool workedWhenCommitted(std::size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return prerequisites_[index % lookAhead_] == kWorkWhenCommitted;
   }
 
   // Waits for job `index` and hands over its result, or rethrows its error.
@@ -90,11 +98,9 @@ class OrderedWorkers {
   }
 
   void committed(std::size_t index) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      committed_ = index + 1;
-    }
-    canClaim_.notify_all();
+    std::unique_lock<std::mutex> lock(mutex_);
+    committed_ = index + 1;
+    wakeIfClaimable(lock);
   }
 
  private:
@@ -108,16 +114,26 @@ class OrderedWorkers {
   // emptied before the commit moves on, so job i and job i + lookAhead never share a slot at once.
   Slot& slotOf(std::size_t index) { return slots_[index % lookAhead_]; }
 
-  bool claimable(std::size_t index) const {
-    if (index >= offered_ || index >= committed_ + lookAhead_) return false;
-    const std::size_t prerequisite = prerequisites_[index % lookAhead_];
+  // Whether a worker may take the next job, passing over the jobs kept from the workers.
+  bool nextClaimable() {
+    while (next_ < offered_ && prerequisites_[next_ % lookAhead_] == kWorkWhenCommitted) ++next_;
+    if (next_ >= offered_ || next_ >= committed_ + lookAhead_) return false;
+    const std::size_t prerequisite = prerequisites_[next_ % lookAhead_];
     return prerequisite == kNoPrerequisite || prerequisite < committed_;
+  }
+
+  // Idle workers are woken only for work, so that a stretch of jobs done on the calling
+  // thread costs no hand-off.
+  void wakeIfClaimable(std::unique_lock<std::mutex>& lock) {
+    const bool wake = nextClaimable();
+    lock.unlock();
+    if (wake) canClaim_.notify_all();
   }
 
   void workLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      canClaim_.wait(lock, [&] { return stopping_ || claimable(next_); });
+      canClaim_.wait(lock, [&] { return stopping_ || nextClaimable(); });
       if (stopping_) return;
       const std::size_t index = next_++;
       lock.unlock();
@@ -200,10 +216,12 @@ class Admission {
 // threads, and commits their results on the calling thread in that order, so the source may
 // still be finding jobs while the first ones are done.
 //   admit(i):     called on the calling thread for i = 0, 1, ... until it gives nothing; makes
-//                 job i ready and gives the earlier job it must wait for, or kNoPrerequisite.
+//                 job i ready and gives the earlier job it must wait for, kNoPrerequisite, or
+//                 kWorkWhenCommitted.
 //                 At most plan.lookAhead jobs (at least one) are admitted and not committed,
 //                 so the caller can keep each job's data in a ring of that size.
-//   work(i):      on a worker thread; its data stays valid until commit(i) returns.
+//   work(i):      on a worker thread (a kWorkWhenCommitted job's on the calling thread); its
+//                 data stays valid until commit(i) returns.
 //   commit(i, r): on the calling thread, in increasing i.
 // The first exception in job order, from admit, work or commit, ends the run: no later job is
 // committed, plan.stop is raised, every worker is stopped and joined, and the exception is
@@ -225,7 +243,7 @@ void runOrderedStream(const OrderedWorkPlan& plan, Admit admit, Work work, Commi
           while (admission.roomFor(index)) {
             if (const auto prerequisite = admission.next()) workers.offer(*prerequisite);
           }
-          commit(index, workers.take(index));
+          commit(index, workers.workedWhenCommitted(index) ? work(index) : workers.take(index));
           workers.committed(index);
         }
       } catch (...) {
