@@ -46,10 +46,8 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
   const std::size_t index = batch.taken++;
   ThumbnailRequest request =
       !batch.requests.empty() ? std::move(batch.requests[index])
-      : !batch.files.empty()
-          ? fileRequest(batch.files[index])
-          : batchRequests(batch.treePath, {batch.names[index]}, batch.naming, command_.sizing)
-                .front();
+      : !batch.files.empty()  ? fileRequest(batch.files[index])
+                              : batchRequest(batch.spelling, batch.names[index], command_.sizing);
   if (batch.folder) request.sourceFolder = batch.folder;
   // A mirrored folder is made as its first thumbnail goes in, so its name is taken as walked,
   // never trimmed as the name of a missing output folder would be.
@@ -147,7 +145,7 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
     }
     const std::vector<std::size_t> kept = chosen(keys);
     WaitingBatch batch;
-    batch.treePath = folder->path;
+    batch.spelling = batchSpelling(folder->path, naming);
     batch.folder = std::move(folder->handle);
     batch.mirroredBelowRoot = mirrored && !folder->relativePath.empty();
     batch.naming = naming;

@@ -50,7 +50,7 @@ class ArchiveRequests : public RequestSource {
   // and listed files wait as their names or paths and become requests as they are taken, so
   // that a long wait holds little more than the paths. One of the three is filled.
   struct WaitingBatch {
-    std::string treePath;
+    BatchSpelling spelling;
     SharedDirectory folder;          // a walked folder as listed, held open
     bool mirroredBelowRoot = false;  // its thumbnails go to a mirrored folder below --out
     NamingSettings naming;

@@ -47,21 +47,32 @@ std::string batchDirectory(const std::string& treePath) {
   return treePath;
 }
 
+BatchSpelling batchSpelling(const std::string& treePath, const NamingSettings& naming) {
+  BatchSpelling spelling;
+  spelling.sourceFolder = batchDirectory(treePath);
+  // A chosen folder ending with a separator gives a doubled one, which the file system reads
+  // as one.
+  spelling.destinationStem =
+      naming.mode == NamingMode::SameNameInChosenFolder
+          ? chosenOutputFolder(naming.outputFolder) + kPathSeparator
+          : spelling.sourceFolder + kPathSeparator + trimBlanks(naming.prefix);
+  return spelling;
+}
+
+ThumbnailRequest batchRequest(const BatchSpelling& spelling, const std::string& name,
+                              const SizingRequest& sizing) {
+  return {spelling.sourceFolder + kPathSeparator + name, spelling.destinationStem + name, sizing};
+}
+
 std::vector<ThumbnailRequest> batchRequests(const std::string& treePath,
                                             const std::vector<std::string>& listedNames,
                                             const NamingSettings& naming,
                                             const SizingRequest& sizing) {
-  const std::string directory = batchDirectory(treePath);
-  // A chosen folder ending with a separator gives a doubled one, which the file system reads
-  // as one.
-  const std::string destinationFolder =
-      naming.mode == NamingMode::SameNameInChosenFolder
-          ? chosenOutputFolder(naming.outputFolder) + kPathSeparator
-          : directory + kPathSeparator + trimBlanks(naming.prefix);
+  const BatchSpelling spelling = batchSpelling(treePath, naming);
   std::vector<ThumbnailRequest> requests;
   requests.reserve(listedNames.size());
   for (const std::string& name : listedNames) {
-    requests.push_back({directory + kPathSeparator + name, destinationFolder + name, sizing});
+    requests.push_back(batchRequest(spelling, name, sizing));
   }
   return requests;
 }

@@ -33,6 +33,16 @@ std::string singleImageDestination(const std::string& selectedPath, const std::s
 // The batch's folder: the tree path with one trailing separator removed.
 std::string batchDirectory(const std::string& treePath);
 
+// How the batch command spells a folder's requests, worked out once for all its names.
+struct BatchSpelling {
+  std::string sourceFolder;     // a source is this, a separator and its name
+  std::string destinationStem;  // a destination is this and the source's name
+};
+BatchSpelling batchSpelling(const std::string& treePath, const NamingSettings& naming);
+
+ThumbnailRequest batchRequest(const BatchSpelling& spelling, const std::string& name,
+                              const SizingRequest& sizing);
+
 // One request per listed name, in list order, for the batch command.
 std::vector<ThumbnailRequest> batchRequests(const std::string& treePath,
                                             const std::vector<std::string>& listedNames,
