@@ -153,23 +153,27 @@ TEST(SharedFolders, SweepLeavesOtherSystemsTemporaries) {
             (std::set<std::string>{otherMachine, otherSpace, liveHere}));
 }
 
-// One run never writes one destination twice, whatever its spelling: the second source's error
-// names both.
+// One run never writes one destination twice, whatever its spelling, nor under another case of
+// its name where the file system ignores case (both names are then one file, as a hard link
+// shows it here): the second source's error names both.
 TEST(SharedFolders, SecondSourceOfOneDestinationIsAnError) {
-  TempFolder scratch;
-  fs::create_directories(scratch / "out");
-  DestinationFolders folders;
-  StagedSource first;
-  first.path = "family/2019/IMG_0001.JPG";
-  StagedSource second;
-  second.path = "studio/2019/IMG_0001.JPG";
-  StagedFile(folders, scratch / "out/IMG_0001.JPG", first, kThumbnail).putInPlace();
-  StagedFile again(folders, scratch / "out/./IMG_0001.JPG", second, {'2'});
-  EXPECT_EQ(errorOf([&] { again.putInPlace(); }),
-            "Cannot create file \"" + scratch / "out/./IMG_0001.JPG" + "\" of \"" +
-                expandedPath(second.path) + "\": it is already the thumbnail of \"" +
-                expandedPath(first.path) + "\"");
-  EXPECT_EQ(testing::readBytes(scratch / "out/IMG_0001.JPG"), kThumbnail);
+  for (const std::string spelling : {"out/./IMG_0001.JPG", "out/img_0001.jpg"}) {
+    TempFolder scratch;
+    const std::string destination = scratch / spelling;
+    fs::create_directories(scratch / "out");
+    DestinationFolders folders;
+    StagedSource first;
+    first.path = "family/2019/IMG_0001.JPG";
+    StagedSource second;
+    second.path = "studio/2019/img_0001.jpg";
+    StagedFile(folders, scratch / "out/IMG_0001.JPG", first, kThumbnail).putInPlace();
+    if (!fs::exists(destination)) fs::create_hard_link(scratch / "out/IMG_0001.JPG", destination);
+    StagedFile again(folders, destination, second, {'2'});
+    EXPECT_EQ(errorOf([&] { again.putInPlace(); }),
+              "Cannot create file \"" + destination + "\" of \"" + expandedPath(second.path) +
+                  "\": it is already the thumbnail of \"" + expandedPath(first.path) + "\"");
+    EXPECT_EQ(testing::readBytes(scratch / "out/IMG_0001.JPG"), kThumbnail);
+  }
 }
 
 // A source reached through a link into the output folder (or a hard link there) is the file at
