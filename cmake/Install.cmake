@@ -73,7 +73,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://velmora.example.org/)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 12), libqt6core6 (>= 6.4.0), \
 libqt6gui6 (>= 6.4.0), libqt6widgets6 (>= 6.4.0), libjpeg62-turbo (>= 1:2.1), \
-libpng16-16 (>= 1.6.2), libglib2.0-0 (>= 2.58), fonts-noto-cjk")
+liblcms2-2 (>= 2.14), libpng16-16 (>= 1.6.2), libglib2.0-0 (>= 2.58), fonts-noto-cjk")
 include(CPack)
 
 if(VELMORA_BUILD_TESTS)

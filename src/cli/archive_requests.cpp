@@ -60,6 +60,7 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
   }
   request.filter = command_.filter;
   request.quality = command_.quality;
+  request.colour = command_.colour;
   return request;
 }
 

@@ -56,6 +56,13 @@ SamplingFilter filterValue(const std::string& text) {
   throw badUsage("--filter is nearest or area, not \"" + text + "\"");
 }
 
+ColourHandling colourValue(const std::string& text) {
+  if (text == "srgb") return ColourHandling::Srgb;
+  if (text == "keep") return ColourHandling::Keep;
+  if (text == "none") return ColourHandling::None;
+  throw badUsage("--colour is srgb, keep or none, not \"" + text + "\"");
+}
+
 int qualityValue(const std::string& text) {
   const std::optional<std::int32_t> value = readInteger(text);
   if (!value || *value < 1 || *value > kHighestQuality) {
@@ -104,6 +111,7 @@ enum LongOnly : int {
   kOut,
   kFilter,
   kQuality,
+  kColour,
   kUpdate,
   kPrune,
   kFilesFrom,
@@ -125,6 +133,7 @@ const option kOptions[] = {
     {"out", required_argument, nullptr, kOut},
     {"filter", required_argument, nullptr, kFilter},
     {"quality", required_argument, nullptr, kQuality},
+    {"colour", required_argument, nullptr, kColour},
     {"jobs", required_argument, nullptr, 'j'},
     {"recursive", no_argument, nullptr, 'r'},
     {"update", no_argument, nullptr, kUpdate},
@@ -268,6 +277,10 @@ class OptionReader {
         command_.quality = qualityValue(value);
         shaping_.push_back("--quality");
         break;
+      case kColour:
+        command_.colour = colourValue(value);
+        shaping_.push_back("--colour");
+        break;
       case kXdgCache:
         command_.xdgCache = cacheSizesValue(value);
         break;
@@ -327,7 +340,7 @@ class OptionReader {
   CommandLine command_;
   bool sizingGiven_ = false;
   bool namingGiven_ = false;
-  std::vector<std::string> shaping_;  // the sizing, naming and filter options given
+  std::vector<std::string> shaping_;  // the options given that shape the JPEG thumbnails
 };
 
 }  // namespace
@@ -392,6 +405,10 @@ std::string usageText() {
          "                window's rule); area: each pixel averages the source pixels it\n"
          "                covers, from a reduced-size decode (no aliasing, and faster)\n"
          "  --quality N   the JPEG quality of the thumbnails, 1 to 100 (default 90)\n"
+         "  --colour C    srgb: a photo tagged with a colour profile (or marked Adobe RGB\n"
+         "                in its EXIF) is converted to sRGB, written without a profile\n"
+         "                (default); keep: colours as stored, the photo's profile\n"
+         "                embedded; none: colours as stored, no profile (the window's rule)\n"
          "\n"
          "Files:\n"
          "  -r, --recursive\n"

@@ -25,6 +25,7 @@ struct CommandLine {
   unsigned workers = 1;
   SamplingFilter filter = SamplingFilter::Nearest;
   int quality = kDefaultQuality;  // the encoder's, 1 to 100
+  ColourHandling colour = ColourHandling::Srgb;
   std::vector<std::string> paths;
   bool recursive = false;                // a folder is taken with its sub-folders
   bool update = false;                   // skip a file whose thumbnail is not older than it

@@ -48,6 +48,7 @@ void RunReport::record(const FileOutcome& outcome) {
         ++counts_.truncated;
         message(outcome.source, "picture data ends early; the rest is grey");
       }
+      for (const std::string& warning : outcome.warnings) message(outcome.source, warning);
       return;
     case FileResult::Refused:
       ++counts_.refused;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/image/tiff_reader.h"
+
 namespace velmora {
 
 namespace {
@@ -12,47 +14,7 @@ constexpr std::size_t kSignatureSize = sizeof kExifSignature;
 constexpr std::uint16_t kOrientationTag = 0x0112;
 constexpr std::uint16_t kTypeShort = 3;
 constexpr std::uint16_t kTypeLong = 4;
-constexpr std::size_t kEntrySize = 12;
-
-// Reads the TIFF structure behind the signature; every offset is checked against its end in
-// 64-bit arithmetic, so no value in the block can lead a read outside it.
-class TiffReader {
- public:
-  TiffReader(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
-
-  bool readByteOrder() {
-    if (size_ < 8) return false;
-    if (data_[0] == 'I' && data_[1] == 'I') {
-      littleEndian_ = true;
-    } else if (data_[0] == 'M' && data_[1] == 'M') {
-      littleEndian_ = false;
-    } else {
-      return false;
-    }
-    return u16(2) == 42;
-  }
-
-  bool fits(std::uint64_t offset, std::uint64_t length) const {
-    return offset <= size_ && length <= size_ - offset;
-  }
-
-  std::uint16_t u16(std::uint64_t offset) const {
-    const unsigned char* p = data_ + offset;
-    return littleEndian_ ? static_cast<std::uint16_t>(p[0] | p[1] << 8)
-                         : static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-  }
-
-  std::uint32_t u32(std::uint64_t offset) const {
-    const std::uint32_t a = u16(offset);
-    const std::uint32_t b = u16(offset + 2);
-    return littleEndian_ ? (b << 16 | a) : (a << 16 | b);
-  }
-
- private:
-  const unsigned char* data_;
-  std::size_t size_;
-  bool littleEndian_ = true;
-};
+constexpr std::size_t kEntrySize = TiffReader::kEntrySize;
 
 }  // namespace
 

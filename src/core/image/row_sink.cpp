@@ -16,4 +16,12 @@ void ImageSink::takeRow(const unsigned char* rgb) {
   filled_ += image_.rowBytes();
 }
 
+ConvertedRows::ConvertedRows(RowSink& next, const PixelConverter& converter, std::int32_t width)
+    : next_(next), converter_(converter), row_(static_cast<std::size_t>(width) * 3) {}
+
+void ConvertedRows::takeRow(const unsigned char* rgb) {
+  converter_.convert(rgb, row_.data(), row_.size() / 3);
+  next_.takeRow(row_.data());
+}
+
 }  // namespace velmora

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <utility>
 
+#include <vector>
+
+#include "core/image/pixel_converter.h"
 #include "core/image/rgb_image.h"
 
 namespace velmora {
@@ -26,6 +29,18 @@ class ImageSink : public RowSink {
  private:
   RgbImage image_;
   std::size_t filled_ = 0;
+};
+
+// Converts each row's colours before handing it on.
+class ConvertedRows : public RowSink {
+ public:
+  ConvertedRows(RowSink& next, const PixelConverter& converter, std::int32_t width);
+  void takeRow(const unsigned char* rgb) override;
+
+ private:
+  RowSink& next_;
+  const PixelConverter& converter_;
+  std::vector<unsigned char> row_;
 };
 
 }  // namespace velmora

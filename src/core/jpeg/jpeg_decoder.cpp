@@ -149,6 +149,7 @@ struct JpegDecoder::State {
   bool greyscale = false;
   bool fourComponents = false;
   bool dcOnly = false;
+  const PixelConverter* inkConverter = nullptr;
   std::unique_ptr<DcScanSource> dcSource;  // stands in front of the file's own source
   std::vector<JSAMPLE> row;                // the library's own output row: not RGB, or not wanted
   std::optional<FileSource> file;
@@ -228,6 +229,14 @@ bool JpegDecoder::fourComponents() const {
   return space == JCS_CMYK || space == JCS_YCCK;
 }
 
+bool JpegDecoder::inkInverted() const { return state_->cinfo.saw_Adobe_marker != FALSE; }
+
+bool JpegDecoder::greyscale() const { return state_->cinfo.jpeg_color_space == JCS_GRAYSCALE; }
+
+void JpegDecoder::convertInkWith(const PixelConverter* converter) {
+  state_->inkConverter = converter;
+}
+
 void JpegDecoder::start(const DecodeSettings& settings) {
   State& s = *state_;
   jpeg_decompress_struct& c = s.cinfo;
@@ -288,6 +297,9 @@ void JpegDecoder::readRow(unsigned char* rgb) {
       const unsigned char grey = levels != nullptr ? levels[s.row[x]] : s.row[x];
       rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = grey;
     }
+  } else if (s.fourComponents && s.inkConverter != nullptr) {
+    s.readInto(s.row.data());
+    s.inkConverter->convert(s.row.data(), rgb, width);
   } else if (s.fourComponents) {
     s.readInto(s.row.data());
     const bool inverted = s.cinfo.saw_Adobe_marker;

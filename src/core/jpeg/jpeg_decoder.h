@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/files/source_file.h"
+#include "core/image/pixel_converter.h"
 #include "core/jpeg/decode_limits.h"
 #include "core/jpeg/source_markers.h"
 
@@ -68,6 +69,13 @@ class JpegDecoder {
   bool progressive() const;
   // True for CMYK and YCCK files, whose colours come from multiplying ink by black.
   bool fourComponents() const;
+  // True when a four-component file stores its ink inverted, as Adobe's software writes it.
+  bool inkInverted() const;
+  bool greyscale() const;
+  // Four-component rows become RGB through `converter` (CMYK in the file's own inversion) in
+  // place of the plain rule. Null, the default, keeps the plain rule; the converter must
+  // outlive the decode. Call before start.
+  void convertInkWith(const PixelConverter* converter);
 
   // Starts decoding, after readHeader. After this, rows are taken top to bottom with readRow
   // and skipRows. First takes the decoder's working memory (for a file of many scans, the whole

@@ -116,6 +116,13 @@ JpegEncoder::JpegEncoder(std::int32_t width, std::int32_t height, int quality)
 
 JpegEncoder::~JpegEncoder() = default;
 
+void JpegEncoder::embedIccProfile(const std::vector<unsigned char>& profile) {
+  State& s = *state_;
+  guarded(s.err, [&] {
+    jpeg_write_icc_profile(&s.cinfo, profile.data(), static_cast<unsigned>(profile.size()));
+  });
+}
+
 void JpegEncoder::writeRow(const unsigned char* rgb) {
   State& s = *state_;
   // The library reads input rows without changing them; its interface is not const-correct.

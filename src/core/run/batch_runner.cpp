@@ -253,6 +253,7 @@ void runThumbnails(RequestSource& source, LogSink& log, ProgressSink& progress,
     FileOutcome outcome =
         outcomeOf(request, prepared.refused ? FileResult::Refused : FileResult::Made);
     outcome.truncated = prepared.truncated;
+    outcome.warnings = prepared.warnings;
     try {
       outcome.logLine = commitThumbnail(request, prepared);
     } catch (const Error&) {

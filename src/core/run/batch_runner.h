@@ -29,6 +29,7 @@ struct FileOutcome {
   std::string failedFile;   // Failed: the source, or the destination when that failed
   std::string reason;       // Failed to write: the system's reason, which the text leaves out
   bool truncated = false;   // Made: the picture data ended early; the rest of it is grey
+  std::vector<std::string> warnings;  // Made: what was left out of the thumbnail, and why
 };
 
 // Receives one outcome per request, in request order, on the thread that called the run.

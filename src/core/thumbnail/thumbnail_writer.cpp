@@ -12,6 +12,7 @@
 #include "core/jpeg/jpeg_decoder.h"
 #include "core/jpeg/jpeg_encoder.h"
 #include "core/thumbnail/averaged_decode.h"
+#include "core/thumbnail/colour_output.h"
 #include "core/thumbnail/sampled_decode.h"
 
 namespace velmora {
@@ -84,8 +85,12 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   if (!decided) return refused(result);
   const int orientation = decoder.exifOrientation();
   const PixelSize size = *decided;
+  const ColourPlan colour = followColourPlan(request.colour, decoder);
+  if (!colour.warning.empty()) result.warnings.push_back(colour.warning);
   JpegEncoder encoder(size.width, size.height, request.quality);
-  EncoderSink sink(encoder);
+  if (!colour.embeddedProfile.empty()) encoder.embedIccProfile(colour.embeddedProfile);
+  EncoderSink encoded(encoder);
+  ColouredRows sink(colour, encoded, size.width);
   // A fill keeps the centre of the picture with the thumbnail's proportions, found as stored.
   const Framing framing =
       request.sizing.mode == SizingMode::Fill ? Framing::CentreCut : Framing::Whole;
@@ -125,6 +130,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const Decode
     RenderedThumbnail rendered = renderThumbnail(request, limits);
     prepared.refused = rendered.refused;
     prepared.truncated = rendered.truncated;
+    prepared.warnings = std::move(rendered.warnings);
     if (!rendered.refused)
       prepared.staged.emplace(folders, request.destinationPath, rendered.source, rendered.jpeg);
     return prepared;

@@ -27,6 +27,7 @@ struct RenderedThumbnail {
   std::vector<unsigned char> jpeg;  // the encoded thumbnail when not refused
   StagedSource source;              // the source as it was opened
   bool truncated = false;           // the source's picture data ended early; the rest is grey
+  std::vector<std::string> warnings;  // what was left out of the thumbnail, and why
 };
 
 // "would make: " + source + " --> " + destination + " (W x H)", a dry run's line for a file it
@@ -47,6 +48,7 @@ struct PreparedThumbnail {
   bool refused = false;              // the sizing rules refused: nothing is to be written
   std::optional<StagedFile> staged;  // the thumbnail under its temporary name when not refused
   bool truncated = false;            // as RenderedThumbnail::truncated
+  std::vector<std::string> warnings;  // as RenderedThumbnail::warnings
 };
 
 // Renders the thumbnail and stages it in the destination's folder as `folders` holds it. Throws

@@ -60,6 +60,7 @@ struct CacheAttempt {
   std::optional<StagedFile> failure;  // the failure entry, when the source could not be read
   std::string name;                   // the entries' name, in every folder
   bool truncated = false;             // as CachePictures::truncated
+  std::vector<std::string> warnings;  // as CachePictures::warnings
   std::exception_ptr error;           // a file's own error (velmora::Error)
 };
 
@@ -121,6 +122,7 @@ class CacheFill {
     outcome.destination = attempted.entries.front().destination();
     outcome.logLine = successLine(request.sourcePath, outcome.destination);
     outcome.truncated = attempted.truncated;
+    outcome.warnings = attempted.warnings;
     log.record(outcome);
     progress.advance();
   }
@@ -164,6 +166,7 @@ class CacheFill {
       return;
     }
     result.truncated = rendered.truncated;
+    result.warnings = rendered.warnings;
     const std::vector<PngText> texts = entryTexts(plan.stamp, rendered.shown);
     for (std::size_t i = 0; i < plan.sizes.size(); ++i) {
       result.entries.emplace_back(folders_, cache_.entryPath(plan.sizes[i], plan.name),

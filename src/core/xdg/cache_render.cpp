@@ -1,10 +1,13 @@
 #include "core/xdg/cache_render.h"
 
+#include <deque>
+
 #include "core/files/source_file.h"
 #include "core/image/exif_orientation.h"
 #include "core/image/row_sink.h"
 #include "core/jpeg/jpeg_decoder.h"
 #include "core/thumbnail/averaged_decode.h"
+#include "core/thumbnail/colour_output.h"
 #include "core/xdg/cache_sizes.h"
 
 namespace velmora {
@@ -18,14 +21,18 @@ CachePictures renderCachePictures(const std::string& sourcePath,
   const PictureSides shown = displayedSides(decoder.width(), decoder.height(), orientation);
   CachePictures result;
   result.shown = {shown.width, shown.height};
+  const ColourPlan colour = followColourPlan(ColourHandling::Srgb, decoder);
+  if (!colour.warning.empty()) result.warnings.push_back(colour.warning);
   std::vector<PixelSize> sizes;
   std::vector<ImageSink> pictures;
+  std::deque<ColouredRows> coloured;
   std::vector<RowSink*> sinks;
   pictures.reserve(limits.size());
   for (const std::int32_t limit : limits) {
     sizes.push_back(cacheEntrySize(result.shown, limit));
     pictures.emplace_back(sizes.back().width, sizes.back().height);
-    sinks.push_back(&pictures.back());
+    coloured.emplace_back(colour, pictures.back(), sizes.back().width);
+    sinks.push_back(&coloured.back());
   }
   decodeAveraged(decoder, orientation, sizes, sinks);
   result.truncated = decoder.dataEndedEarly();
