@@ -59,7 +59,7 @@ std::string spellingOf(const std::string& path) {
 // earlier write. Same file means the same spelling or, for files that exist, the same file on
 // disk. Only writers not yet committed matter, so the requests in flight are all it keeps.
 // With --update, a request that waits for no writer is decided as it comes: an up-to-date one
-// is never handed to a worker.
+// writes nothing, so no one waits for it, and it is never handed to a worker.
 class RequestsInFlight {
  public:
   RequestsInFlight(std::size_t size, bool trackWriters, bool skipUpToDate,
@@ -81,24 +81,28 @@ class RequestsInFlight {
     const FileStatus source = sourceStatus(admitted.request);
     const FileStatus destination = destinationStatus(admitted.request, folders_);
     const std::size_t prerequisite = trackWriters_ ? writerOf(index, source) : kNoPrerequisite;
-    admitted.destinationSpelling = spellingOf(admitted.request.destinationPath);
-    admitted.destination = identityIn(destination);
-    if (!skipUpToDate_ || prerequisite != kNoPrerequisite) return prerequisite;
-    admitted.upToDate = thumbnailUpToDate(source, destination);
-    return *admitted.upToDate ? kWorkWhenCommitted : kNoPrerequisite;
+    if (skipUpToDate_ && prerequisite == kNoPrerequisite) {
+      admitted.upToDate = thumbnailUpToDate(source, destination);
+      if (*admitted.upToDate) return kWorkWhenCommitted;
+    }
+    if (trackWriters_) {
+      admitted.destinationSpelling = spellingOf(admitted.request.destinationPath);
+      admitted.destination = identityIn(destination);
+    }
+    return prerequisite;
   }
 
   // Request `index` has written its destination: it is no one's prerequisite any more, and a
   // later request writing the same file now finds it as the new file it has become.
   void committed(std::size_t index) {
     committed_ = index + 1;
-    if (!trackWriters_) return;
     const Admitted& done = slotOf(index);
+    if (!trackWriters_ || !writes(done)) return;
     const std::optional<FileIdentity> written =
-        done.upToDate == true ? done.destination
-                              : identityIn(destinationStatus(done.request, folders_));
+        identityIn(destinationStatus(done.request, folders_));
     for (std::size_t later = index + 1; later < admitted_; ++later) {
       Admitted& pending = slotOf(later);
+      if (!writes(pending)) continue;
       if (pending.destinationSpelling == done.destinationSpelling ||
           (done.destination && pending.destination == done.destination)) {
         pending.destination = written;
@@ -114,12 +118,17 @@ class RequestsInFlight {
     std::optional<bool> upToDate;
   };
 
+  static bool writes(const Admitted& admitted) { return admitted.upToDate != true; }
+
   std::size_t writerOf(std::size_t index, const FileStatus& source) const {
-    const std::string sourceSpelling = spellingOf(slotOf(index).request.sourcePath);
+    // Spelled out only when there is a writer to compare with: it takes longer than the look.
+    std::optional<std::string> sourceSpelling;
     const std::optional<FileIdentity> identity = identityIn(source);
     for (std::size_t writer = index; writer > committed_;) {
       const Admitted& earlier = slotOf(--writer);
-      if (earlier.destinationSpelling == sourceSpelling ||
+      if (!writes(earlier)) continue;
+      if (!sourceSpelling) sourceSpelling = spellingOf(slotOf(index).request.sourcePath);
+      if (earlier.destinationSpelling == *sourceSpelling ||
           (identity && earlier.destination == identity)) {
         return writer;
       }
