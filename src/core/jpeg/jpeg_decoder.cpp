@@ -37,31 +37,13 @@ unsigned char cmykToChannel(unsigned ink, unsigned black, bool inverted) {
   return static_cast<unsigned char>((ink * black + 127) / 255);
 }
 
-void configureForSampling(jpeg_decompress_struct& c) {
-  c.scale_num = 1;
-  c.scale_denom = 1;
-  c.dct_method = JDCT_FLOAT;
-  c.do_fancy_upsampling = TRUE;
-  c.do_block_smoothing = TRUE;
-  c.buffered_image = FALSE;
-  if (c.jpeg_color_space == JCS_GRAYSCALE) {
-    c.out_color_space = JCS_GRAYSCALE;
-    c.quantize_colors = TRUE;
-    c.desired_number_of_colors = kGreyLevels;
-    c.two_pass_quantize = FALSE;
-    c.dither_mode = JDITHER_FS;
-  } else if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) {
-    c.out_color_space = JCS_CMYK;
-  } else {
-    c.out_color_space = JCS_RGB;
-  }
-}
-
-// The settings of every decode for averaging.
-void configureForAveraging(jpeg_decompress_struct& c, int eighths) {
+// What every decode shares: libjpeg's upsampling and block smoothing, every scan read
+// before the first row, and the output colour space (four components come out as CMYK and are
+// converted to RGB by readRow).
+void configureCommon(jpeg_decompress_struct& c, int eighths, J_DCT_METHOD method) {
   c.scale_num = static_cast<unsigned>(eighths);
   c.scale_denom = 8;
-  c.dct_method = JDCT_ISLOW;
+  c.dct_method = method;
   c.quantize_colors = FALSE;
   c.do_fancy_upsampling = TRUE;
   c.do_block_smoothing = TRUE;
@@ -73,6 +55,21 @@ void configureForAveraging(jpeg_decompress_struct& c, int eighths) {
   } else {
     c.out_color_space = JCS_RGB;
   }
+}
+
+void configureForSampling(jpeg_decompress_struct& c) {
+  configureCommon(c, 8, JDCT_FLOAT);
+  if (c.out_color_space == JCS_GRAYSCALE) {
+    c.quantize_colors = TRUE;
+    c.desired_number_of_colors = kGreyLevels;
+    c.two_pass_quantize = FALSE;
+    c.dither_mode = JDITHER_FS;
+  }
+}
+
+// The settings of every decode for averaging.
+void configureForAveraging(jpeg_decompress_struct& c, int eighths) {
+  configureCommon(c, eighths, JDCT_ISLOW);
 }
 
 void configureForDcScans(jpeg_decompress_struct& c) {
