@@ -11,13 +11,13 @@
 #include "core/errors.h"
 #include "core/image/exif_orientation.h"
 #include "core/jpeg/dc_coefficient_store.h"
-#include "core/jpeg/dc_scan_source.h"
 #include "core/jpeg/decode_monitor.h"
 #include "core/jpeg/decoder_memory.h"
 #include "core/jpeg/error_guard.h"
 #include "core/jpeg/file_source.h"
 #include "core/jpeg/marker_capture.h"
 #include "core/jpeg/scan_count.h"
+#include "core/jpeg/scan_filter_source.h"
 #include "core/jpeg/working_memory.h"
 
 namespace velmora {
@@ -26,6 +26,10 @@ namespace {
 
 constexpr int kGreyLevels = 236;
 constexpr int kArithmeticCodingCode = 1;
+// A decode of first passes keeps the AC bands that start within the lowest five coefficients
+// (zigzag 1 to 5): libjpeg's usual script sends luma 1 to 5 in a band of its own and each
+// chroma component's 1 to 63 in one, and drops luma 6 to 63, which hardly moves an average.
+constexpr int kLastFirstPassCoefficient = 5;
 
 // Four-component files written by Adobe software (the only common source of them) store CMYK
 // inverted; others store it plainly.
@@ -37,7 +41,7 @@ unsigned char cmykToChannel(unsigned ink, unsigned black, bool inverted) {
   return static_cast<unsigned char>((ink * black + 127) / 255);
 }
 
-// What every decode shares: libjpeg's upsampling and block smoothing, every scan read
+// What every decode shares: libjpeg's upsampling and block smoothing, every kept scan read
 // before the first row, and the output colour space (four components come out as CMYK and are
 // converted to RGB by readRow).
 void configureCommon(jpeg_decompress_struct& c, int eighths, J_DCT_METHOD method) {
@@ -72,10 +76,17 @@ void configureForAveraging(jpeg_decompress_struct& c, int eighths) {
   configureCommon(c, eighths, JDCT_ISLOW);
 }
 
+// Without smoothing (which guesses AC coefficients from neighbouring blocks) the coefficients
+// come from the file alone; an average needs no guesses.
+void configureForFirstPassScans(jpeg_decompress_struct& c) {
+  configureForAveraging(c, 2);
+  c.do_block_smoothing = FALSE;
+}
+
 void configureForDcScans(jpeg_decompress_struct& c) {
   configureForAveraging(c, 1);
-  // Without smoothing (which guesses AC coefficients from neighbouring blocks) and with plain
-  // replication, each block comes out as its mean: what an area average wants.
+  // Without smoothing and with plain replication, each block comes out as its mean: what an
+  // area average wants.
   c.do_fancy_upsampling = FALSE;
   c.do_block_smoothing = FALSE;
   c.buffered_image = TRUE;
@@ -147,8 +158,8 @@ struct JpegDecoder::State {
   bool fourComponents = false;
   bool dcOnly = false;
   const PixelConverter* inkConverter = nullptr;
-  std::unique_ptr<DcScanSource> dcSource;  // stands in front of the file's own source
-  std::vector<JSAMPLE> row;                // the library's own output row: not RGB, or not wanted
+  std::unique_ptr<ScanFilterSource> scanFilter;  // stands in front of the file's own source
+  std::vector<JSAMPLE> row;  // the library's own output row: not RGB, or not wanted
   std::optional<FileSource> file;
   std::optional<DecoderMemoryBudget::Share> memory;
 
@@ -245,10 +256,14 @@ void JpegDecoder::start(const DecodeSettings& settings) {
     case DecodeSettings::Kind::Averaging:
       configureForAveraging(c, settings.eighths);
       break;
+    case DecodeSettings::Kind::FirstPassScans:
+      configureForFirstPassScans(c);
+      ScanFilterSource::installIn(&c, kLastFirstPassCoefficient, s.scanFilter);
+      break;
     case DecodeSettings::Kind::DcScans:
       configureForDcScans(c);
       s.dcOnly = true;
-      DcScanSource::installIn(&c, s.dcSource);
+      ScanFilterSource::installIn(&c, 0, s.scanFilter);
       keepDcCoefficientsOnly(&c);
       break;
   }

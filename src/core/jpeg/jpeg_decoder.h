@@ -24,6 +24,12 @@ struct DecodeSettings {
     // For area averaging: scale eighths/8, integer IDCT, no dithering (greyscale comes out as
     // its own grey levels), every scan read.
     Averaging,
+    // For area averaging of a progressive file at scale 2/8, from the first passes of its
+    // lowest coefficients: the DC scans and the first pass of each AC band that starts within
+    // the lowest five coefficients are read; refinement scans of AC bands and bands starting
+    // further on are passed over without being decoded. AC coefficients may lack their lowest
+    // bits, and no block smoothing guesses them.
+    FirstPassScans,
     // For area averaging of a progressive file at scale 1/8, from its DC coefficients alone.
     // The AC scans are passed over without being decoded, and input is read only until every
     // component's DC coefficients are complete; finish() then reads nothing more, so damage
@@ -40,6 +46,7 @@ struct DecodeSettings {
 
   static DecodeSettings sampling() { return {}; }
   static DecodeSettings averaging(int eighths) { return {Kind::Averaging, eighths, 0}; }
+  static DecodeSettings firstPassScans() { return {Kind::FirstPassScans, 2, 0}; }
   static DecodeSettings dcScans() { return {Kind::DcScans, 1, 0}; }
 };
 

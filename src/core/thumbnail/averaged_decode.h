@@ -1,7 +1,8 @@
 #pragma once
 // Decoding a source into its area-averaged, oriented thumbnail: decoded at the smallest DCT
-// scale that still leaves at least twice the thumbnail's size, from the DC scans alone where
-// that scale is 1/8 and the file is progressive, then averaged down.
+// scale that still leaves at least twice the thumbnail's size, then averaged down. Where the
+// file is progressive, a decode at 1/8 reads the DC scans alone, one at 2/8 the first passes of
+// the lowest coefficients.
 
 #include <cstdint>
 #include <vector>

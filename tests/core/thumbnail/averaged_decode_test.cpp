@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -186,6 +187,40 @@ TEST(AreaThumbnail, ProgressiveFileIsNotReadBeyondItsDcScans) {
   EXPECT_THROW(renderThumbnail({folder.file("d.jpg"), "", sizing}, DecodeLimits{testMemory()}),
                EJPEG);
   EXPECT_EQ(areaThumbnail(folder.file("d.jpg"), sizing).width, 32);
+}
+
+// At 2/8 a progressive file gives up its AC refinement scans and the luma band past
+// coefficient 5: the last scan, a refinement, is never read (the default mode fails on it), and
+// the thumbnail stays within a few levels of the same picture stored baseline, whose
+// coefficients are the same and all read.
+TEST(AreaThumbnail, ProgressiveFileAtAQuarterReadsFirstPassesAlone) {
+  constexpr int kWidth = 512, kHeight = 384;
+  TempFolder folder;
+  EncodeOptions options;
+  const std::vector<unsigned char> samples = testing::testSamples(kWidth, kHeight, 3);
+  writeBytes(folder.file("b.jpg"), encodeSamples(samples, kWidth, kHeight, options));
+  options.progressive = true;
+  std::vector<unsigned char> file = encodeSamples(samples, kWidth, kHeight, options);
+  const std::size_t scan = lastScanHeader(file);
+  const std::size_t components = file[scan + 4];
+  file[scan + 5 + 2 * components + 1] = 64;
+  writeBytes(folder.file("p.jpg"), file);
+  // 512 / 8 = 64 falls short of twice 48, 512 / 4 = 128 does not: scale 2/8.
+  const SizingRequest sizing{SizingMode::HeightAndWidth, 0, 36, 48};
+  EXPECT_THROW(renderThumbnail({folder.file("p.jpg"), "", sizing}, DecodeLimits{testMemory()}),
+               EJPEG);
+  const RgbImage baseline = areaThumbnail(folder.file("b.jpg"), sizing);
+  const RgbImage progressive = areaThumbnail(folder.file("p.jpg"), sizing);
+  ASSERT_EQ(progressive.pixels.size(), baseline.pixels.size());
+  long difference = 0;
+  int largest = 0;
+  for (std::size_t k = 0; k < baseline.pixels.size(); ++k) {
+    const int d = std::abs(progressive.pixels[k] - baseline.pixels[k]);
+    difference += d;
+    largest = std::max(largest, d);
+  }
+  EXPECT_LT(difference, 2 * static_cast<long>(baseline.pixels.size()));  // noise, the worst case
+  EXPECT_LE(largest, 12);
 }
 
 }  // namespace

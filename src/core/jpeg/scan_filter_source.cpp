@@ -1,4 +1,4 @@
-#include "core/jpeg/dc_scan_source.h"
+#include "core/jpeg/scan_filter_source.h"
 
 #include <cstring>
 
@@ -12,15 +12,17 @@ constexpr int kEndOfInput = -1;
 
 }  // namespace
 
-void DcScanSource::installIn(j_decompress_ptr cinfo, std::unique_ptr<DcScanSource>& owner) {
-  owner.reset(new DcScanSource(cinfo));
+void ScanFilterSource::installIn(j_decompress_ptr cinfo, int lastCoefficient,
+                                 std::unique_ptr<ScanFilterSource>& owner) {
+  owner.reset(new ScanFilterSource(cinfo, lastCoefficient));
   cinfo->src = &owner->link_.pub;
 }
 
 // The callbacks below run inside libjpeg, and a fatal error of the inner source jumps from
 // there back to the guard that entered the library: these frames hold no object with a
 // destructor (the buffers are members), and must stay that way.
-DcScanSource::DcScanSource(j_decompress_ptr cinfo) : cinfo_(cinfo), inner_(cinfo->src) {
+ScanFilterSource::ScanFilterSource(j_decompress_ptr cinfo, int lastCoefficient)
+    : cinfo_(cinfo), inner_(cinfo->src), lastCoefficient_(lastCoefficient) {
   link_.self = this;
   jpeg_source_mgr& pub = link_.pub;
   pub.init_source = [](j_decompress_ptr) {};
@@ -40,34 +42,34 @@ DcScanSource::DcScanSource(j_decompress_ptr cinfo) : cinfo_(cinfo), inner_(cinfo
   mode_ = Mode::PassEntropy;
 }
 
-DcScanSource& DcScanSource::of(j_decompress_ptr cinfo) {
+ScanFilterSource& ScanFilterSource::of(j_decompress_ptr cinfo) {
   return *reinterpret_cast<Link*>(cinfo->src)->self;
 }
 
-bool DcScanSource::refillInner() {
+bool ScanFilterSource::refillInner() {
   cinfo_->src = inner_;
   const boolean filled = inner_->fill_input_buffer(cinfo_);
   cinfo_->src = &link_.pub;
   return filled && inner_->bytes_in_buffer > 0;
 }
 
-void DcScanSource::terminateInner() {
+void ScanFilterSource::terminateInner() {
   cinfo_->src = inner_;
   inner_->term_source(cinfo_);
   cinfo_->src = &link_.pub;
 }
 
-int DcScanSource::takeByte() {
+int ScanFilterSource::takeByte() {
   if (inner_->bytes_in_buffer == 0 && !refillInner()) return kEndOfInput;
   --inner_->bytes_in_buffer;
   return *inner_->next_input_byte++;
 }
 
-void DcScanSource::emit(int byte) { out_.push_back(static_cast<JOCTET>(byte)); }
+void ScanFilterSource::emit(int byte) { out_.push_back(static_cast<JOCTET>(byte)); }
 
 // Entropy-coded data up to the next marker, kept or dropped; byte stuffing (FF 00) and
 // restart markers belong to the data.
-void DcScanSource::scanEntropy() {
+void ScanFilterSource::scanEntropy() {
   if (inner_->bytes_in_buffer == 0 && !refillInner()) {
     mode_ = Mode::Ended;
     return;
@@ -96,7 +98,7 @@ void DcScanSource::scanEntropy() {
 }
 
 // Between segments: anything up to the next marker is dropped.
-void DcScanSource::scanForMarker() {
+void ScanFilterSource::scanForMarker() {
   int byte = takeByte();
   while (byte != kEndOfInput && byte != 0xFF) byte = takeByte();
   while (byte == 0xFF) byte = takeByte();
@@ -107,8 +109,8 @@ void DcScanSource::scanForMarker() {
   }
 }
 
-// Reads a marker's segment (after its code) and keeps it unless it opens an AC scan.
-void DcScanSource::takeMarker(int code) {
+// Reads a marker's segment (after its code) and keeps it unless it opens a dropped scan.
+void ScanFilterSource::takeMarker(int code) {
   const bool standalone = code == JPEG_EOI || code == 0xD8 || code == 0x01 ||
                           (code >= JPEG_RST0 && code <= JPEG_RST0 + 7);
   if (standalone) {
@@ -131,20 +133,31 @@ void DcScanSource::takeMarker(int code) {
     segment_.push_back(static_cast<JOCTET>(byte));
   }
   const bool scan = code == 0xDA;
-  const bool acScan = scan && !segment_.empty() &&
-                      static_cast<std::size_t>(1 + 2 * segment_[0]) < segment_.size() &&
-                      segment_[1 + 2 * segment_[0]] != 0;
-  if (!acScan) {
+  const bool dropped = scan && dropsScan();
+  if (!dropped) {
     emit(0xFF);
     emit(code);
     emit(high);
     emit(low);
     out_.insert(out_.end(), segment_.begin(), segment_.end());
   }
-  mode_ = !scan ? Mode::Markers : acScan ? Mode::DropEntropy : Mode::PassEntropy;
+  mode_ = !scan ? Mode::Markers : dropped ? Mode::DropEntropy : Mode::PassEntropy;
 }
 
-boolean DcScanSource::fill() {
+// A scan header holds the component count, two bytes per component, then the first and last
+// coefficient of the band and the bit positions (high nibble: the bits already sent, zero for
+// a first pass).
+bool ScanFilterSource::dropsScan() const {
+  if (segment_.empty()) return false;
+  const std::size_t bandAt = 1 + 2 * static_cast<std::size_t>(segment_[0]);
+  if (bandAt >= segment_.size()) return false;
+  const int first = segment_[bandAt];
+  if (first == 0) return false;
+  if (first > lastCoefficient_) return true;
+  return bandAt + 2 < segment_.size() && (segment_[bandAt + 2] >> 4) != 0;
+}
+
+boolean ScanFilterSource::fill() {
   out_.clear();
   while (out_.size() < kChunk && mode_ != Mode::Ended) {
     if (mode_ == Mode::Markers) {
@@ -163,7 +176,7 @@ boolean DcScanSource::fill() {
   return TRUE;
 }
 
-void DcScanSource::skip(long count) {
+void ScanFilterSource::skip(long count) {
   jpeg_source_mgr& pub = link_.pub;
   while (count > static_cast<long>(pub.bytes_in_buffer)) {
     count -= static_cast<long>(pub.bytes_in_buffer);
