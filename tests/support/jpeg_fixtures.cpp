@@ -224,6 +224,111 @@ Bytes exifBadFirstDirectory() {
   return t.bytes;
 }
 
+namespace {
+
+// TIFF directories in either byte order, each written after the ones it points at, with its
+// values right behind it.
+class TiffBlock {
+ public:
+  struct Field {
+    unsigned tag;
+    unsigned type;
+    std::uint32_t count;
+    Bytes value;
+  };
+
+  explicit TiffBlock(bool littleEndian) : littleEndian_(littleEndian) {
+    const unsigned char order = littleEndian ? 'I' : 'M';
+    bytes_ = {'E', 'x', 'i', 'f', 0, 0, order, order};
+    append(number(42, 2));
+    append(number(0, 4));
+  }
+
+  Bytes number(std::uint32_t value, std::size_t size) const {
+    Bytes b(size);
+    for (std::size_t i = 0; i < size; ++i)
+      b[i] = static_cast<unsigned char>(value >> (8 * (littleEndian_ ? i : size - 1 - i)));
+    return b;
+  }
+  Field shortField(unsigned tag, unsigned value) const { return {tag, 3, 1, number(value, 2)}; }
+  Field longField(unsigned tag, std::uint32_t value) const { return {tag, 4, 1, number(value, 4)}; }
+  static Field text(unsigned tag, const std::string& s) {
+    Bytes b(s.begin(), s.end());
+    b.push_back(0);
+    return {tag, 2, static_cast<std::uint32_t>(b.size()), b};
+  }
+
+  std::uint32_t data(const Bytes& b) {
+    const std::uint32_t at = here();
+    append(b);
+    return at;
+  }
+
+  std::uint32_t directory(const std::vector<Field>& fields, std::uint32_t next = 0) {
+    const std::uint32_t at = here();
+    std::uint32_t valueAt = at + 2 + 12 * static_cast<std::uint32_t>(fields.size()) + 4;
+    Bytes values;
+    append(number(static_cast<std::uint32_t>(fields.size()), 2));
+    for (const Field& f : fields) {
+      append(number(f.tag, 2));
+      append(number(f.type, 2));
+      append(number(f.count, 4));
+      if (f.value.size() <= 4) {
+        Bytes inline4 = f.value;
+        inline4.resize(4, 0);
+        append(inline4);
+      } else {
+        append(number(valueAt + static_cast<std::uint32_t>(values.size()), 4));
+        values.insert(values.end(), f.value.begin(), f.value.end());
+      }
+    }
+    append(number(next, 4));
+    append(values);
+    return at;
+  }
+
+  Bytes finish(std::uint32_t firstDirectory) {
+    const Bytes first = number(firstDirectory, 4);
+    std::copy(first.begin(), first.end(), bytes_.begin() + 10);
+    return bytes_;
+  }
+
+ private:
+  std::uint32_t here() const { return static_cast<std::uint32_t>(bytes_.size() - 6); }
+  void append(const Bytes& b) { bytes_.insert(bytes_.end(), b.begin(), b.end()); }
+
+  bool littleEndian_;
+  Bytes bytes_;
+};
+
+}  // namespace
+
+Bytes cameraExifPayload(bool littleEndian) {
+  TiffBlock t(littleEndian);
+  const std::uint32_t thumbnail = t.data(Bytes(200, 0xAB));
+  const std::uint32_t ifd1 =
+      t.directory({t.longField(0x0201, thumbnail), t.longField(0x0202, 200)});
+  const std::uint32_t interop = t.directory({{0x0001, 2, 4, {'R', '9', '8', 0}}});
+  const std::uint32_t exif = t.directory({
+      t.longField(0xA002, 4000),
+      t.longField(0xA003, 3000),
+      t.longField(0xA005, interop),
+      {0x927C, 7, 40, Bytes(40, 0x5A)},
+  });
+  const std::uint32_t gps = t.directory({TiffBlock::text(0x0001, "N")});
+  const std::uint32_t ifd0 = t.directory(
+      {
+          t.shortField(0x0100, 4000),
+          t.shortField(0x0101, 3000),
+          TiffBlock::text(0x010F, "Velmora Camera"),
+          t.shortField(0x0112, 6),
+          t.longField(0x8769, exif),
+          t.longField(0x8825, gps),
+      },
+      ifd1);
+  return t.finish(ifd0);
+}
+
 RgbImage decodePlain(const Bytes& jpeg) {
   jpeg_decompress_struct cinfo{};
   jpeg_error_mgr err{};

@@ -57,6 +57,11 @@ Bytes exifLoop();
 Bytes exifOutOfRange();
 // The first directory lies beyond the block, and claims 65535 entries.
 Bytes exifBadFirstDirectory();
+// A camera's block: IFD0 with orientation 6, sides 4000 x 3000, the maker's name "Velmora
+// Camera" and pointers to an EXIF directory (PixelXDimension and PixelYDimension, a 40-byte
+// maker note, an interoperability directory saying "R98") and a GPS directory (latitude "N");
+// IFD1 locating a 200-byte embedded thumbnail.
+Bytes cameraExifPayload(bool littleEndian);
 
 // ---- reading markers ----
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace velmora {
 
@@ -31,18 +32,34 @@ class TiffReader {
     return offset <= size_ && length <= size_ - offset;
   }
 
-  unsigned char byte(std::uint64_t offset) const { return data_[offset]; }
+  bool littleEndian() const { return littleEndian_; }
+  std::size_t size() const { return size_; }
+  const unsigned char* at(std::uint64_t offset) const { return data_ + offset; }
 
-  std::uint16_t u16(std::uint64_t offset) const {
-    const unsigned char* p = data_ + offset;
+  unsigned char byte(std::uint64_t offset) const { return data_[offset]; }
+  std::uint16_t u16(std::uint64_t offset) const { return u16Of(data_ + offset); }
+  std::uint32_t u32(std::uint64_t offset) const { return u32Of(data_ + offset); }
+
+  // Numbers in the block's byte order, wherever their bytes are held.
+  std::uint16_t u16Of(const unsigned char* p) const {
     return littleEndian_ ? static_cast<std::uint16_t>(p[0] | p[1] << 8)
                          : static_cast<std::uint16_t>(p[0] << 8 | p[1]);
   }
 
-  std::uint32_t u32(std::uint64_t offset) const {
-    const std::uint32_t a = u16(offset);
-    const std::uint32_t b = u16(offset + 2);
+  std::uint32_t u32Of(const unsigned char* p) const {
+    const std::uint32_t a = u16Of(p);
+    const std::uint32_t b = u16Of(p + 2);
     return littleEndian_ ? (b << 16 | a) : (a << 16 | b);
+  }
+
+  // The `size` (2 or 4) bytes of a number in the block's byte order, for writing it anew.
+  std::vector<unsigned char> bytesOf(std::uint32_t value, std::size_t size) const {
+    std::vector<unsigned char> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+      const std::size_t shift = 8 * (littleEndian_ ? i : size - 1 - i);
+      bytes[i] = static_cast<unsigned char>(value >> shift);
+    }
+    return bytes;
   }
 
   // The offset of the directory's entry for `tag`, or nothing when the directory holds none or
