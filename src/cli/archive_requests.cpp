@@ -61,6 +61,7 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
   request.filter = command_.filter;
   request.quality = command_.quality;
   request.colour = command_.colour;
+  request.keep = command_.keep;
   return request;
 }
 

@@ -72,6 +72,31 @@ int qualityValue(const std::string& text) {
   return *value;
 }
 
+// "exif,xmp,...": each name once or more, in any order; the location only with the EXIF it is
+// part of.
+KeptMetadata keptMetadataValue(const std::string& text) {
+  KeptMetadata keep;
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string name = text.substr(start, comma - start);
+    bool* const chosen = name == "exif"      ? &keep.exif
+                         : name == "gps"     ? &keep.location
+                         : name == "xmp"     ? &keep.xmp
+                         : name == "iptc"    ? &keep.iptc
+                         : name == "comment" ? &keep.comments
+                         : name == "date"    ? &keep.date
+                                             : nullptr;
+    if (chosen == nullptr) {
+      throw badUsage("--keep takes exif, gps, xmp, iptc, comment or date, not \"" + name + "\"");
+    }
+    *chosen = true;
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (keep.location && !keep.exif) throw badUsage("--keep gps needs exif as well");
+  return keep;
+}
+
 unsigned workerCount(const std::string& text) {
   const std::optional<std::int32_t> value = readInteger(text);
   if (!value || *value < 1 || static_cast<unsigned>(*value) > kMostWorkers) {
@@ -119,6 +144,7 @@ enum LongOnly : int {
   kVersion,
   kXdgCache,
   kThumbnailer,
+  kKeep,
 };
 
 const option kOptions[] = {
@@ -134,6 +160,7 @@ const option kOptions[] = {
     {"filter", required_argument, nullptr, kFilter},
     {"quality", required_argument, nullptr, kQuality},
     {"colour", required_argument, nullptr, kColour},
+    {"keep", required_argument, nullptr, kKeep},
     {"jobs", required_argument, nullptr, 'j'},
     {"recursive", no_argument, nullptr, 'r'},
     {"update", no_argument, nullptr, kUpdate},
@@ -281,6 +308,10 @@ class OptionReader {
         command_.colour = colourValue(value);
         shaping_.push_back("--colour");
         break;
+      case kKeep:
+        command_.keep = keptMetadataValue(value);
+        shaping_.push_back("--keep");
+        break;
       case kXdgCache:
         command_.xdgCache = cacheSizesValue(value);
         break;
@@ -409,6 +440,10 @@ std::string usageText() {
          "                in its EXIF) is converted to sRGB, written without a profile\n"
          "                (default); keep: colours as stored, the photo's profile\n"
          "                embedded; none: colours as stored, no profile (the window's rule)\n"
+         "  --keep LIST   the source's metadata the thumbnails keep, comma-separated:\n"
+         "                exif (upright, the thumbnail's sides, no embedded thumbnail),\n"
+         "                gps (the location, only with exif), xmp, iptc, comment, date\n"
+         "                (the source's modification time); default: none\n"
          "\n"
          "Files:\n"
          "  -r, --recursive\n"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/rules/kept_metadata.h"
 #include "core/rules/output_naming.h"
 #include "core/rules/shard.h"
 #include "core/rules/thumbnail_request.h"
@@ -26,6 +27,7 @@ struct CommandLine {
   SamplingFilter filter = SamplingFilter::Nearest;
   int quality = kDefaultQuality;  // the encoder's, 1 to 100
   ColourHandling colour = ColourHandling::Srgb;
+  KeptMetadata keep;              // --keep: the source's metadata the thumbnails carry
   std::vector<std::string> paths;
   bool recursive = false;                // a folder is taken with its sub-folders
   bool update = false;                   // skip a file whose thumbnail is not older than it

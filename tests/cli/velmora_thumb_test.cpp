@@ -1,13 +1,16 @@
 // The command-line tool run as a user runs it: arguments in, exit status, standard output and
 // standard error out.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "core/image/exif_orientation.h"
 #include "core/version.h"
 #include "jpeg_fixtures.h"
 #include "sanitizers.h"
@@ -196,6 +199,46 @@ TEST(VelmoraThumb, GalleryOptions) {
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(scratch / "dry"));
   EXPECT_EQ(testing::folderEntries(scratch / "in"), before);
+}
+
+// By default a thumbnail holds its JFIF header alone and the time it was made; --keep carries
+// the EXIF over, upright, and the source's time, which --update then finds up to date.
+TEST(VelmoraThumb, KeptMetadataOnlyWhenAsked) {
+  TempFolder scratch;
+  testing::EncodeOptions options;
+  options.app1 = testing::cameraExifPayload(false);
+  scratch.write("in/photo.jpg", testing::encodeJpeg(80, 60, options));
+  const timespec old[2] = {{1500000000, 0}, {1500000000, 250000000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (scratch / "in/photo.jpg").c_str(), old, 0), 0);
+  const auto appSegments = [](const std::string& path) {
+    std::vector<testing::Segment> kept;
+    for (const testing::Segment& s : testing::headerSegments(testing::readBytes(path))) {
+      if ((s.marker >= 0xE0 && s.marker <= 0xEF) || s.marker == 0xFE) kept.push_back(s);
+    }
+    return kept;
+  };
+  const auto modified = [](const std::string& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0);
+    return status.st_mtim;
+  };
+  for (const char* keep : {"", "exif,date"}) {
+    SCOPED_TRACE(keep);
+    const std::string out = scratch / (*keep ? "kept" : "plain");
+    std::filesystem::create_directories(out);
+    std::vector<std::string> arguments = {"--out", out, scratch / "in/photo.jpg"};
+    if (*keep) arguments.insert(arguments.begin(), {"--keep", keep});
+    ASSERT_EQ(runThumb(arguments).exitCode, 0);
+    const std::vector<testing::Segment> segments = appSegments(out + "/photo.jpg");
+    ASSERT_EQ(segments.size(), *keep ? 2u : 1u);
+    EXPECT_EQ(segments[0].marker, 0xE0);
+    EXPECT_EQ(modified(out + "/photo.jpg").tv_sec == 1500000000, *keep != '\0');
+    if (!*keep) continue;
+    EXPECT_EQ(exifOrientation(segments[1].payload.data(), segments[1].payload.size()), 1);
+    EXPECT_EQ(modified(out + "/photo.jpg").tv_nsec, 250000000);
+    arguments.insert(arguments.begin(), "--update");
+    EXPECT_EQ(runThumb(arguments).out, "");
+  }
 }
 
 // A tree with a broken file in the middle and one cut short: without -k the run stops at the

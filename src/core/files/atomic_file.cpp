@@ -79,6 +79,13 @@ void takeOverIdentity(int fd, const struct stat& old) {
   ::fchmod(fd, old.st_mode & kPermissionBits);
 }
 
+// Set after the bytes are written, which would move the time on again; the access time stays.
+bool takeTime(int fd, const std::optional<timespec>& modified) {
+  if (!modified) return true;
+  const timespec times[2] = {{0, UTIME_OMIT}, *modified};
+  return ::futimens(fd, times) == 0;
+}
+
 // A new thumbnail's mode before the umask: the owner may read and write it; group and others
 // only as far as the source lets them.
 mode_t newFileMode(mode_t sourceMode) { return 0600 | (sourceMode & 0066); }
@@ -101,7 +108,8 @@ StagedFile::StagedFile(DestinationFolders& folders, const std::string& destinati
       createTemporary(folder, destination, old ? 0600 : newFileMode(source.mode), temporary_);
   if (old) takeOverIdentity(fd, *old);
   struct stat staged {};
-  const bool written = ::fstat(fd, &staged) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+  const bool written = ::fstat(fd, &staged) == 0 && writeAll(fd, bytes) &&
+                       takeTime(fd, source.modified) && ::fsync(fd) == 0;
   int error = written ? 0 : errno;
   const bool closed = ::close(fd) == 0;
   if (!closed && error == 0) error = errno;

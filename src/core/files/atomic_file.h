@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,8 @@ struct StagedSource {
   SharedDirectory folder;                // the folder it was opened in, when held
   std::optional<FileIdentity> identity;  // never replaced by its thumbnail
   mode_t mode = 0666;                    // a new thumbnail is never more readable
+  std::optional<timespec> modified =
+      std::nullopt;  // the time the thumbnail takes, when it keeps the date
 };
 
 // A file's new bytes, written and flushed to the disk under a hidden temporary name in its
@@ -27,7 +30,8 @@ struct StagedSource {
 // regular file is at the destination, the temporary carries its permission bits (never the
 // set-id and sticky bits), and its owner and group as far as the process may set them; a new
 // file's mode is the umask's, less the read and write bits the source does not grant to its
-// group and others. The temporary is removed unless it was put in place.
+// group and others. It takes the source's modification time when the source carries one. The
+// temporary is removed unless it was put in place.
 class StagedFile {
  public:
   // Throws EFCreateError (naming the destination) when the file cannot be created, ESameFile

@@ -30,6 +30,8 @@ class SourceFile {
   // The opened file's identity and permission bits (of the file itself, not of a link to it).
   FileIdentity identity() const { return identityOf(status_); }
   mode_t mode() const { return status_.st_mode; }
+  // The opened file's modification time.
+  timespec modified() const { return status_.st_mtim; }
 
   // Reads the next bytes into the buffer: the count read, 0 at the end, -1 when the read fails.
   // Never throws, so that libjpeg's callbacks may call it.

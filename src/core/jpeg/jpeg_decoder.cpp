@@ -199,6 +199,8 @@ JpegDecoder::JpegDecoder(const unsigned char* data, std::size_t size, const Deco
 
 JpegDecoder::~JpegDecoder() = default;
 
+void JpegDecoder::keepMetadataSegments() { state_->capture.keepMetadata(&state_->cinfo); }
+
 bool JpegDecoder::sourceIsEmpty() {
   State& s = *state_;
   if (!s.file) return s.cinfo.src->bytes_in_buffer == 0;

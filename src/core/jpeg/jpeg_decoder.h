@@ -62,6 +62,9 @@ class JpegDecoder {
   JpegDecoder(const JpegDecoder&) = delete;
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
+  // Also keeps the source's XMP packet, Photoshop (IPTC) blocks and comments in markers(), for
+  // a thumbnail that carries them; before readHeader.
+  void keepMetadataSegments();
   // True when the source holds no byte at all: such a file is not parsed, it counts as 0 x 0.
   // May read the source's first bytes (EReadError when that fails).
   bool sourceIsEmpty();
@@ -71,7 +74,8 @@ class JpegDecoder {
   std::int32_t height() const;
   // The EXIF orientation tag of the first EXIF block, 1 to 8; 1 when absent or unreadable.
   int exifOrientation() const;
-  // The segments kept from the header: the first EXIF block and the ICC profile.
+  // The segments kept from the header: the first EXIF block and the ICC profile, and those
+  // keepMetadataSegments asks for.
   const SourceMarkers& markers() const;
   bool progressive() const;
   // True for CMYK and YCCK files, whose colours come from multiplying ink by black.

@@ -123,6 +123,13 @@ void JpegEncoder::embedIccProfile(const std::vector<unsigned char>& profile) {
   });
 }
 
+void JpegEncoder::writeSegment(int marker, const std::vector<unsigned char>& payload) {
+  State& s = *state_;
+  guarded(s.err, [&] {
+    jpeg_write_marker(&s.cinfo, marker, payload.data(), static_cast<unsigned>(payload.size()));
+  });
+}
+
 void JpegEncoder::writeRow(const unsigned char* rgb) {
   State& s = *state_;
   // The library reads input rows without changing them; its interface is not const-correct.

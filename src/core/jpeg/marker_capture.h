@@ -21,6 +21,9 @@ class MarkerCapture {
   // Makes the decoder hand its APP1 and APP2 segments to this keeper, which must outlive the
   // decoder.
   void readFrom(j_decompress_ptr cinfo);
+  // Also keeps the XMP packet, the Photoshop (IPTC) blocks and the comments; before the header
+  // is read.
+  void keepMetadata(j_decompress_ptr cinfo);
   // Joins what the segments held once the header has been read.
   void headerRead();
 
@@ -37,12 +40,19 @@ class MarkerCapture {
     std::size_t size;
   };
 
-  static boolean readExifSegment(j_decompress_ptr cinfo);
+  static boolean readApp1Segment(j_decompress_ptr cinfo);
+  static boolean readPhotoshopSegment(j_decompress_ptr cinfo);
+  static boolean readComment(j_decompress_ptr cinfo);
+  void keepWhole(j_decompress_ptr cinfo, std::size_t payload,
+                 std::vector<std::vector<unsigned char>>& kept, bool photoshop);
   static boolean readIccSegment(j_decompress_ptr cinfo);
   bool joinIccChunks();
 
   SourceMarkers markers_;
   bool exifFound_ = false;
+  bool metadataKept_ = false;
+  bool xmpFound_ = false;
+  std::size_t wholeSegmentBytes_ = 0;  // of the Photoshop blocks and comments kept
   std::vector<IccChunk> iccChunks_;
   std::vector<unsigned char> iccBytes_;  // the chunks' data, in the order the file holds them
 };

@@ -16,6 +16,14 @@ struct SourceMarkers {
   // ICC chunks were seen but left no usable profile: missing, repeated or inconsistent chunks,
   // or more bytes than any real profile holds.
   bool iccProfileDamaged = false;
+
+  // Kept only when the decoder is asked to keep the metadata segments:
+  // the first XMP packet's APP1 payload (Adobe's namespace, a zero byte, the packet);
+  std::vector<unsigned char> xmp;
+  // the Photoshop APP13 payloads, which hold the IPTC block, in the file's order;
+  std::vector<std::vector<unsigned char>> iptc;
+  // the COM payloads, in the file's order.
+  std::vector<std::vector<unsigned char>> comments;
 };
 
 }  // namespace velmora

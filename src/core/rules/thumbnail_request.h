@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/files/directory_handle.h"
+#include "core/rules/kept_metadata.h"
 #include "core/rules/thumbnail_sizing.h"
 
 namespace velmora {
@@ -28,6 +29,7 @@ struct ThumbnailRequest {
   SamplingFilter filter = SamplingFilter::Nearest;
   int quality = kDefaultQuality;
   ColourHandling colour = ColourHandling::None;
+  KeptMetadata keep = {};  // none: the JFIF header alone
   // The folder a tree walk listed the source in, held open: the source is read from there,
   // and a destination beside it is written there. Null for a source opened by its path.
   SharedDirectory sourceFolder = nullptr;

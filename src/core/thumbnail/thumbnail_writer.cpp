@@ -13,6 +13,7 @@
 #include "core/jpeg/jpeg_encoder.h"
 #include "core/thumbnail/averaged_decode.h"
 #include "core/thumbnail/colour_output.h"
+#include "core/thumbnail/kept_metadata_writer.h"
 #include "core/thumbnail/sampled_decode.h"
 
 namespace velmora {
@@ -80,7 +81,9 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   SourceFile source = openSource(request);
   RenderedThumbnail result;
   result.source = {request.sourcePath, request.sourceFolder, source.identity(), source.mode()};
+  if (request.keep.date) result.source.modified = source.modified();
   JpegDecoder decoder(std::move(source), limits);
+  if (request.keep.anySegment()) decoder.keepMetadataSegments();
   const std::optional<PixelSize> decided = decidedSize(decoder, request.sizing);
   if (!decided) return refused(result);
   const int orientation = decoder.exifOrientation();
@@ -88,6 +91,9 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   const ColourPlan colour = followColourPlan(request.colour, decoder);
   if (!colour.warning.empty()) result.warnings.push_back(colour.warning);
   JpegEncoder encoder(size.width, size.height, request.quality);
+  const std::vector<std::string> metadataLeftOut =
+      writeKeptMetadata(encoder, decoder.markers(), request.keep, size);
+  result.warnings.insert(result.warnings.end(), metadataLeftOut.begin(), metadataLeftOut.end());
   if (!colour.embeddedProfile.empty()) encoder.embedIccProfile(colour.embeddedProfile);
   EncoderSink encoded(encoder);
   ColouredRows sink(colour, encoded, size.width);
