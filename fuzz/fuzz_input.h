@@ -49,6 +49,13 @@ inline SamplingFilter filterFromSettings(const unsigned char* settings) {
   return settings[0] & 0x80 ? SamplingFilter::Area : SamplingFilter::Nearest;
 }
 
+// The first byte's 0x20 bit keeps every metadata segment (the EXIF with its location, the XMP,
+// the Photoshop blocks and the comments), so that their rewriting meets the same bytes.
+inline KeptMetadata keptFromSettings(const unsigned char* settings) {
+  const bool kept = (settings[0] & 0x20) != 0;
+  return {kept, kept, kept, kept, kept, false};
+}
+
 // The prefix that makes sizingFromSettings give rule (rule % 5 + 1) with values first + 1 and
 // second + 1 (first + 1 is also the rate).
 inline std::vector<unsigned char> settingsPrefix(unsigned char rule, unsigned first,

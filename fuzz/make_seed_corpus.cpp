@@ -53,6 +53,14 @@ std::vector<SeedKind> seedKinds() {
   add("exif_loop", [](SeedKind&, EncodeOptions& o) { o.app1 = velmora::testing::exifLoop(); });
   add("exif_out_of_range",
       [](SeedKind&, EncodeOptions& o) { o.app1 = velmora::testing::exifOutOfRange(); });
+  add("kept_metadata", [](SeedKind&, EncodeOptions& o) {
+    o.app1 = velmora::testing::cameraExifPayload(true);
+    o.segments = {{0xE1, velmora::testing::xmpPayload()},
+                  {0xED, velmora::testing::textBytes(std::string("Photoshop 3.0\0", 14) + "8BIM")},
+                  {0xFE, velmora::testing::textBytes("a comment")}};
+  });
+  add("kept_metadata_mm",
+      [](SeedKind&, EncodeOptions& o) { o.app1 = velmora::testing::cameraExifPayload(false); });
   return kinds;
 }
 
@@ -80,6 +88,10 @@ int main(int argc, char** argv) {
         velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x80 | index), 20, 30);
     averaged.insert(averaged.end(), jpeg.begin(), jpeg.end());
     velmora::testing::writeBytes(folder + "/" + kind.name + "_area", averaged);
+    // And once keeping every metadata segment.
+    Bytes kept = velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x20 | index), 20, 30);
+    kept.insert(kept.end(), jpeg.begin(), jpeg.end());
+    velmora::testing::writeBytes(folder + "/" + kind.name + "_kept", kept);
     ++index;
   }
   return 0;

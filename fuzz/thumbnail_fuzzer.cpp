@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes through the whole thumbnail path (read, header, sizing,
-// decode, sampling or averaging, encode to memory). The input lives in an anonymous memory file, so
-// the engine reads it exactly as it reads a file on disk and nothing touches the disk.
+// decode, sampling or averaging, the kept metadata rewritten, encode to memory). The input lives in
+// an anonymous memory file, so the engine reads it exactly as it reads a file on disk and nothing
+// touches the disk.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -68,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < velmora::fuzzing::kSettingsBytes) return 0;
   const velmora::SizingRequest sizing = velmora::fuzzing::sizingFromSettings(data);
   const velmora::SamplingFilter filter = velmora::fuzzing::filterFromSettings(data);
+  const velmora::KeptMetadata keep = velmora::fuzzing::keptFromSettings(data);
   data += velmora::fuzzing::kSettingsBytes;
   size -= velmora::fuzzing::kSettingsBytes;
   if (claimsTooManyPixels(data, size)) return 0;
@@ -78,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.sourcePath = "/proc/self/fd/" + std::to_string(fd);
   request.sizing = sizing;
   request.filter = filter;
+  request.keep = keep;
   try {
     const velmora::RenderedThumbnail rendered =
         velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});

@@ -113,6 +113,8 @@ Bytes encodeSamples(const Bytes& samples, int width, int height, const EncodeOpt
                          : Bytes{};
   if (!app1.empty())
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, app1.data(), static_cast<unsigned>(app1.size()));
+  for (const auto& [marker, payload] : options.segments)
+    jpeg_write_marker(&cinfo, marker, payload.data(), static_cast<unsigned>(payload.size()));
   const std::size_t rowBytes = static_cast<std::size_t>(width) * components;
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<JSAMPLE*>(&samples[cinfo.next_scanline * rowBytes]);
@@ -327,6 +329,14 @@ Bytes cameraExifPayload(bool littleEndian) {
       },
       ifd1);
   return t.finish(ifd0);
+}
+
+Bytes xmpPayload() {
+  const std::string text = std::string("http://ns.adobe.com/xap/1.0/", 29) +
+                           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF><rdf:Description "
+                           "tiff:Orientation=\"6\" exif:PixelXDimension=\"4000\"/></rdf:RDF>"
+                           "</x:xmpmeta>";
+  return Bytes(text.begin(), text.end());
 }
 
 RgbImage decodePlain(const Bytes& jpeg) {

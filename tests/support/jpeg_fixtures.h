@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/image/rgb_image.h"
@@ -32,6 +33,7 @@ struct EncodeOptions {
   int exifOrientation = 0;  // 0: no EXIF block
   bool exifLittleEndian = true;
   Bytes app1;  // a hand-made APP1 payload, written instead of the orientation block
+  std::vector<std::pair<int, Bytes>> segments;  // more marker segments (code, payload) after it
 };
 
 // A picture with smooth gradients, sharp edges and noise, so that every row and column differs.
@@ -62,6 +64,9 @@ Bytes exifBadFirstDirectory();
 // maker note, an interoperability directory saying "R98") and a GPS directory (latitude "N");
 // IFD1 locating a 200-byte embedded thumbnail.
 Bytes cameraExifPayload(bool littleEndian);
+// An XMP packet (with Adobe's namespace) giving tiff:Orientation 6 and exif:PixelXDimension
+// 4000 as attributes.
+Bytes xmpPayload();
 
 // ---- reading markers ----
 

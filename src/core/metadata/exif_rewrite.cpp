@@ -153,16 +153,24 @@ class ExifReader {
 
   bool keeps(const Entry& entry, Kind kind) const {
     if (typeSize(entry.type) == 0) return false;
+    // A pointer where it does not belong is not followed, and its offset would be stale.
+    const bool pointer =
+        entry.tag == kExifPointer || entry.tag == kGpsPointer || entry.tag == kInteropPointer;
+    if (pointer && !childKindOf(entry.tag, kind)) return false;
     if (kind != Kind::Main) return true;
     if (entry.tag == kGpsPointer) return rewrite_.keepLocation;
     return !locatesPictureData(entry.tag);
   }
 
+  static std::optional<Kind> childKindOf(std::uint16_t tag, Kind kind) {
+    if (kind == Kind::Main && tag == kExifPointer) return Kind::Exif;
+    if (kind == Kind::Main && tag == kGpsPointer) return Kind::Location;
+    if (kind == Kind::Exif && tag == kInteropPointer) return Kind::Interop;
+    return std::nullopt;
+  }
+
   bool followPointer(Entry& entry, Kind kind) {
-    std::optional<Kind> childKind;
-    if (kind == Kind::Main && entry.tag == kExifPointer) childKind = Kind::Exif;
-    if (kind == Kind::Main && entry.tag == kGpsPointer) childKind = Kind::Location;
-    if (kind == Kind::Exif && entry.tag == kInteropPointer) childKind = Kind::Interop;
+    const std::optional<Kind> childKind = childKindOf(entry.tag, kind);
     if (!childKind) return true;
     if ((entry.type != kTypeLong && entry.type != kTypeIfd) || entry.count != 1) return false;
     const std::optional<int> child = readDirectory(tiff_.u32Of(entry.value.data()), *childKind);

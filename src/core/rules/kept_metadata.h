@@ -12,8 +12,9 @@ struct KeptMetadata {
   bool comments = false;  // the COM segments, as they are
   bool date = false;      // the thumbnail's modification time is the source's
 
-  // True when any segment of the source is carried into the thumbnail.
-  bool anySegment() const { return exif || xmp || iptc || comments; }
+  // True when segments other than the EXIF block (which is always read, for its orientation)
+  // are carried into the thumbnail.
+  bool beyondExif() const { return xmp || iptc || comments; }
 };
 
 }  // namespace velmora

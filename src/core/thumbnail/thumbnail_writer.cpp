@@ -83,7 +83,7 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   result.source = {request.sourcePath, request.sourceFolder, source.identity(), source.mode()};
   if (request.keep.date) result.source.modified = source.modified();
   JpegDecoder decoder(std::move(source), limits);
-  if (request.keep.anySegment()) decoder.keepMetadataSegments();
+  if (request.keep.beyondExif()) decoder.keepMetadataSegments();
   const std::optional<PixelSize> decided = decidedSize(decoder, request.sizing);
   if (!decided) return refused(result);
   const int orientation = decoder.exifOrientation();
