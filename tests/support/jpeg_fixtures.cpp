@@ -310,8 +310,9 @@ Bytes cameraExifPayload(bool littleEndian) {
   const std::uint32_t thumbnail = t.data(Bytes(200, 0xAB));
   const std::uint32_t ifd1 =
       t.directory({t.longField(0x0201, thumbnail), t.longField(0x0202, 200)});
-  const std::uint32_t interop = t.directory({{0x0001, 2, 4, {'R', '9', '8', 0}}});
+  const std::uint32_t interop = t.directory({{0x0001, 2, 4, {'R', '0', '3', 0}}});
   const std::uint32_t exif = t.directory({
+      t.shortField(0xA001, 0xFFFF),
       t.longField(0xA002, 4000),
       t.longField(0xA003, 3000),
       t.longField(0xA005, interop),

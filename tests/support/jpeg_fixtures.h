@@ -60,8 +60,9 @@ Bytes exifOutOfRange();
 // The first directory lies beyond the block, and claims 65535 entries.
 Bytes exifBadFirstDirectory();
 // A camera's block: IFD0 with orientation 6, sides 4000 x 3000, the maker's name "Velmora
-// Camera" and pointers to an EXIF directory (PixelXDimension and PixelYDimension, a 40-byte
-// maker note, an interoperability directory saying "R98") and a GPS directory (latitude "N");
+// Camera" and pointers to an EXIF directory (ColorSpace uncalibrated, PixelXDimension and
+// PixelYDimension, a 40-byte maker note, an interoperability directory saying "R03", Adobe RGB)
+// and a GPS directory (latitude "N");
 // IFD1 locating a 200-byte embedded thumbnail.
 Bytes cameraExifPayload(bool littleEndian);
 // An XMP packet (with Adobe's namespace) giving tiff:Orientation 6 and exif:PixelXDimension

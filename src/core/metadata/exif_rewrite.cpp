@@ -26,7 +26,11 @@ constexpr std::uint16_t kInteropPointer = 0xA005;
 constexpr std::uint16_t kPixelXDimension = 0xA002;
 constexpr std::uint16_t kPixelYDimension = 0xA003;
 constexpr std::uint16_t kMakerNote = 0x927C;
+constexpr std::uint16_t kColorSpace = 0xA001;
+constexpr std::uint16_t kInteropIndex = 0x0001;
+constexpr std::uint16_t kSrgbColorSpace = 1;
 
+constexpr std::uint16_t kTypeAscii = 2;
 constexpr std::uint16_t kTypeShort = 3;
 constexpr std::uint16_t kTypeLong = 4;
 constexpr std::uint16_t kTypeIfd = 13;
@@ -187,6 +191,13 @@ class ExifReader {
       setNumber(entry, static_cast<std::uint32_t>(rewrite_.width));
     if ((main && entry.tag == kImageLength) || (exif && entry.tag == kPixelYDimension))
       setNumber(entry, static_cast<std::uint32_t>(rewrite_.height));
+    if (!rewrite_.coloursMadeSrgb) return;
+    if (exif && entry.tag == kColorSpace) setNumber(entry, kSrgbColorSpace);
+    if (kind == Kind::Interop && entry.tag == kInteropIndex) {
+      entry.type = kTypeAscii;
+      entry.count = 4;
+      entry.value = {'R', '9', '8', 0};
+    }
   }
 
   // One SHORT, or one LONG when the entry was a LONG or the number needs one.

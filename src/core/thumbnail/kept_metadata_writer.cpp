@@ -20,10 +20,11 @@ void writeRewritten(JpegEncoder& encoder, const RewrittenBlock& block,
 }  // namespace
 
 std::vector<std::string> writeKeptMetadata(JpegEncoder& encoder, const SourceMarkers& markers,
-                                           const KeptMetadata& keep, PixelSize size) {
+                                           const KeptMetadata& keep, PixelSize size,
+                                           bool coloursMadeSrgb) {
   std::vector<std::string> warnings;
   if (keep.exif && !markers.exif.empty()) {
-    const ExifRewrite rewrite{size.width, size.height, keep.location};
+    const ExifRewrite rewrite{size.width, size.height, keep.location, coloursMadeSrgb};
     writeRewritten(encoder, rewriteExif(markers.exif.data(), markers.exif.size(), rewrite),
                    warnings);
   }

@@ -13,9 +13,11 @@ namespace velmora {
 
 // Writes the segments `keep` asks for after the JFIF header, in the order EXIF, XMP, IPTC,
 // comments: EXIF and XMP rewritten for a thumbnail of `size` (upright, its sides, no embedded
-// thumbnail, no location unless kept), the others as the source holds them. Returns the
+// thumbnail, no location unless kept, saying sRGB when `coloursMadeSrgb`), the others as the
+// source holds them. Returns the
 // warnings of what had to be left out; a source without a kind simply gives none of it.
 std::vector<std::string> writeKeptMetadata(JpegEncoder& encoder, const SourceMarkers& markers,
-                                           const KeptMetadata& keep, PixelSize size);
+                                           const KeptMetadata& keep, PixelSize size,
+                                           bool coloursMadeSrgb);
 
 }  // namespace velmora

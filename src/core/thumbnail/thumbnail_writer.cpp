@@ -91,8 +91,8 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   const ColourPlan colour = followColourPlan(request.colour, decoder);
   if (!colour.warning.empty()) result.warnings.push_back(colour.warning);
   JpegEncoder encoder(size.width, size.height, request.quality);
-  const std::vector<std::string> metadataLeftOut =
-      writeKeptMetadata(encoder, decoder.markers(), request.keep, size);
+  const std::vector<std::string> metadataLeftOut = writeKeptMetadata(
+      encoder, decoder.markers(), request.keep, size, colour.thumbnailToSrgb || colour.inkToSrgb);
   result.warnings.insert(result.warnings.end(), metadataLeftOut.begin(), metadataLeftOut.end());
   if (!colour.embeddedProfile.empty()) encoder.embedIccProfile(colour.embeddedProfile);
   EncoderSink encoded(encoder);

@@ -91,11 +91,21 @@ TEST(ExifRewrite, ThumbnailsExifIsUprightSizedWithoutEmbeddedThumbnailOrLocation
                 r.payload.end());
       EXPECT_EQ(e.text({}, 0x010F), std::string("Velmora Camera", 15));
       EXPECT_EQ(e.text({kExif}, 0x927C), std::string(40, 0x5A));
-      EXPECT_EQ(e.text({kExif, 0xA005}, 0x0001), std::string("R98", 4));
+      EXPECT_EQ(e.text({kExif, 0xA005}, 0x0001), std::string("R03", 4));
+      EXPECT_EQ(e.number({kExif}, 0xA001), 0xFFFFu);
       EXPECT_EQ(e.find({}, kGps).has_value(), keepLocation);
       EXPECT_EQ(e.text({kGps}, 0x0001), keepLocation ? std::string("N", 2) : "");
     }
   }
+}
+
+// Colours converted into sRGB are no longer the Adobe RGB the camera said.
+TEST(ExifRewrite, ColoursMadeSrgbSaySo) {
+  const Bytes source = cameraExifPayload(true);
+  const RewrittenBlock r = rewriteExif(source.data(), source.size(), {300, 200, false, true});
+  const ExifEntries e(r.payload);
+  EXPECT_EQ(e.text({kExif, 0xA005}, 0x0001), std::string("R98", 4));
+  EXPECT_EQ(e.number({kExif}, 0xA001), 1u);
 }
 
 TEST(ExifRewrite, UnreadableBlocksAreLeftOutWithAWarning) {
