@@ -202,11 +202,15 @@ TEST(VelmoraThumb, GalleryOptions) {
 }
 
 // By default a thumbnail holds its JFIF header alone and the time it was made; --keep carries
-// the EXIF over, upright, and the source's time, which --update then finds up to date.
+// the EXIF and XMP over, upright, the Photoshop block and comment as they are, and the source's
+// time, which --update then finds up to date.
 TEST(VelmoraThumb, KeptMetadataOnlyWhenAsked) {
   TempFolder scratch;
   testing::EncodeOptions options;
   options.app1 = testing::cameraExifPayload(false);
+  const testing::Bytes photoshop = testing::textBytes(std::string("Photoshop 3.0\0", 14) + "8BIM");
+  options.segments = {
+      {0xE1, testing::xmpPayload()}, {0xED, photoshop}, {0xFE, testing::textBytes("a comment")}};
   scratch.write("in/photo.jpg", testing::encodeJpeg(80, 60, options));
   const timespec old[2] = {{1500000000, 0}, {1500000000, 250000000}};
   ASSERT_EQ(::utimensat(AT_FDCWD, (scratch / "in/photo.jpg").c_str(), old, 0), 0);
@@ -222,7 +226,7 @@ TEST(VelmoraThumb, KeptMetadataOnlyWhenAsked) {
     EXPECT_EQ(::stat(path.c_str(), &status), 0);
     return status.st_mtim;
   };
-  for (const char* keep : {"", "exif,date"}) {
+  for (const char* keep : {"", "exif,xmp,iptc,comment,date"}) {
     SCOPED_TRACE(keep);
     const std::string out = scratch / (*keep ? "kept" : "plain");
     std::filesystem::create_directories(out);
@@ -230,11 +234,15 @@ TEST(VelmoraThumb, KeptMetadataOnlyWhenAsked) {
     if (*keep) arguments.insert(arguments.begin(), {"--keep", keep});
     ASSERT_EQ(runThumb(arguments).exitCode, 0);
     const std::vector<testing::Segment> segments = appSegments(out + "/photo.jpg");
-    ASSERT_EQ(segments.size(), *keep ? 2u : 1u);
+    ASSERT_EQ(segments.size(), *keep ? 5u : 1u);
     EXPECT_EQ(segments[0].marker, 0xE0);
     EXPECT_EQ(modified(out + "/photo.jpg").tv_sec == 1500000000, *keep != '\0');
     if (!*keep) continue;
     EXPECT_EQ(exifOrientation(segments[1].payload.data(), segments[1].payload.size()), 1);
+    const std::string xmp(segments[2].payload.begin(), segments[2].payload.end());
+    EXPECT_NE(xmp.find("tiff:Orientation=\"1\" exif:PixelXDimension=\"30\""), std::string::npos);
+    EXPECT_EQ(segments[3].payload, photoshop);
+    EXPECT_EQ(segments[4].payload, testing::textBytes("a comment"));
     EXPECT_EQ(modified(out + "/photo.jpg").tv_nsec, 250000000);
     arguments.insert(arguments.begin(), "--update");
     EXPECT_EQ(runThumb(arguments).out, "");
