@@ -68,7 +68,7 @@ bool isXmpBlock(const unsigned char* payload, std::size_t size) {
 }
 
 RewrittenBlock rewriteXmp(const unsigned char* payload, std::size_t size, std::int32_t width,
-                          std::int32_t height) {
+                          std::int32_t height, bool coloursMadeSrgb) {
   if (!isXmpBlock(payload, size)) return {{}, "XMP left out: it is not an XMP packet"};
   std::string packet(reinterpret_cast<const char*>(payload) + kSignatureSize,
                      size - kSignatureSize);
@@ -77,6 +77,10 @@ RewrittenBlock rewriteXmp(const unsigned char* payload, std::size_t size, std::i
   setProperty(packet, "tiff:ImageLength", std::to_string(height));
   setProperty(packet, "exif:PixelXDimension", std::to_string(width));
   setProperty(packet, "exif:PixelYDimension", std::to_string(height));
+  if (coloursMadeSrgb) {
+    setProperty(packet, "exif:ColorSpace", "1");
+    setProperty(packet, "photoshop:ICCProfile", "sRGB IEC61966-2.1");
+  }
   if (kSignatureSize + packet.size() > kLargestPayload) {
     return {{}, "XMP left out: it does not fit one segment (extended XMP is never kept)"};
   }

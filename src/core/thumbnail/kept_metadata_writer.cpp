@@ -30,7 +30,8 @@ std::vector<std::string> writeKeptMetadata(JpegEncoder& encoder, const SourceMar
   }
   if (keep.xmp && !markers.xmp.empty()) {
     writeRewritten(encoder,
-                   rewriteXmp(markers.xmp.data(), markers.xmp.size(), size.width, size.height),
+                   rewriteXmp(markers.xmp.data(), markers.xmp.size(), size.width, size.height,
+                              coloursMadeSrgb),
                    warnings);
   }
   if (keep.iptc) {

@@ -132,10 +132,10 @@ TEST(ExifRewrite, UnreadableBlocksAreLeftOutWithAWarning) {
   }
 }
 
-std::string rewrittenXmp(const std::string& packet) {
+std::string rewrittenXmp(const std::string& packet, bool coloursMadeSrgb = false) {
   std::string payload = std::string("http://ns.adobe.com/xap/1.0/", 29) + packet;
-  const RewrittenBlock r =
-      rewriteXmp(reinterpret_cast<const unsigned char*>(payload.data()), payload.size(), 300, 200);
+  const RewrittenBlock r = rewriteXmp(reinterpret_cast<const unsigned char*>(payload.data()),
+                                      payload.size(), 300, 200, coloursMadeSrgb);
   if (r.payload.empty()) return r.warning;
   EXPECT_EQ(std::string(r.payload.begin(), r.payload.begin() + 29), payload.substr(0, 29));
   return std::string(r.payload.begin() + 29, r.payload.end());
@@ -160,6 +160,12 @@ TEST(XmpRewrite, OrientationAndSidesAreTheThumbnailsInBothForms) {
   for (const auto& [packet, expected] : cases) {
     EXPECT_EQ(rewrittenXmp(packet), expected) << packet.substr(0, 80);
   }
+  // Colours converted into sRGB are no longer those the packet names.
+  const std::string tagged =
+      "<rdf:Description exif:ColorSpace=\"65535\" photoshop:ICCProfile=\"Adobe RGB (1998)\"/>";
+  EXPECT_EQ(rewrittenXmp(tagged), tagged);
+  EXPECT_EQ(rewrittenXmp(tagged, true),
+            "<rdf:Description exif:ColorSpace=\"1\" photoshop:ICCProfile=\"sRGB IEC61966-2.1\"/>");
 }
 
 }  // namespace
