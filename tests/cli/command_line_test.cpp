@@ -32,6 +32,8 @@ TEST(CommandLine, GnuConventions) {
   EXPECT_EQ(spaced.shard.count, 3u);
   EXPECT_TRUE(spaced.update);
   EXPECT_EQ(spaced.filter, SamplingFilter::Area);
+  EXPECT_EQ(spaced.colour, ColourHandling::Srgb);  // the default
+  EXPECT_EQ(parse({"--colour=keep", "a.jpg"}).colour, ColourHandling::Keep);
   EXPECT_EQ(spaced.workers, 4u);  // the default
   EXPECT_EQ(spaced.paths, (std::vector<std::string>{"a.jpg", "-", "b.jpg"}));
 
@@ -83,6 +85,7 @@ TEST(CommandLine, UsageErrors) {
        "--keep takes exif, gps, xmp, iptc, comment or date, not \"thumbnail\"",
        true},
       {{"--keep", "gps,date"}, "--keep gps needs exif as well", true},
+      {{"--colour", "p3"}, "--colour is srgb, keep or none, not \"p3\"", true},
       {{"-0", "photos"}, "-0 needs --files-from", true},
       {{"-n", "--xdg-cache", "large", "p"}, "--dry-run makes only the JPEG thumbnails' plan", true},
       {{"--xdg-cache", "large", "--out", "t", "p"},

@@ -38,8 +38,8 @@ bool fitsLayout(cmsHPROFILE profile, InputLayout layout) {
   return layout == InputLayout::Rgb ? space == cmsSigRgbData : space == cmsSigCmykData;
 }
 
-TransformHandle transformToSrgb(cmsHPROFILE profile, InputLayout layout,
-                                cmsUInt32Number intent, cmsUInt32Number flags) {
+TransformHandle transformToSrgb(cmsHPROFILE profile, InputLayout layout, cmsUInt32Number intent,
+                                cmsUInt32Number flags) {
   const ProfileHandle srgb = makeSrgbProfile();
   if (!srgb) return nullptr;
   return TransformHandle(cmsCreateTransformTHR(colourContext(), profile, formatOf(layout),
@@ -73,15 +73,15 @@ bool behavesAsSrgb(cmsHPROFILE profile) {
 
 ProfileVerdict judge(const std::vector<unsigned char>& bytes, InputLayout layout) {
   ProfileVerdict verdict;
-  const ProfileHandle profile(cmsOpenProfileFromMemTHR(
-      colourContext(), bytes.data(), static_cast<cmsUInt32Number>(bytes.size())));
+  const ProfileHandle profile(cmsOpenProfileFromMemTHR(colourContext(), bytes.data(),
+                                                       static_cast<cmsUInt32Number>(bytes.size())));
   if (!profile || !fitsLayout(profile.get(), layout)) return verdict;
   if (layout == InputLayout::Rgb && behavesAsSrgb(profile.get())) {
     verdict.usable = verdict.srgb = true;
     return verdict;
   }
-  TransformHandle transform = transformToSrgb(profile.get(), layout, INTENT_PERCEPTUAL,
-                                              cmsFLAGS_BLACKPOINTCOMPENSATION);
+  TransformHandle transform =
+      transformToSrgb(profile.get(), layout, INTENT_PERCEPTUAL, cmsFLAGS_BLACKPOINTCOMPENSATION);
   if (!transform) return verdict;
   verdict.usable = true;
   verdict.toSrgb = std::make_shared<ColourTransform>(

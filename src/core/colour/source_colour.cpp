@@ -8,7 +8,8 @@ namespace velmora {
 
 namespace {
 
-const char kDamagedProfile[] = "colour profile damaged or unusable, ignored; colours left as stored";
+const char kDamagedProfile[] =
+    "colour profile damaged or unusable, ignored; colours left as stored";
 
 InputLayout layoutOf(SourcePixels pixels) {
   switch (pixels) {
@@ -22,8 +23,7 @@ InputLayout layoutOf(SourcePixels pixels) {
 }
 
 // The profile the source's pixels are in: its own, or Adobe RGB for an "R03" photo without one.
-const std::vector<unsigned char>* sourceProfile(const SourceMarkers& markers,
-                                                SourcePixels pixels) {
+const std::vector<unsigned char>* sourceProfile(const SourceMarkers& markers, SourcePixels pixels) {
   if (!markers.iccProfile.empty()) return &markers.iccProfile;
   if (pixels == SourcePixels::Rgb && exifMarksAdobeRgb(markers.exif.data(), markers.exif.size())) {
     return &adobeRgbProfileBytes();
@@ -33,8 +33,7 @@ const std::vector<unsigned char>* sourceProfile(const SourceMarkers& markers,
 
 }  // namespace
 
-ColourPlan planColour(ColourHandling handling, const SourceMarkers& markers,
-                      SourcePixels pixels) {
+ColourPlan planColour(ColourHandling handling, const SourceMarkers& markers, SourcePixels pixels) {
   ColourPlan plan;
   if (handling == ColourHandling::None || pixels == SourcePixels::Grey) return plan;
   if (markers.iccProfileDamaged) plan.warning = kDamagedProfile;
