@@ -56,6 +56,14 @@ inline KeptMetadata keptFromSettings(const unsigned char* settings) {
   return {kept, kept, kept, kept, kept, false};
 }
 
+// The first byte's 0x10 bit converts a tagged source's colours to sRGB, or, with the 0x20 bit,
+// keeps its profile; without it the colours are the window's, as in every input made before
+// there was a choice.
+inline ColourHandling colourFromSettings(const unsigned char* settings) {
+  if ((settings[0] & 0x10) == 0) return ColourHandling::None;
+  return settings[0] & 0x20 ? ColourHandling::Keep : ColourHandling::Srgb;
+}
+
 // The prefix that makes sizingFromSettings give rule (rule % 5 + 1) with values first + 1 and
 // second + 1 (first + 1 is also the rate).
 inline std::vector<unsigned char> settingsPrefix(unsigned char rule, unsigned first,

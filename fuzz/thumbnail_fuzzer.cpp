@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary bytes through the whole thumbnail path (read, header, sizing,
-// decode, sampling or averaging, the kept metadata rewritten, encode to memory). The input lives in
-// an anonymous memory file, so the engine reads it exactly as it reads a file on disk and nothing
-// touches the disk.
+// colour profile, decode, sampling or averaging, colour conversion, the kept metadata rewritten,
+// encode to memory). The input lives in an anonymous memory file, so the engine reads it exactly
+// as it reads a file on disk and nothing touches the disk.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -70,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const velmora::SizingRequest sizing = velmora::fuzzing::sizingFromSettings(data);
   const velmora::SamplingFilter filter = velmora::fuzzing::filterFromSettings(data);
   const velmora::KeptMetadata keep = velmora::fuzzing::keptFromSettings(data);
+  const velmora::ColourHandling colour = velmora::fuzzing::colourFromSettings(data);
   data += velmora::fuzzing::kSettingsBytes;
   size -= velmora::fuzzing::kSettingsBytes;
   if (claimsTooManyPixels(data, size)) return 0;
@@ -81,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.sizing = sizing;
   request.filter = filter;
   request.keep = keep;
+  request.colour = colour;
   try {
     const velmora::RenderedThumbnail rendered =
         velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <utility>
-
 #include <vector>
 
 #include "core/image/pixel_converter.h"

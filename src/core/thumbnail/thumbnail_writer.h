@@ -23,10 +23,10 @@ std::string successLine(const std::string& source, const std::string& destinatio
 std::string refusalLine(const std::string& source);
 
 struct RenderedThumbnail {
-  bool refused = false;             // the sizing rules refused: nothing is to be written
-  std::vector<unsigned char> jpeg;  // the encoded thumbnail when not refused
-  StagedSource source;              // the source as it was opened
-  bool truncated = false;           // the source's picture data ended early; the rest is grey
+  bool refused = false;               // the sizing rules refused: nothing is to be written
+  std::vector<unsigned char> jpeg;    // the encoded thumbnail when not refused
+  StagedSource source;                // the source as it was opened
+  bool truncated = false;             // the source's picture data ended early; the rest is grey
   std::vector<std::string> warnings;  // what was left out of the thumbnail, and why
 };
 
@@ -45,9 +45,9 @@ std::optional<PixelSize> decideThumbnail(const ThumbnailRequest& request,
 RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits);
 
 struct PreparedThumbnail {
-  bool refused = false;              // the sizing rules refused: nothing is to be written
-  std::optional<StagedFile> staged;  // the thumbnail under its temporary name when not refused
-  bool truncated = false;            // as RenderedThumbnail::truncated
+  bool refused = false;               // the sizing rules refused: nothing is to be written
+  std::optional<StagedFile> staged;   // the thumbnail under its temporary name when not refused
+  bool truncated = false;             // as RenderedThumbnail::truncated
   std::vector<std::string> warnings;  // as RenderedThumbnail::warnings
 };
 
