@@ -61,6 +61,17 @@ DirectoryListing listEntries(const DirectoryHandle& folder) {
   return DirectoryListing(listing);
 }
 
+bool forEachEntry(const DirectoryHandle& folder, const std::function<void(const dirent&)>& take) {
+  const DirectoryListing listing = listEntries(folder);
+  if (!listing) return false;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(listing.get());
+    if (entry == nullptr) return errno == 0;
+    take(*entry);
+  }
+}
+
 std::optional<FolderPlan> planFolder(const std::string& path) {
   if (path.empty()) {
     errno = ENOENT;

@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,10 @@ using DirectoryListing = std::unique_ptr<DIR, DirectoryCloser>;
 // Reads the held folder's entries from the start, leaving the handle as it is. Null, with
 // errno set, on failure.
 DirectoryListing listEntries(const DirectoryHandle& folder);
+
+// Gives every entry of the held folder, read from its start ("." and ".." too), to `take`;
+// false, with errno set, when the folder cannot be read to its end.
+bool forEachEntry(const DirectoryHandle& folder, const std::function<void(const dirent&)>& take);
 
 // A folder path as far as it exists, and what is missing below that: `missing` names folders
 // to create one inside the other. ".." after a missing folder leads back to where it would be

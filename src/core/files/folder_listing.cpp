@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 
 namespace velmora {
 
@@ -62,20 +61,13 @@ std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder)
 }
 
 std::optional<std::vector<std::string>> listJpegFiles(const DirectoryHandle& folder) {
-  DirectoryListing directory = listEntries(folder);
-  if (!directory) return std::nullopt;
   std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(directory.get());
-    if (entry == nullptr) {
-      if (errno != 0) return std::nullopt;
-      break;
-    }
-    const std::string name = entry->d_name;
-    if (name.empty() || name.front() == '.' || !matchesJpegPattern(name)) continue;
-    if (isRegularFileIn(folder, entry->d_name)) names.push_back(name);
-  }
+  const bool read = forEachEntry(folder, [&](const dirent& entry) {
+    const std::string name = entry.d_name;
+    if (name.empty() || name.front() == '.' || !matchesJpegPattern(name)) return;
+    if (isRegularFileIn(folder, entry.d_name)) names.push_back(name);
+  });
+  if (!read) return std::nullopt;
   sortNamesForList(names);
   return names;
 }

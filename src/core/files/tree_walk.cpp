@@ -36,23 +36,16 @@ bool isSubFolder(const DirectoryHandle& folder, const dirent& entry) {
 // The folder's sub-folders and JPEG files, in list order, from one reading of its entries;
 // nothing, with errno set, when it cannot be read.
 std::optional<FolderEntries> entriesOf(const DirectoryHandle& folder) {
-  DirectoryListing listing = listEntries(folder);
-  if (!listing) return std::nullopt;
   FolderEntries found;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(listing.get());
-    if (entry == nullptr) {
-      if (errno != 0) return std::nullopt;
-      break;
+  const bool read = forEachEntry(folder, [&](const dirent& entry) {
+    if (entry.d_name[0] == '.') return;
+    if (isSubFolder(folder, entry)) {
+      found.subFolders.emplace_back(entry.d_name);
+    } else if (matchesJpegPattern(entry.d_name) && isRegularFileIn(folder, entry.d_name)) {
+      found.files.emplace_back(entry.d_name);
     }
-    if (entry->d_name[0] == '.') continue;
-    if (isSubFolder(folder, *entry)) {
-      found.subFolders.emplace_back(entry->d_name);
-    } else if (matchesJpegPattern(entry->d_name) && isRegularFileIn(folder, entry->d_name)) {
-      found.files.emplace_back(entry->d_name);
-    }
-  }
+  });
+  if (!read) return std::nullopt;
   sortNamesForList(found.subFolders);
   sortNamesForList(found.files);
   return found;

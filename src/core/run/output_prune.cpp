@@ -36,19 +36,12 @@ bool meansAbsent(int error) { return error == ENOENT || error == ENOTDIR || erro
 // The folder's entry names, in list order, "." and ".." left out; nothing, with errno set,
 // when it cannot be read to its end.
 std::optional<std::vector<std::string>> entryNames(const DirectoryHandle& folder) {
-  DirectoryListing listing = listEntries(folder);
-  if (!listing) return std::nullopt;
   std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(listing.get());
-    if (entry == nullptr) {
-      if (errno != 0) return std::nullopt;
-      break;
-    }
-    const std::string name = entry->d_name;
+  const bool read = forEachEntry(folder, [&](const dirent& entry) {
+    const std::string name = entry.d_name;
     if (name != "." && name != "..") names.push_back(name);
-  }
+  });
+  if (!read) return std::nullopt;
   sortNamesForList(names);
   return names;
 }
