@@ -359,6 +359,28 @@ class FormMainCommandsTest : public QObject {
     QVERIFY(QFile::exists(out + "/a.jpg"));
     QVERIFY(QFile::exists(out + "/b.jpeg"));
   }
+
+  // A source that is a link to a file in the output folder is that very file: both commands
+  // end in the error box and the photo stays as it was.
+  void aSourceLinkedIntoTheOutputFolderIsNeverReplaced() {
+    const QString nature = pictureFolder("Nature", {{"Aqua.jpg", QSize(400, 300)}});
+    const QString favs = pictureFolder("Favs", {});
+    QVERIFY(QFile::link("../Nature/Aqua.jpg", favs + "/Aqua.jpg"));
+    for (const bool batch : {false, true}) {
+      TFormMain form;
+      selectFolder(form, favs);
+      selectFile(form, "Aqua.jpg");
+      form.rbname2->click();
+      form.ePath->setText(nature);
+      form.rb5->click();
+      form.editQH->setText(QStringLiteral("40"));
+      form.editQW->setText(QStringLiteral("40"));
+      RecordingPresenter boxes;
+      batch ? form.SpeedButton2Click() : form.SpeedButton1Click();
+      QCOMPARE(boxes.take(), QStringList{"error: 源目录和目标目录相同!"});
+      QCOMPARE(jpegSize(nature + "/Aqua.jpg"), QSize(400, 300));
+    }
+  }
 };
 
 VELMORA_WINDOW_TEST_MAIN(FormMainCommandsTest)
