@@ -172,7 +172,7 @@ Picture thumbnail(const std::string& path, const velmora::SizingRequest& sizing,
   const velmora::RenderedThumbnail rendered =
       velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});
   Picture result;
-  if (!rendered.refused) decodeFull(rendered.jpeg, result);
+  if (!rendered.outputs.front().refused) decodeFull(rendered.outputs.front().jpeg, result);
   return result;
 }
 

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const velmora::RenderedThumbnail rendered =
         velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});
-    if (!rendered.refused) checkWholeJpeg(rendered.jpeg);
+    if (!rendered.outputs.front().refused) checkWholeJpeg(rendered.outputs.front().jpeg);
   } catch (const velmora::Error&) {
     // The named errors are the expected outcome of a malformed file; anything else escapes
     // and is reported as a crash.

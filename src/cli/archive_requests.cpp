@@ -18,11 +18,11 @@ constexpr std::size_t kBatchesWaiting = 64;
 }  // namespace
 
 ArchiveRequests::ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::string> listedFiles,
-                                 const CommandLine& command, std::optional<FileIdentity> excluded)
+                                 const CommandLine& command, std::vector<FileIdentity> excluded)
     : runs_(std::move(runs)),
       listed_(std::move(listedFiles)),
       command_(command),
-      excluded_(excluded) {
+      excluded_(std::move(excluded)) {
   finder_ = std::thread([this] { findAll(); });
 }
 
@@ -44,24 +44,14 @@ std::optional<ThumbnailRequest> ArchiveRequests::next() {
   }
   WaitingBatch& batch = waiting_.front();
   const std::size_t index = batch.taken++;
-  ThumbnailRequest request =
-      !batch.requests.empty() ? std::move(batch.requests[index])
-      : !batch.files.empty()  ? fileRequest(batch.files[index])
-                              : batchRequest(batch.spelling, batch.names[index], command_.sizing);
+  ThumbnailRequest request = !batch.requests.empty() ? std::move(batch.requests[index])
+                             : !batch.files.empty()  ? fileRequest(batch.files[index])
+                                                     : walkedRequest(batch, index);
   if (batch.folder) request.sourceFolder = batch.folder;
-  // A mirrored folder is made as its first thumbnail goes in, so its name is taken as walked,
-  // never trimmed as the name of a missing output folder would be.
-  if (batch.mirroredBelowRoot) {
-    request.destinationPath = joinPath(batch.naming.outputFolder, batch.names[index]);
-  }
   if (batch.taken == batch.size()) {
     waiting_.pop_front();
     taken_.notify_all();
   }
-  request.filter = command_.filter;
-  request.quality = command_.quality;
-  request.colour = command_.colour;
-  request.keep = command_.keep;
   return request;
 }
 
@@ -92,9 +82,7 @@ void ArchiveRequests::findEverything() {
     if (run.kind == SourceKind::Tree) {
       findTree(run);
     } else if (run.kind == SourceKind::Folder) {
-      queueChosen(
-          batchRequests(run.sourceFolder, run.listedNames, command_.naming, command_.sizing),
-          run.listedNames);
+      queueChosen(folderRequests(run), run.listedNames);
     } else {
       queueChosen({fileRequest(run.selectedPath)}, {run.selectedPath});
     }
@@ -102,11 +90,62 @@ void ArchiveRequests::findEverything() {
   findListed();
 }
 
+ThumbnailRequest ArchiveRequests::requestOf(const std::string& source,
+                                            const std::vector<std::string>& destinations) const {
+  const std::vector<OutputRule>& outputs = command_.outputs;
+  ThumbnailRequest request{source, destinations.front(), outputs.front().sizing};
+  for (std::size_t i = 1; i < outputs.size(); ++i) {
+    request.moreOutputs.push_back({destinations[i], outputs[i].sizing});
+  }
+  request.filter = command_.filter;
+  request.quality = command_.quality;
+  request.colour = command_.colour;
+  request.keep = command_.keep;
+  return request;
+}
+
 ThumbnailRequest ArchiveRequests::fileRequest(const std::string& path) const {
   const PlannedRun run = planFileRun(path);
-  const std::string destination =
-      singleImageDestination(run.selectedPath, run.sourceFolder, run.sourceFolder, command_.naming);
-  return ThumbnailRequest{run.selectedPath, destination, command_.sizing};
+  std::vector<std::string> destinations;
+  for (const OutputRule& output : command_.outputs) {
+    destinations.push_back(singleImageDestination(run.selectedPath, run.sourceFolder,
+                                                  run.sourceFolder, output.naming));
+  }
+  return requestOf(run.selectedPath, destinations);
+}
+
+ThumbnailRequest ArchiveRequests::walkedRequest(const WaitingBatch& batch,
+                                                std::size_t index) const {
+  const std::string& name = batch.names[index];
+  std::string source;
+  std::vector<std::string> destinations;
+  for (std::size_t output = 0; output < batch.namings.size(); ++output) {
+    const NamingSettings& naming = batch.namings[output];
+    // A mirrored folder is made as its first thumbnail goes in, so its name is taken as walked,
+    // never trimmed as the name of a missing output folder would be.
+    const bool mirrored = batch.belowRoot && naming.mode == NamingMode::SameNameInChosenFolder;
+    const ThumbnailRequest named =
+        batchRequest(batch.spellings[output], name, command_.outputs[output].sizing);
+    source = named.sourcePath;
+    destinations.push_back(mirrored ? joinPath(naming.outputFolder, name) : named.destinationPath);
+  }
+  return requestOf(source, destinations);
+}
+
+std::vector<ThumbnailRequest> ArchiveRequests::folderRequests(const PlannedRun& run) const {
+  std::vector<std::vector<ThumbnailRequest>> named;
+  for (const OutputRule& output : command_.outputs) {
+    named.push_back(batchRequests(run.sourceFolder, run.listedNames, output.naming, output.sizing));
+  }
+  std::vector<ThumbnailRequest> requests;
+  for (std::size_t file = 0; file < run.listedNames.size(); ++file) {
+    std::vector<std::string> destinations;
+    for (const std::vector<ThumbnailRequest>& output : named) {
+      destinations.push_back(output[file].destinationPath);
+    }
+    requests.push_back(requestOf(named.front()[file].sourcePath, destinations));
+  }
+  return requests;
 }
 
 void ArchiveRequests::findListed() {
@@ -132,13 +171,22 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
     std::lock_guard<std::mutex> lock(mutex_);
     skipped_.push_back({folder, error});
   });
-  const bool mirrored = command_.naming.mode == NamingMode::SameNameInChosenFolder;
   while (!stopping_) {
     std::optional<WalkedFolder> folder = walk.next();
     if (!folder) return;
-    NamingSettings naming = command_.naming;
-    if (mirrored && !folder->relativePath.empty()) {
-      naming.outputFolder = joinPath(chosenOutputFolder(naming.outputFolder), folder->relativePath);
+    const bool belowRoot = !folder->relativePath.empty();
+    std::vector<NamingSettings> namings;
+    for (const OutputRule& output : command_.outputs) {
+      NamingSettings naming = output.naming;
+      if (naming.mode == NamingMode::SameNameInChosenFolder && belowRoot) {
+        naming.outputFolder =
+            joinPath(chosenOutputFolder(naming.outputFolder), folder->relativePath);
+      }
+      namings.push_back(std::move(naming));
+    }
+    std::vector<BatchSpelling> spellings;
+    for (const NamingSettings& naming : namings) {
+      spellings.push_back(batchSpelling(folder->path, naming));
     }
     std::vector<std::string> keys;
     keys.reserve(folder->names.size());
@@ -147,10 +195,10 @@ void ArchiveRequests::findTree(const PlannedRun& run) {
     }
     const std::vector<std::size_t> kept = chosen(keys);
     WaitingBatch batch;
-    batch.spelling = batchSpelling(folder->path, naming);
+    batch.spellings = std::move(spellings);
     batch.folder = std::move(folder->handle);
-    batch.mirroredBelowRoot = mirrored && !folder->relativePath.empty();
-    batch.naming = naming;
+    batch.belowRoot = belowRoot;
+    batch.namings = std::move(namings);
     for (const std::size_t index : kept) batch.names.push_back(std::move(folder->names[index]));
     queue(std::move(batch));
   }

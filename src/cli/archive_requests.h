@@ -24,9 +24,10 @@ namespace velmora::cli {
 class ArchiveRequests : public RequestSource {
  public:
   // The runs, then the files of a list (--files-from), each run as planFileRun plans it;
-  // `excluded`: a folder never walked into (the output folder). Starts finding at once.
+  // `excluded`: folders never walked into (the output folders). Each request holds one output
+  // per output rule of the command, in its order. Starts finding at once.
   ArchiveRequests(std::vector<PlannedRun> runs, std::vector<std::string> listedFiles,
-                  const CommandLine& command, std::optional<FileIdentity> excluded);
+                  const CommandLine& command, std::vector<FileIdentity> excluded);
   ~ArchiveRequests() override;  // stops finding
 
   ArchiveRequests(const ArchiveRequests&) = delete;
@@ -50,18 +51,23 @@ class ArchiveRequests : public RequestSource {
   // and listed files wait as their names or paths and become requests as they are taken, so
   // that a long wait holds little more than the paths. One of the three is filled.
   struct WaitingBatch {
-    BatchSpelling spelling;
-    SharedDirectory folder;          // a walked folder as listed, held open
-    bool mirroredBelowRoot = false;  // its thumbnails go to a mirrored folder below --out
-    NamingSettings naming;
-    std::vector<std::string> names;          // a walked folder's files
-    std::vector<std::string> files;          // listed file paths
+    std::vector<BatchSpelling> spellings;  // a walked folder's, one per output
+    std::vector<NamingSettings> namings;   // the same outputs' naming rules
+    SharedDirectory folder;                // a walked folder as listed, held open
+    bool belowRoot = false;          // a sub-folder of a walked tree: mirrored below each --out
+    std::vector<std::string> names;  // a walked folder's files
+    std::vector<std::string> files;  // listed file paths
     std::vector<ThumbnailRequest> requests;  // ready-made
     std::size_t taken = 0;
     std::size_t size() const { return names.size() + files.size() + requests.size(); }
   };
 
+  // The request of `source` with an output per output rule, going to `destinations`.
+  ThumbnailRequest requestOf(const std::string& source,
+                             const std::vector<std::string>& destinations) const;
   ThumbnailRequest fileRequest(const std::string& path) const;
+  ThumbnailRequest walkedRequest(const WaitingBatch& batch, std::size_t index) const;
+  std::vector<ThumbnailRequest> folderRequests(const PlannedRun& run) const;
   void findListed();
 
   void findAll();
@@ -76,7 +82,7 @@ class ArchiveRequests : public RequestSource {
   const std::vector<PlannedRun> runs_;
   std::vector<std::string> listed_;  // handed over to the waiting batches as they are found
   const CommandLine& command_;
-  const std::optional<FileIdentity> excluded_;
+  const std::vector<FileIdentity> excluded_;
   std::mutex mutex_;
   std::condition_variable arrived_;
   std::condition_variable taken_;

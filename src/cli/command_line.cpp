@@ -2,9 +2,11 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "cli/desktop_options.h"
+#include "core/files/path_text.h"
 #include "core/rules/field_validation.h"
 #include "core/rules/integer_reading.h"
 
@@ -221,6 +223,98 @@ SizingMode boxMode(int code) {
   }
 }
 
+// The sizing and naming options in the order given, paired into outputs. One sizing rule and one
+// naming rule may come in either order, each with its default; with several sizing rules each is
+// followed by its own naming rule.
+class OutputRules {
+ public:
+  void sizing(const std::string& name, const SizingRequest& rule) {
+    given_.push_back(name);
+    rules_.push_back({name, rule, std::nullopt});
+  }
+  void naming(const std::string& name, const NamingSettings& rule) {
+    given_.push_back(name);
+    // The first naming rule may come before the first sizing rule.
+    if (rules_.empty()) rules_.push_back({{}, std::nullopt, std::nullopt});
+    Given& last = rules_.back();
+    if (last.naming) {
+      throw badUsage(rules_.size() == 1 && !pairs()
+                         ? "choose one naming rule; " + name + " is a second one"
+                         : name + " is a second naming rule for " + last.sizingName);
+    }
+    last.naming = rule;
+    last.namingName = name;
+    last.namingText =
+        rule.mode == NamingMode::PrefixInSourceFolder ? trimBlanks(rule.prefix) : rule.outputFolder;
+  }
+
+  // The outputs, at least one: with neither rule given, the default sizing and naming.
+  std::vector<OutputRule> finish() const {
+    if (rules_.empty()) return {OutputRule{}};
+    std::vector<OutputRule> outputs;
+    for (const Given& given : merged()) {
+      OutputRule output;
+      if (given.sizing) output.sizing = *given.sizing;
+      if (given.naming) output.naming = *given.naming;
+      outputs.push_back(output);
+    }
+    return outputs;
+  }
+
+  const std::vector<std::string>& given() const { return given_; }
+
+ private:
+  struct Given {
+    std::string sizingName;
+    std::optional<SizingRequest> sizing;
+    std::optional<NamingSettings> naming;
+    std::string namingName = {};
+    std::string namingText = {};
+  };
+
+  bool pairs() const {
+    std::size_t sizings = 0;
+    for (const Given& given : rules_) sizings += given.sizing ? 1 : 0;
+    return sizings > 1;
+  }
+
+  // One sizing rule after a naming rule given first makes one output; several outputs each
+  // need a naming rule of their own, different from every other.
+  std::vector<Given> merged() const {
+    std::vector<Given> rules = rules_;
+    if (rules.size() == 2 && !rules[0].sizing && !rules[1].naming) {
+      rules[1].naming = rules[0].naming;
+      rules.erase(rules.begin());
+    }
+    if (rules.size() <= 1) return rules;
+    if (!rules[0].sizing) {
+      throw badUsage(pairs()
+                         ? rules[0].namingName +
+                               " comes before any sizing rule: with several sizing rules, "
+                               "each is followed by its own naming rule"
+                         : "choose one naming rule; " + rules[1].namingName + " is a second one");
+    }
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+      if (!rules[i].naming) {
+        throw badUsage(rules[i].sizingName +
+                       " needs its own --prefix or --out after it: with several sizing rules, "
+                       "each output is named on its own");
+      }
+      for (std::size_t j = 0; j < i; ++j) {
+        if (rules[j].naming->mode == rules[i].naming->mode &&
+            rules[j].namingText == rules[i].namingText) {
+          throw badUsage(rules[i].sizingName + " and " + rules[j].sizingName +
+                         " are named alike: each output needs a naming rule of its own");
+        }
+      }
+    }
+    return rules;
+  }
+
+  std::vector<Given> rules_;
+  std::vector<std::string> given_;  // the sizing and naming options, as typed
+};
+
 // Reads the options one by one and keeps the rules that span several of them.
 class OptionReader {
  public:
@@ -239,34 +333,28 @@ class OptionReader {
         command_.action = Action::Version;
         return false;
       case kRate:
-        chooseSizing(name);
-        command_.sizing = {SizingMode::Rate, fieldValue(value, kRateLimit, kRateAboveLimit), 0, 0,
-                           kLargestSourceSide};
+        rules_.sizing(name, {SizingMode::Rate, fieldValue(value, kRateLimit, kRateAboveLimit), 0, 0,
+                             kLargestSourceSide});
         break;
       case kHeight:
-        chooseSizing(name);
-        command_.sizing = {SizingMode::Height, 0, pixelValue(value), 0, kLargestSourceSide};
+        rules_.sizing(name, {SizingMode::Height, 0, pixelValue(value), 0, kLargestSourceSide});
         break;
       case kWidth:
-        chooseSizing(name);
-        command_.sizing = {SizingMode::Width, 0, 0, pixelValue(value), kLargestSourceSide};
+        rules_.sizing(name, {SizingMode::Width, 0, 0, pixelValue(value), kLargestSourceSide});
         break;
       case kSize:
       case kFit:
       case kWithin:
       case kFill: {
-        chooseSizing(name);
         const WidthHeight size = widthHeightValue(value);
-        command_.sizing = {boxMode(code), 0, size.height, size.width, kLargestSourceSide};
+        rules_.sizing(name, {boxMode(code), 0, size.height, size.width, kLargestSourceSide});
         break;
       }
       case kPrefix:
-        chooseNaming(name);
-        command_.naming = {NamingMode::PrefixInSourceFolder, value, ""};
+        rules_.naming(name, {NamingMode::PrefixInSourceFolder, value, ""});
         break;
       case kOut:
-        chooseNaming(name);
-        command_.naming = {NamingMode::SameNameInChosenFolder, "", value};
+        rules_.naming(name, {NamingMode::SameNameInChosenFolder, "", value});
         break;
       default:
         takeSetting(code, value);
@@ -277,6 +365,7 @@ class OptionReader {
   void takePath(const char* path) { command_.paths.emplace_back(path); }
 
   CommandLine finish() {
+    command_.outputs = rules_.finish();
     if (command_.action == Action::Run && command_.paths.empty() && !command_.filesFrom) {
       throw badUsage("no JPEG file or folder given");
     }
@@ -285,7 +374,9 @@ class OptionReader {
     if (command_.dryRun && (!command_.xdgCache.empty() || command_.action == Action::Thumbnailer)) {
       throw badUsage("--dry-run makes only the JPEG thumbnails' plan");
     }
-    finishDesktopOptions(command_, shaping_);
+    std::vector<std::string> shaping = rules_.given();
+    shaping.insert(shaping.end(), settings_.begin(), settings_.end());
+    finishDesktopOptions(command_, shaping);
     if (command_.prune) checkPruning();
     return command_;
   }
@@ -298,19 +389,19 @@ class OptionReader {
         break;
       case kFilter:
         command_.filter = filterValue(value);
-        shaping_.push_back("--filter");
+        settings_.push_back("--filter");
         break;
       case kQuality:
         command_.quality = qualityValue(value);
-        shaping_.push_back("--quality");
+        settings_.push_back("--quality");
         break;
       case kColour:
         command_.colour = colourValue(value);
-        shaping_.push_back("--colour");
+        settings_.push_back("--colour");
         break;
       case kKeep:
         command_.keep = keptMetadataValue(value);
-        shaping_.push_back("--keep");
+        settings_.push_back("--keep");
         break;
       case kXdgCache:
         command_.xdgCache = cacheSizesValue(value);
@@ -349,29 +440,20 @@ class OptionReader {
   }
 
   // Pruning needs a tree mirrored into a folder of its own: a list, or thumbnails beside
-  // their sources, leave no place where a thumbnail without a source could be told apart.
+  // their sources, leave no place where a thumbnail without a source could be told apart. Each
+  // output's tree is pruned, so each output is mirrored.
   void checkPruning() const {
-    if (!command_.recursive || command_.naming.mode != NamingMode::SameNameInChosenFolder) {
-      throw badUsage("--prune needs -r and --out");
-    }
+    const bool everyOutputMirrored =
+        std::all_of(command_.outputs.begin(), command_.outputs.end(), [](const OutputRule& output) {
+          return output.naming.mode == NamingMode::SameNameInChosenFolder;
+        });
+    if (!command_.recursive || !everyOutputMirrored) throw badUsage("--prune needs -r and --out");
     if (command_.filesFrom) throw badUsage("--prune takes folders only, not --files-from");
   }
 
-  void chooseSizing(const std::string& name) {
-    if (sizingGiven_) throw badUsage("choose one sizing rule; " + name + " is a second one");
-    sizingGiven_ = true;
-    shaping_.push_back(name);
-  }
-  void chooseNaming(const std::string& name) {
-    if (namingGiven_) throw badUsage("choose one naming rule; " + name + " is a second one");
-    namingGiven_ = true;
-    shaping_.push_back(name);
-  }
-
   CommandLine command_;
-  bool sizingGiven_ = false;
-  bool namingGiven_ = false;
-  std::vector<std::string> shaping_;  // the options given that shape the JPEG thumbnails
+  OutputRules rules_;
+  std::vector<std::string> settings_;  // the other options given that shape the JPEG thumbnails
 };
 
 }  // namespace

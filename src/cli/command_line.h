@@ -19,10 +19,16 @@ namespace velmora::cli {
 // hold INPUT and OUTPUT after the size is read).
 enum class Action { Run, Help, Version, Thumbnailer };
 
-struct CommandLine {
-  Action action = Action::Run;
+// One output of a run: a sizing rule with the naming rule given after it.
+struct OutputRule {
   SizingRequest sizing{SizingMode::Rate, 50, 0, 0, kLargestSourceSide};
   NamingSettings naming{NamingMode::PrefixInSourceFolder, "tb", ""};
+};
+
+struct CommandLine {
+  Action action = Action::Run;
+  // In the order given, at least one. Every other setting applies to each of them.
+  std::vector<OutputRule> outputs{OutputRule{}};
   unsigned workers = 1;
   SamplingFilter filter = SamplingFilter::Nearest;
   int quality = kDefaultQuality;  // the encoder's, 1 to 100

@@ -54,8 +54,7 @@ std::vector<std::string> listedPaths(const CommandLine& command, std::istream& s
   }
 }
 
-RunCheckResult checkPlan(const RunPlan& plan, const NamingSettings& naming) {
-  if (plan.runs.empty() && plan.listedFiles.empty()) return RunCheckResult::NoFiles;
+RunCheckResult checkOutput(const RunPlan& plan, const NamingSettings& naming) {
   for (const PlannedRun& run : plan.runs) {
     const RunCheckResult check =
         checkSource({run.kind, run.sourceFolder, run.listedNames.size()}, naming);
@@ -64,6 +63,16 @@ RunCheckResult checkPlan(const RunPlan& plan, const NamingSettings& naming) {
   for (const std::string& path : plan.listedFiles) {
     const RunCheckResult check =
         checkSource({SourceKind::File, planFileRun(path).sourceFolder, 1}, naming);
+    if (check != RunCheckResult::Pass) return check;
+  }
+  return RunCheckResult::Pass;
+}
+
+// Each output's naming is checked against every source, as a run of its own would be.
+RunCheckResult checkPlan(const RunPlan& plan, const std::vector<OutputRule>& outputs) {
+  if (plan.runs.empty() && plan.listedFiles.empty()) return RunCheckResult::NoFiles;
+  for (const OutputRule& output : outputs) {
+    const RunCheckResult check = checkOutput(plan, output.naming);
     if (check != RunCheckResult::Pass) return check;
   }
   return RunCheckResult::Pass;
@@ -95,7 +104,7 @@ RunPlan planCommand(const CommandLine& command, std::istream& standardInput) {
     }
   }
   if (command.filesFrom) plan.listedFiles = listedPaths(command, standardInput);
-  plan.check = checkPlan(plan, command.naming);
+  plan.check = checkPlan(plan, command.outputs);
   return plan;
 }
 

@@ -66,12 +66,19 @@ std::vector<std::string> treeRoots(const RunPlan& plan) {
   return roots;
 }
 
-void pruneOutput(const CommandLine& command, std::vector<std::string> roots,
-                 const MirrorRoot& output, RunReport& report) {
-  const PruneResult result =
-      pruneOutputTree({std::move(roots), output, {}, command.shard, command.dryRun});
-  for (const PrunedPath& path : result.pruned) report.pruned(path, command.dryRun);
-  for (const PruneError& error : result.errors) report.pruneFailed(error.path, error.error);
+// Each output's tree in the order the outputs were given, leaving the others' alone.
+void pruneOutputs(const CommandLine& command, const std::vector<std::string>& roots,
+                  const std::vector<MirrorRoot>& outputs, RunReport& report) {
+  for (const MirrorRoot& output : outputs) {
+    std::vector<FileIdentity> others;
+    for (const MirrorRoot& other : outputs) {
+      if (&other != &output) others.push_back(other.folder->identity());
+    }
+    const PruneResult result =
+        pruneOutputTree({roots, output, std::move(others), command.shard, command.dryRun});
+    for (const PrunedPath& path : result.pruned) report.pruned(path, command.dryRun);
+    for (const PruneError& error : result.errors) report.pruneFailed(error.path, error.error);
+  }
 }
 
 }  // namespace
@@ -85,26 +92,27 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
     return kExitBadUsage;
   }
   std::vector<std::string> roots = treeRoots(plan);
-  const bool mirrored = command.naming.mode == NamingMode::SameNameInChosenFolder;
-  const std::string outputFolder = chosenOutputFolder(command.naming.outputFolder);
   // The run is the program's one user of decoders: its budget is the program's.
   DecoderMemoryBudget memory;
   RunOptions options{memory};
-  std::optional<FileIdentity> excluded;
-  if (mirrored && hasTree(plan)) {
-    // Made now and held: the walk never enters it, and the mirrored folders are made in it. A
-    // dry run makes nothing, but still leaves an existing one out of the walk.
-    DirectoryHandle root = command.dryRun ? openFolder(outputFolder) : createFolders(outputFolder);
-    if (root.isOpen()) {
-      excluded = root.identity();
-      options.mirrorRoot = {outputFolder, std::make_shared<const DirectoryHandle>(std::move(root))};
-    }
-  }
-
-  // Every request of the run names the output folder as resolved here, so a folder created
+  // Every request of the run names each output folder as resolved here, so a folder created
   // under the trimmed name is the one written to.
   CommandLine resolved = command;
-  if (mirrored) resolved.naming.outputFolder = outputFolder;
+  std::vector<FileIdentity> excluded;
+  for (OutputRule& output : resolved.outputs) {
+    if (output.naming.mode != NamingMode::SameNameInChosenFolder) continue;
+    output.naming.outputFolder = chosenOutputFolder(output.naming.outputFolder);
+    if (!hasTree(plan)) continue;
+    // Made now and held: the walk never enters it, and the mirrored folders are made in it. A
+    // dry run makes nothing, but still leaves an existing one out of the walk.
+    const std::string& folder = output.naming.outputFolder;
+    DirectoryHandle root = command.dryRun ? openFolder(folder) : createFolders(folder);
+    if (root.isOpen()) {
+      excluded.push_back(root.identity());
+      options.mirrorRoots.push_back(
+          {folder, std::make_shared<const DirectoryHandle>(std::move(root))});
+    }
+  }
   ArchiveRequests requests(std::move(plan.runs), std::move(plan.listedFiles), resolved, excluded);
   std::unique_ptr<ProgressLine> progressLine;
   if (terminals.err && !command.quiet) {
@@ -151,7 +159,7 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   } else if (command.prune && requests.found() == 0) {
     report.pruneLeftOut("no JPEG file was found");
   } else if (command.prune) {
-    pruneOutput(command, std::move(roots), options.mirrorRoot, report);
+    pruneOutputs(command, roots, options.mirrorRoots, report);
   }
   // Like the progress line, the summary is for a person at a terminal: scripts reading a pipe
   // or a file see only the log lines, the messages and the exit status.

@@ -205,6 +205,40 @@ TEST(ArchiveOptions, UpdateRedoesOnlySourcesNewerThanTheirThumbnails) {
   EXPECT_EQ(update.err, "");
 }
 
+// Several sizing and naming pairs in one run: one log line per output, in the order the pairs
+// were given; each output is what a run of its own makes, and each is brought up to date alone.
+TEST(ArchiveOptions, SeveralOutputsInOneRunLogInPairOrderAndUpdateOneByOne) {
+  TempFolder scratch;
+  const std::string in = threePictures(scratch);
+  const std::string large = scratch / "web/l";
+  const std::string wide = scratch / "web/w";
+  const std::string square = scratch / "web/s";
+  std::vector<std::string> arguments = {"-r",      "--fit", "32x32", "--out", large,
+                                        "--width", "100",   "--out", wide,    "--fill",
+                                        "16x16",   "--out", square,  in};
+  const std::string refused = "缩略图失败：";
+  std::string expected;
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+    const std::string source = in + "/" + name;
+    expected += made(source, large + "/" + name) + refused + source + "只能缩小！\n" +
+                made(source, square + "/" + name);
+  }
+  const testing::ThumbRun all = testing::runThumb(arguments);
+  EXPECT_EQ(all.exitCode, 0);
+  EXPECT_EQ(all.out, expected);
+  EXPECT_EQ(testing::runThumb({"-r", "--fill", "16x16", "--out", scratch / "alone", in}).exitCode,
+            0);
+  EXPECT_EQ(testing::readBytes(square + "/b.jpg"), testing::readBytes(scratch / "alone/b.jpg"));
+
+  fs::remove(large + "/b.jpg");
+  arguments.insert(arguments.begin(), "--update");
+  const testing::ThumbRun update = testing::runThumb(arguments);
+  EXPECT_EQ(update.exitCode, 0);
+  EXPECT_EQ(update.out, refused + in + "/a.jpg只能缩小！\n" +
+                            made(in + "/b.jpg", large + "/b.jpg") + refused + in +
+                            "/b.jpg只能缩小！\n" + refused + in + "/c.jpg只能缩小！\n");
+}
+
 TEST(ArchiveOptions, ListedPathsAreTakenByteForByteAndAMissingOneIsAnError) {
   TempFolder scratch;
   testing::writeJpeg(scratch / " blank .jpg", 64, 48, 1);

@@ -16,16 +16,16 @@ TEST(CommandLine, GnuConventions) {
   const CommandLine grouped = parse({"-rq", "--fit=200x200", "-j2", "photos", "--", "-odd.jpg"});
   EXPECT_TRUE(grouped.recursive);
   EXPECT_TRUE(grouped.quiet);
-  EXPECT_EQ(grouped.sizing.mode, SizingMode::Fit);
-  EXPECT_EQ(grouped.sizing.widthValue, 200);
-  EXPECT_EQ(grouped.sizing.heightValue, 200);
+  EXPECT_EQ(grouped.outputs.front().sizing.mode, SizingMode::Fit);
+  EXPECT_EQ(grouped.outputs.front().sizing.widthValue, 200);
+  EXPECT_EQ(grouped.outputs.front().sizing.heightValue, 200);
   EXPECT_EQ(grouped.workers, 2u);
   EXPECT_EQ(grouped.paths, (std::vector<std::string>{"photos", "-odd.jpg"}));
 
   const CommandLine spaced = parse({"a.jpg", "--out", "thumbs", "-0", "--files-from", "-",
                                     "--shard", "2/3", "--update", "--filter=area", "-", "b.jpg"});
-  EXPECT_EQ(spaced.naming.mode, NamingMode::SameNameInChosenFolder);
-  EXPECT_EQ(spaced.naming.outputFolder, "thumbs");
+  EXPECT_EQ(spaced.outputs.front().naming.mode, NamingMode::SameNameInChosenFolder);
+  EXPECT_EQ(spaced.outputs.front().naming.outputFolder, "thumbs");
   EXPECT_TRUE(spaced.nullSeparated);
   EXPECT_EQ(*spaced.filesFrom, "-");
   EXPECT_EQ(spaced.shard.index, 2u);
@@ -40,8 +40,19 @@ TEST(CommandLine, GnuConventions) {
   EXPECT_EQ(parse({"--rate", "20", "--help", "--bogus"}).action, Action::Help);
   EXPECT_EQ(parse({"--version"}).action, Action::Version);
   // Every value is read again from the start of a fresh call.
-  EXPECT_EQ(parse({"--width", "30", "x.jpg"}).sizing.widthValue, 30);
-  EXPECT_EQ(parse({"--height", "0x1e", "x.jpg"}).sizing.heightValue, 30);
+  EXPECT_EQ(parse({"--width", "30", "x.jpg"}).outputs.front().sizing.widthValue, 30);
+  EXPECT_EQ(parse({"--height", "0x1e", "x.jpg"}).outputs.front().sizing.heightValue, 30);
+
+  // Several outputs: each sizing rule with the naming rule after it, in the order given.
+  const CommandLine gallery = parse(
+      {"--fit", "1600x1600", "--out", "web/l", "-r", "--fill=160x160", "--prefix", "s_", "p"});
+  ASSERT_EQ(gallery.outputs.size(), 2u);
+  EXPECT_EQ(gallery.outputs[0].sizing.widthValue, 1600);
+  EXPECT_EQ(gallery.outputs[0].naming.outputFolder, "web/l");
+  EXPECT_EQ(gallery.outputs[1].sizing.mode, SizingMode::Fill);
+  EXPECT_EQ(gallery.outputs[1].naming.prefix, "s_");
+  EXPECT_EQ(parse({"--out", "t", "--width", "30", "x.jpg"}).outputs.front().naming.outputFolder,
+            "t");
 
   EXPECT_EQ(parse({"--xdg-cache=large,normal,large", "-r", "p"}).xdgCache,
             (std::vector<CacheSize>{CacheSize::Large, CacheSize::Normal}));
@@ -74,9 +85,21 @@ TEST(CommandLine, UsageErrors) {
       {{"--rate"}, "option --rate needs a value", true},
       {{"-j", "0"}, "-j needs a number of workers from 1 to 1024", true},
       {{"--jobs=2000"}, "-j needs a number of workers from 1 to 1024", true},
-      {{"--rate", "20", "--width", "30"}, "choose one sizing rule; --width is a second one", true},
+      {{"--rate", "20", "--width", "30"},
+       "--rate needs its own --prefix or --out after it: with several sizing rules, each output "
+       "is named on its own",
+       true},
       {{"--out", "/tmp", "--prefix", "s"},
        "choose one naming rule; --prefix is a second one",
+       true},
+      {{"--out", "a", "--fit", "9x9", "--out", "b"},
+       "choose one naming rule; --out is a second one",
+       true},
+      {{"--fit", "9x9", "--out", "a", "--width", "4", "--prefix", "b", "--out", "c"},
+       "--out is a second naming rule for --width",
+       true},
+      {{"--fit", "9x9", "--out", "a", "--width", "4", "--out", "a"},
+       "--width and --fit are named alike: each output needs a naming rule of its own",
        true},
       {{"--shard", "4/3"}, "--shard needs K/N with 1 <= K <= N, not \"4/3\"", true},
       {{"--filter", "bicubic"}, "--filter is nearest or area, not \"bicubic\"", true},

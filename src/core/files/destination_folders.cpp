@@ -24,29 +24,42 @@ DestinationFolder::~DestinationFolder() {
   if (renamed_) (void)::fsync(handle_->fd());
 }
 
-DestinationFolders::DestinationFolders(MirrorRoot mirrorRoot)
-    : mirrorRoot_{folderForm(mirrorRoot.path), std::move(mirrorRoot.folder)} {}
+DestinationFolders::DestinationFolders(std::vector<MirrorRoot> mirrorRoots)
+    : mirrorRoots_(std::move(mirrorRoots)) {
+  for (MirrorRoot& root : mirrorRoots_) root.path = folderForm(root.path);
+}
 
 DestinationFolders::~DestinationFolders() {
   held_.clear();
   removeEmptyCreated();
 }
 
-std::optional<std::string> DestinationFolders::relativeToMirror(const std::string& folder) const {
-  if (!mirrorRoot_.folder) return std::nullopt;
-  const std::string& root = mirrorRoot_.path;
-  if (folder == root) return std::string();
-  const std::string above = endsWithSeparator(root) ? root : root + kPathSeparator;
-  if (folder.compare(0, above.size(), above) != 0) return std::nullopt;
-  return folder.substr(above.size());
+// The root that holds the folder most closely, when one does: one output's tree may be
+// mirrored inside another's.
+std::optional<DestinationFolders::Mirrored> DestinationFolders::relativeToMirror(
+    const std::string& folder) const {
+  std::optional<Mirrored> closest;
+  for (std::size_t index = 0; index < mirrorRoots_.size(); ++index) {
+    const std::string& root = mirrorRoots_[index].path;
+    if (!mirrorRoots_[index].folder) continue;
+    const std::string above = endsWithSeparator(root) ? root : root + kPathSeparator;
+    std::optional<std::string> below;
+    if (folder == root) {
+      below = std::string();
+    } else if (folder.compare(0, above.size(), above) == 0) {
+      below = folder.substr(above.size());
+    }
+    if (below && (!closest || below->size() < closest->second.size())) closest = {{index, *below}};
+  }
+  return closest;
 }
 
 // Enters the mirrored folders one by one from the root, never through a link, making those
 // that are missing when asked to.
-SharedDirectory DestinationFolders::openMirrored(const std::string& relative, bool create) {
-  SharedDirectory current = mirrorRoot_.folder;
+SharedDirectory DestinationFolders::openMirrored(const Mirrored& folder, bool create) {
+  SharedDirectory current = mirrorRoots_[folder.first].folder;
   std::string reached;
-  for (const std::string& name : pathParts(relative)) {
+  for (const std::string& name : pathParts(folder.second)) {
     if (name == "." || name == "..") {
       errno = EINVAL;
       return nullptr;
@@ -56,7 +69,7 @@ SharedDirectory DestinationFolders::openMirrored(const std::string& relative, bo
     DirectoryHandle next =
         create ? openOrCreateSubFolder(*current, name, created) : openSubFolder(*current, name);
     if (!next.isOpen()) return nullptr;
-    if (created) created_.push_back(reached);
+    if (created) created_.emplace_back(folder.first, reached);
     current = std::make_shared<const DirectoryHandle>(std::move(next));
   }
   return current;
@@ -66,7 +79,7 @@ SharedDirectory DestinationFolders::openFolderOf(const std::string& path,
                                                  const SharedDirectory& sourceFolder,
                                                  const std::string& sourcePath, bool create) {
   if (sourceFolder && path == folderForm(velmora::folderOf(sourcePath))) return sourceFolder;
-  if (const std::optional<std::string> relative = relativeToMirror(path)) {
+  if (const std::optional<Mirrored> relative = relativeToMirror(path)) {
     return openMirrored(*relative, create);
   }
   DirectoryHandle opened = openFolder(path);
@@ -120,7 +133,7 @@ void DestinationFolders::written(const FileIdentity& file, const std::string& so
                                  const std::string& folder) {
   std::lock_guard<std::mutex> lock(mutex_);
   written_.emplace(file, source);
-  if (const std::optional<std::string> relative = relativeToMirror(folder)) {
+  if (const std::optional<Mirrored> relative = relativeToMirror(folder)) {
     filled_.insert(*relative);
   }
 }
@@ -130,8 +143,8 @@ void DestinationFolders::written(const FileIdentity& file, const std::string& so
 void DestinationFolders::removeEmptyCreated() {
   for (auto made = created_.rbegin(); made != created_.rend(); ++made) {
     if (filled_.count(*made)) continue;
-    SharedDirectory parent = mirrorRoot_.folder;
-    const std::vector<std::string> parts = pathParts(*made);
+    SharedDirectory parent = mirrorRoots_[made->first].folder;
+    const std::vector<std::string> parts = pathParts(made->second);
     for (std::size_t i = 0; parent && i + 1 < parts.size(); ++i) {
       DirectoryHandle next = openSubFolder(*parent, parts[i]);
       parent = next.isOpen() ? std::make_shared<const DirectoryHandle>(std::move(next)) : nullptr;

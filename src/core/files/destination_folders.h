@@ -47,9 +47,9 @@ struct MirrorRoot {
 
 class DestinationFolders {
  public:
-  // Below `mirrorRoot`, folders are entered without following links and created when the
-  // first thumbnail goes in; every other folder is the user's and is opened as named.
-  explicit DestinationFolders(MirrorRoot mirrorRoot = {});
+  // Below each of `mirrorRoots`, folders are entered without following links and created when
+  // the first thumbnail goes in; every other folder is the user's and is opened as named.
+  explicit DestinationFolders(std::vector<MirrorRoot> mirrorRoots = {});
   // Lets go of the folders and removes those it created that stayed empty.
   ~DestinationFolders();
   DestinationFolders(const DestinationFolders&) = delete;
@@ -75,13 +75,16 @@ class DestinationFolders {
   void written(const FileIdentity& file, const std::string& source, const std::string& folder);
 
  private:
-  SharedDirectory openMirrored(const std::string& relative, bool create);
+  // A folder below a mirror root: the root's index, and the path below it.
+  using Mirrored = std::pair<std::size_t, std::string>;
+
+  SharedDirectory openMirrored(const Mirrored& folder, bool create);
   SharedDirectory openFolderOf(const std::string& path, const SharedDirectory& sourceFolder,
                                const std::string& sourcePath, bool create);
-  std::optional<std::string> relativeToMirror(const std::string& folder) const;
+  std::optional<Mirrored> relativeToMirror(const std::string& folder) const;
   void removeEmptyCreated();
 
-  const MirrorRoot mirrorRoot_;
+  std::vector<MirrorRoot> mirrorRoots_;
   mutable std::mutex mutex_;
   std::list<std::shared_ptr<DestinationFolder>> held_;  // the most recently used first
   // The last folder only looked at, not held: a folder's files come one after the other.
@@ -89,8 +92,8 @@ class DestinationFolders {
   SharedDirectory lookedAt_;
   std::set<FileIdentity> swept_;
   std::map<FileIdentity, std::string> written_;  // the files written, with their sources
-  std::vector<std::string> created_;             // below the mirror root, in creation order
-  std::set<std::string> filled_;                 // created folders something went into
+  std::vector<Mirrored> created_;                // below the mirror roots, in creation order
+  std::set<Mirrored> filled_;                    // created folders something went into
 };
 
 }  // namespace velmora

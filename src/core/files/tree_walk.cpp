@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -53,9 +54,9 @@ std::optional<FolderEntries> entriesOf(const DirectoryHandle& folder) {
 
 }  // namespace
 
-TreeWalk::TreeWalk(const std::string& root, std::optional<FileIdentity> excluded,
+TreeWalk::TreeWalk(const std::string& root, std::vector<FileIdentity> excluded,
                    UnreadableFolder unreadable)
-    : root_(root), excluded_(excluded), unreadable_(std::move(unreadable)) {
+    : root_(root), excluded_(std::move(excluded)), unreadable_(std::move(unreadable)) {
   pending_.push_back({nullptr, std::string()});
 }
 
@@ -72,7 +73,9 @@ std::optional<WalkedFolder> TreeWalk::next() {
     folder.relativePath = pending.relativePath;
     folder.path = folder.relativePath.empty() ? root_ : joinPath(root_, folder.relativePath);
     DirectoryHandle handle = enter(pending);
-    if (handle.isOpen() && (handle.identity() == excluded_ || onKernelFileSystem(handle))) {
+    if (handle.isOpen() &&
+        (std::find(excluded_.begin(), excluded_.end(), handle.identity()) != excluded_.end() ||
+         onKernelFileSystem(handle))) {
       continue;
     }
     std::optional<FolderEntries> entries;

@@ -24,11 +24,11 @@ using UnreadableFolder = std::function<void(const std::string& folder, int error
 // Walks depth-first: a folder, then each of its sub-folders in list order. Each sub-folder is
 // entered from its parent's handle without following links, so a folder swapped for a link
 // after it was listed is not entered. Hidden (dot) folders, links to folders, kernel file
-// systems (proc, sys, ...) and the excluded folder are never entered, so the walk has no loops.
+// systems (proc, sys, ...) and the excluded folders are never entered, so the walk has no loops.
 // Only the folders still to visit are held, with the handles of their parents.
 class TreeWalk {
  public:
-  TreeWalk(const std::string& root, std::optional<FileIdentity> excluded,
+  TreeWalk(const std::string& root, std::vector<FileIdentity> excluded,
            UnreadableFolder unreadable);
 
   // The next folder with its files, or nothing once the tree is done.
@@ -43,7 +43,7 @@ class TreeWalk {
   DirectoryHandle enter(const Pending& pending) const;
 
   std::string root_;
-  std::optional<FileIdentity> excluded_;
+  std::vector<FileIdentity> excluded_;
   UnreadableFolder unreadable_;
   std::vector<Pending> pending_;  // a stack: the next one at the back
 };

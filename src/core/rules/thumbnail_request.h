@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/files/directory_handle.h"
 #include "core/rules/kept_metadata.h"
@@ -21,6 +22,12 @@ enum class ColourHandling { None, Srgb, Keep };
 inline constexpr int kDefaultQuality = 90;
 inline constexpr int kHighestQuality = 100;
 
+// One thumbnail of a source: where it goes and how it is sized.
+struct ThumbnailOutput {
+  std::string destinationPath;
+  SizingRequest sizing;
+};
+
 // One file to thumbnail: where from, where to, and how to size and sample it.
 struct ThumbnailRequest {
   std::string sourcePath;
@@ -33,6 +40,16 @@ struct ThumbnailRequest {
   // The folder a tree walk listed the source in, held open: the source is read from there,
   // and a destination beside it is written there. Null for a source opened by its path.
   SharedDirectory sourceFolder = nullptr;
+  // Further thumbnails of the same source, made from the same decode as the first (the
+  // destination and sizing above) and sampled and encoded as it is, in this order.
+  std::vector<ThumbnailOutput> moreOutputs = {};
 };
+
+// Every thumbnail a request asks for, the first one first.
+inline std::vector<ThumbnailOutput> outputsOf(const ThumbnailRequest& request) {
+  std::vector<ThumbnailOutput> outputs{{request.destinationPath, request.sizing}};
+  outputs.insert(outputs.end(), request.moreOutputs.begin(), request.moreOutputs.end());
+  return outputs;
+}
 
 }  // namespace velmora

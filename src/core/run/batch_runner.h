@@ -18,7 +18,7 @@ enum class FileResult {
   Failed,   // an error; nothing was written for the file
 };
 
-// What became of one request.
+// What became of one output of a request.
 struct FileOutcome {
   FileResult result = FileResult::Made;
   std::string source;       // as the request names it
@@ -32,7 +32,8 @@ struct FileOutcome {
   std::vector<std::string> warnings;  // Made: what was left out of the thumbnail, and why
 };
 
-// Receives one outcome per request, in request order, on the thread that called the run.
+// Receives one outcome per output, in request order and each request's output order, on the
+// thread that called the run.
 class LogSink {
  public:
   virtual ~LogSink() = default;
@@ -42,7 +43,8 @@ class LogSink {
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
-  // One file is finished (made, refused, skipped, or failed without ending the run).
+  // One source is finished: each of its outputs made, refused, skipped, or failed without
+  // ending the run.
   virtual void advance() = 0;
 };
 
@@ -59,24 +61,26 @@ struct RunOptions {
   DecoderMemoryBudget& memory;
   // Files rendered at once; results are still committed in list order.
   unsigned workers = 1;
-  // A file's error is recorded as its outcome and the run goes on with the next file.
+  // An output's error is recorded as its outcome and the run goes on with the next output.
   bool keepGoing = false;
-  // A request whose thumbnail is not older than its source is recorded as skipped.
+  // An output whose thumbnail is not older than its source is recorded as skipped; a source
+  // whose outputs are all skipped is not read.
   bool skipUpToDate = false;
-  // The folder a tree is mirrored into: its sub-folders are made as their first thumbnails go
-  // in, and entered without following links.
-  MirrorRoot mirrorRoot = {};
+  // The folders trees are mirrored into (one per output that mirrors): their sub-folders are
+  // made as their first thumbnails go in, and entered without following links.
+  std::vector<MirrorRoot> mirrorRoots = {};
   // Only headers are read and the sizes decided: each outcome's log line says what would be
   // made, refused or skipped, and nothing is written.
   bool dryRun = false;
 };
 
-// Makes one thumbnail per request, in order: one outcome each, then one progress step.
-// A refusal does not stop the run. Without keepGoing the first error, in list order, ends it:
-// the files before it are written and recorded, the failing file is recorded as failed,
-// nothing after it is written, and the error is rethrown. Errors that are not a file's own
-// (out of memory, no threads) end the run whatever the options. When the run ends early, the
-// decodes still in flight are stopped rather than waited for.
+// Makes the thumbnails of each request from one decode of its source, in order: one outcome per
+// output, then one progress step. A source that cannot be read is the error of each output it
+// was to make. A refusal does not stop the run. Without keepGoing the first error, in list
+// order, ends it: the outputs before it are written and recorded, the failing output is
+// recorded as failed, nothing after it is written, and the error is rethrown. Errors that are not a
+// file's own (out of memory, no threads) end the run whatever the options. When the run ends early,
+// the decodes still in flight are stopped rather than waited for.
 void runThumbnails(const std::vector<ThumbnailRequest>& requests, LogSink& log,
                    ProgressSink& progress, const RunOptions& options);
 

@@ -14,16 +14,24 @@ namespace velmora {
 
 namespace {
 
-void startForAveraging(JpegDecoder& decoder, std::int32_t storedWidth, std::int32_t storedHeight,
+// The smallest DCT scale that leaves each output, as stored, at least twice its size.
+int scaleForAll(const JpegDecoder& decoder, const std::vector<PictureSides>& stored) {
+  int eighths = 1;
+  for (const PictureSides& sides : stored) {
+    eighths = std::max(
+        eighths, averagingScale(decoder.width(), decoder.height(), sides.width, sides.height));
+  }
+  return eighths;
+}
+
+void startForAveraging(JpegDecoder& decoder, const std::vector<PictureSides>& stored,
                        std::uint64_t heldBeside) {
   // A reduced decode averages the file's own components. For four components that is wrong:
   // a pixel's colour is ink times black, and the mean of products is not the product of means
   // (black and white stripes would come out a quarter grey). They are decoded at full size and
   // averaged after conversion.
   constexpr int kFullScale = 8;
-  const int eighths = decoder.fourComponents() ? kFullScale
-                                               : averagingScale(decoder.width(), decoder.height(),
-                                                                storedWidth, storedHeight);
+  const int eighths = decoder.fourComponents() ? kFullScale : scaleForAll(decoder, stored);
   DecodeSettings settings = DecodeSettings::averaging(eighths);
   // At the two smallest scales a thumbnail pixel spans a block or more of the picture, so a
   // progressive file's finer coefficients and lowest bits hardly move it; their scans are
@@ -53,10 +61,10 @@ PixelRegion framedRegion(const JpegDecoder& decoder, PictureSides stored, Framin
 }
 
 void averageRows(JpegDecoder& decoder, const std::vector<PictureSides>& stored,
-                 const std::vector<RowSink*>& sinks, Framing framing) {
+                 const std::vector<AveragedOutput>& outputs, const std::vector<RowSink*>& sinks) {
   FanOut reducers;
   for (std::size_t i = 0; i < stored.size(); ++i) {
-    reducers.add(std::make_unique<AreaReducer>(framedRegion(decoder, stored[i], framing),
+    reducers.add(std::make_unique<AreaReducer>(framedRegion(decoder, stored[i], outputs[i].framing),
                                                stored[i].width, stored[i].height, *sinks[i]));
   }
   std::vector<unsigned char> row(static_cast<std::size_t>(decoder.outputWidth()) * 3);
@@ -93,25 +101,23 @@ void handOverOriented(const RgbImage& stored, int orientation, std::int32_t outp
 
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
                     std::int32_t outputHeight, RowSink& sink, Framing framing) {
-  decodeAveraged(decoder, orientation, {PixelSize{outputWidth, outputHeight}}, {&sink}, framing);
+  decodeAveraged(decoder, orientation, {{PixelSize{outputWidth, outputHeight}, framing, &sink}});
 }
 
-void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<PixelSize>& outputs,
-                    const std::vector<RowSink*>& sinks, Framing framing) {
+void decodeAveraged(JpegDecoder& decoder, int orientation,
+                    const std::vector<AveragedOutput>& outputs) {
   std::vector<PictureSides> stored;
-  PictureSides largest{0, 0};
+  std::vector<RowSink*> sinks;
   // Turned, each averaged picture is held whole before its first row is known.
   std::uint64_t heldBeside = 0;
-  for (const PixelSize& output : outputs) {
-    if (orientation != 1) heldBeside += pictureBytes(output.width, output.height);
-    stored.push_back(displayedSides(output.width, output.height, orientation));
-    if (stored.back().width + stored.back().height > largest.width + largest.height) {
-      largest = stored.back();
-    }
+  for (const AveragedOutput& output : outputs) {
+    if (orientation != 1) heldBeside += pictureBytes(output.size.width, output.size.height);
+    stored.push_back(displayedSides(output.size.width, output.size.height, orientation));
+    sinks.push_back(output.sink);
   }
-  startForAveraging(decoder, largest.width, largest.height, heldBeside);
+  startForAveraging(decoder, stored, heldBeside);
   if (orientation == 1) {
-    averageRows(decoder, stored, sinks, framing);
+    averageRows(decoder, stored, outputs, sinks);
     return;
   }
   std::vector<ImageSink> storedPictures;
@@ -121,10 +127,10 @@ void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<Pix
     storedPictures.emplace_back(sides.width, sides.height);
     storedSinks.push_back(&storedPictures.back());
   }
-  averageRows(decoder, stored, storedSinks, framing);
+  averageRows(decoder, stored, outputs, storedSinks);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
-    handOverOriented(storedPictures[i].take(), orientation, outputs[i].width, outputs[i].height,
-                     *sinks[i]);
+    handOverOriented(storedPictures[i].take(), orientation, outputs[i].size.width,
+                     outputs[i].size.height, *outputs[i].sink);
   }
 }
 

@@ -22,10 +22,17 @@ enum class Framing { Whole, CentreCut };
 void decodeAveraged(JpegDecoder& decoder, int orientation, std::int32_t outputWidth,
                     std::int32_t outputHeight, RowSink& sink, Framing framing = Framing::Whole);
 
-// The same for several thumbnails of one source from one decode, at the scale the largest of
-// them needs: sinks[i] takes the thumbnail of outputs[i], as displayed. Each is averaged from
-// the decoded rows themselves, not from another thumbnail.
-void decodeAveraged(JpegDecoder& decoder, int orientation, const std::vector<PixelSize>& outputs,
-                    const std::vector<RowSink*>& sinks, Framing framing = Framing::Whole);
+// One of several thumbnails of an averaged decode: its size as displayed, how it covers the
+// picture, and where its rows go.
+struct AveragedOutput {
+  PixelSize size;
+  Framing framing = Framing::Whole;
+  RowSink* sink = nullptr;
+};
+
+// The same for several thumbnails of one source from one decode, at the scale the most demanding
+// of them needs. Each is averaged from the decoded rows themselves, not from another thumbnail.
+void decodeAveraged(JpegDecoder& decoder, int orientation,
+                    const std::vector<AveragedOutput>& outputs);
 
 }  // namespace velmora

@@ -1,5 +1,8 @@
 #include "core/thumbnail/sampled_decode.h"
 
+#include <algorithm>
+#include <limits>
+#include <memory>
 #include <vector>
 
 namespace velmora {
@@ -39,53 +42,102 @@ class RowReader {
   std::int32_t current_ = -1;
 };
 
-void copyPixel(const unsigned char* from, unsigned char* to) {
-  to[0] = from[0];
-  to[1] = from[1];
-  to[2] = from[2];
-}
+constexpr std::int32_t kNoRowLeft = std::numeric_limits<std::int32_t>::max();
 
-void streamRows(RowReader& reader, const SamplingPlan& plan, RowSink& sink) {
-  const std::vector<std::int32_t>& columns = plan.storedColumnOfSample();
-  std::vector<unsigned char> out(static_cast<std::size_t>(plan.outputWidth()) * 3);
-  for (std::int32_t storedRow : plan.storedRowOfLine()) {
-    const unsigned char* row = reader.rowAt(storedRow);
-    for (std::size_t x = 0; x < columns.size(); ++x) {
-      copyPixel(row + 3 * static_cast<std::size_t>(columns[x]), &out[3 * x]);
+// One plan's output, filled line by line in the order the decoder gives their stored rows. When
+// the plan keeps the decode order each output row goes to the sink at once; otherwise (lines
+// that are output columns, or stored rows running upwards) the whole small output is assembled
+// first and handed over at the end.
+class PlannedOutput {
+ public:
+  PlannedOutput(const SamplingPlan& plan, RowSink& sink)
+      : plan_(plan),
+        sink_(sink),
+        // The plan's stored rows are monotonic, so running upwards means visiting lines from
+        // the last.
+        upwards_(plan.storedRowOfLine().size() > 1 &&
+                 plan.storedRowOfLine().front() > plan.storedRowOfLine().back()) {
+    if (plan.rowsInDecodeOrder()) {
+      row_.resize(static_cast<std::size_t>(plan.outputWidth()) * 3);
+    } else {
+      upright_ = std::make_unique<UprightPicture>(plan);
     }
-    sink.takeRow(out.data());
   }
-}
 
-// Lines whose stored rows run upwards, or output columns, need the whole (small) output
-// before its first row is known.
-void assembleThenHandOver(RowReader& reader, const SamplingPlan& plan, RowSink& sink) {
-  const std::vector<std::int32_t>& lines = plan.storedRowOfLine();
-  UprightPicture out(plan);
-  // Stored rows only run downwards, so the lines are visited in stored-row order: the plan's
-  // rows are monotonic, either way.
-  const bool upwards = lines.size() > 1 && lines.front() > lines.back();
-  for (std::size_t n = 0; n < lines.size(); ++n) {
-    const std::size_t line = upwards ? lines.size() - 1 - n : n;
-    out.fillLine(line, reader.rowAt(lines[line]));
+  // The stored row the next line comes from, or kNoRowLeft.
+  std::int32_t nextRow() const {
+    const std::vector<std::int32_t>& lines = plan_.storedRowOfLine();
+    return filled_ < lines.size() ? lines[lineAt(filled_)] : kNoRowLeft;
   }
-  out.handOver(sink);
-}
+
+  // Fills every line that comes from stored row `index`, held in `stored`.
+  void take(std::int32_t index, const unsigned char* stored) {
+    while (nextRow() == index) {
+      const std::size_t line = lineAt(filled_++);
+      if (upright_) {
+        upright_->fillLine(line, stored);
+      } else {
+        handOverRow(stored);
+      }
+    }
+  }
+
+  void finish() {
+    if (upright_) upright_->handOver(sink_);
+  }
+
+ private:
+  std::size_t lineAt(std::size_t n) const {
+    return upwards_ ? plan_.storedRowOfLine().size() - 1 - n : n;
+  }
+
+  void handOverRow(const unsigned char* stored) {
+    const std::vector<std::int32_t>& columns = plan_.storedColumnOfSample();
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+      const unsigned char* from = stored + 3 * static_cast<std::size_t>(columns[x]);
+      row_[3 * x] = from[0];
+      row_[3 * x + 1] = from[1];
+      row_[3 * x + 2] = from[2];
+    }
+    sink_.takeRow(row_.data());
+  }
+
+  const SamplingPlan& plan_;
+  RowSink& sink_;
+  const bool upwards_;
+  std::vector<unsigned char> row_;           // an output row in decode order
+  std::unique_ptr<UprightPicture> upright_;  // the output otherwise
+  std::size_t filled_ = 0;
+};
 
 }  // namespace
 
 void decodeSampled(JpegDecoder& decoder, const SamplingPlan& plan, RowSink& sink,
                    RowPassing passing) {
+  decodeSampled(decoder, {&plan}, {&sink}, passing);
+}
+
+void decodeSampled(JpegDecoder& decoder, const std::vector<const SamplingPlan*>& plans,
+                   const std::vector<RowSink*>& sinks, RowPassing passing) {
   DecodeSettings settings = DecodeSettings::sampling();
-  if (!plan.rowsInDecodeOrder())
-    settings.heldBeside = pictureBytes(plan.outputWidth(), plan.outputHeight());
+  std::vector<PlannedOutput> outputs;
+  outputs.reserve(plans.size());
+  for (std::size_t i = 0; i < plans.size(); ++i) {
+    if (!plans[i]->rowsInDecodeOrder()) {
+      settings.heldBeside += pictureBytes(plans[i]->outputWidth(), plans[i]->outputHeight());
+    }
+    outputs.emplace_back(*plans[i], *sinks[i]);
+  }
   decoder.start(settings);
   RowReader reader(decoder, passing);
-  if (plan.rowsInDecodeOrder()) {
-    streamRows(reader, plan, sink);
-  } else {
-    assembleThenHandOver(reader, plan, sink);
+  for (;;) {
+    std::int32_t next = kNoRowLeft;
+    for (const PlannedOutput& output : outputs) next = std::min(next, output.nextRow());
+    if (next == kNoRowLeft) break;
+    const unsigned char* row = reader.rowAt(next);
+    for (PlannedOutput& output : outputs) output.take(next, row);
   }
+  for (PlannedOutput& output : outputs) output.finish();
   reader.finish();
 }
 

@@ -3,6 +3,7 @@
 // sampler takes: memory follows the output and one stored row, not the source's pixel count.
 
 #include <cstdint>
+#include <vector>
 
 #include "core/image/nearest_sampling.h"
 #include "core/image/rgb_image.h"
@@ -22,5 +23,11 @@ enum class RowPassing {
 // first and then handed over.
 void decodeSampled(JpegDecoder& decoder, const SamplingPlan& plan, RowSink& sink,
                    RowPassing passing = RowPassing::Skip);
+
+// The same for several outputs of one source from one decode: sinks[i] takes the output of
+// plans[i], each exactly as a decode for it alone would give it. A stored row that any plan
+// takes is decoded once; rows that none takes are passed over as for one plan.
+void decodeSampled(JpegDecoder& decoder, const std::vector<const SamplingPlan*>& plans,
+                   const std::vector<RowSink*>& sinks, RowPassing passing = RowPassing::Skip);
 
 }  // namespace velmora

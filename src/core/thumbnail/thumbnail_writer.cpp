@@ -1,6 +1,7 @@
 #include "core/thumbnail/thumbnail_writer.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
@@ -10,10 +11,9 @@
 #include "core/image/nearest_sampling.h"
 #include "core/image/pixel_region.h"
 #include "core/jpeg/jpeg_decoder.h"
-#include "core/jpeg/jpeg_encoder.h"
 #include "core/thumbnail/averaged_decode.h"
 #include "core/thumbnail/colour_output.h"
-#include "core/thumbnail/kept_metadata_writer.h"
+#include "core/thumbnail/output_encoder.h"
 #include "core/thumbnail/sampled_decode.h"
 
 namespace velmora {
@@ -28,22 +28,13 @@ std::string refusalLine(const std::string& source) {
 
 namespace {
 
-class EncoderSink : public RowSink {
- public:
-  explicit EncoderSink(JpegEncoder& encoder) : encoder_(encoder) {}
-  void takeRow(const unsigned char* rgb) override { encoder_.writeRow(rgb); }
-
- private:
-  JpegEncoder& encoder_;
-};
-
-// Runs one step of a request's work; an error it raises names the request's source.
+// Runs one step of a source's work; an error it raises names the source.
 template <typename Step>
-auto forSource(const ThumbnailRequest& request, Step&& step) -> decltype(step()) {
+auto forSource(const std::string& source, Step&& step) -> decltype(step()) {
   try {
     return step();
   } catch (Error& error) {
-    error.setFile(request.sourcePath);
+    error.setFile(source);
     throw;
   }
 }
@@ -58,21 +49,63 @@ SourceFile openSource(const ThumbnailRequest& request) {
   return SourceFile(*request.sourceFolder, nameOf(request.sourcePath), request.sourcePath);
 }
 
-// The thumbnail's size as the sizing rules decide it on the picture as displayed, or nothing
-// when they refuse. A file of zero bytes is not parsed: it counts as 0 x 0.
-std::optional<PixelSize> decidedSize(JpegDecoder& decoder, const SizingRequest& sizing) {
-  if (decoder.sourceIsEmpty() && !Decide(0, 0, sizing)) return std::nullopt;
+// Each output's size as the sizing rules decide it on the picture as displayed, or nothing
+// when they refuse. A file of zero bytes is not parsed when every output refuses it as 0 x 0.
+std::vector<std::optional<PixelSize>> decidedSizes(JpegDecoder& decoder,
+                                                   const std::vector<ThumbnailOutput>& outputs) {
+  std::vector<std::optional<PixelSize>> sizes(outputs.size());
+  if (decoder.sourceIsEmpty() &&
+      std::none_of(outputs.begin(), outputs.end(),
+                   [](const ThumbnailOutput& output) { return Decide(0, 0, output.sizing); })) {
+    return sizes;
+  }
   decoder.readHeader();
   const PictureSides shown =
       displayedSides(decoder.width(), decoder.height(), decoder.exifOrientation());
-  const std::optional<PixelSize> decided = Decide(shown.width, shown.height, sizing);
-  if (!decided) return std::nullopt;
-  return atLeastOnePixel(*decided);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const std::optional<PixelSize> decided = Decide(shown.width, shown.height, outputs[i].sizing);
+    if (decided) sizes[i] = atLeastOnePixel(*decided);
+  }
+  return sizes;
 }
 
-RenderedThumbnail refused(RenderedThumbnail result) {
-  result.refused = true;
-  return result;
+// A fill keeps the centre of the picture with the thumbnail's proportions, found as stored.
+Framing framingOf(const ThumbnailOutput& output) {
+  return output.sizing.mode == SizingMode::Fill ? Framing::CentreCut : Framing::Whole;
+}
+
+// An output made by picking pixels: the whole picture, or its centre cut, as stored.
+SamplingPlan pickingPlan(const JpegDecoder& decoder, int orientation, PixelSize size,
+                         Framing framing) {
+  const PictureSides stored = displayedSides(size.width, size.height, orientation);
+  const PixelRegion kept =
+      framing == Framing::CentreCut
+          ? centreCut(decoder.width(), decoder.height(), stored.width, stored.height)
+          : PixelRegion{0, 0, decoder.width(), decoder.height()};
+  return SamplingPlan(kept, orientation, size.width, size.height);
+}
+
+// Decodes the source once and hands each output its rows, as the request's filter takes them.
+void decodeOutputs(JpegDecoder& decoder, const ThumbnailRequest& request,
+                   const std::vector<ThumbnailOutput>& outputs, const std::vector<PixelSize>& sizes,
+                   const std::vector<RowSink*>& sinks) {
+  const int orientation = decoder.exifOrientation();
+  if (request.filter == SamplingFilter::Area) {
+    std::vector<AveragedOutput> averaged;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+      averaged.push_back({sizes[i], framingOf(outputs[i]), sinks[i]});
+    }
+    decodeAveraged(decoder, orientation, averaged);
+    return;
+  }
+  std::vector<SamplingPlan> plans;
+  std::vector<const SamplingPlan*> planned;
+  plans.reserve(outputs.size());
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    plans.push_back(pickingPlan(decoder, orientation, sizes[i], framingOf(outputs[i])));
+    planned.push_back(&plans.back());
+  }
+  decodeSampled(decoder, planned, sinks);
 }
 
 }  // namespace
@@ -84,33 +117,42 @@ RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeL
   if (request.keep.date) result.source.modified = source.modified();
   JpegDecoder decoder(std::move(source), limits);
   if (request.keep.beyondExif()) decoder.keepMetadataSegments();
-  const std::optional<PixelSize> decided = decidedSize(decoder, request.sizing);
-  if (!decided) return refused(result);
-  const int orientation = decoder.exifOrientation();
-  const PixelSize size = *decided;
+  const std::vector<ThumbnailOutput> outputs = outputsOf(request);
+  const std::vector<std::optional<PixelSize>> decided = decidedSizes(decoder, outputs);
+  result.outputs.resize(outputs.size());
+  if (std::none_of(decided.begin(), decided.end(),
+                   [](const std::optional<PixelSize>& size) { return size.has_value(); })) {
+    for (RenderedOutput& output : result.outputs) output.refused = true;
+    return result;
+  }
   const ColourPlan colour = followColourPlan(request.colour, decoder);
   if (!colour.warning.empty()) result.warnings.push_back(colour.warning);
-  JpegEncoder encoder(size.width, size.height, request.quality);
-  const std::vector<std::string> metadataLeftOut = writeKeptMetadata(
-      encoder, decoder.markers(), request.keep, size, colour.thumbnailToSrgb || colour.inkToSrgb);
-  result.warnings.insert(result.warnings.end(), metadataLeftOut.begin(), metadataLeftOut.end());
-  if (!colour.embeddedProfile.empty()) encoder.embedIccProfile(colour.embeddedProfile);
-  EncoderSink encoded(encoder);
-  ColouredRows sink(colour, encoded, size.width);
-  // A fill keeps the centre of the picture with the thumbnail's proportions, found as stored.
-  const Framing framing =
-      request.sizing.mode == SizingMode::Fill ? Framing::CentreCut : Framing::Whole;
-  if (request.filter == SamplingFilter::Area) {
-    decodeAveraged(decoder, orientation, size.width, size.height, sink, framing);
-  } else {
-    const PictureSides stored = displayedSides(size.width, size.height, orientation);
-    const PixelRegion kept =
-        framing == Framing::CentreCut
-            ? centreCut(decoder.width(), decoder.height(), stored.width, stored.height)
-            : PixelRegion{0, 0, decoder.width(), decoder.height()};
-    decodeSampled(decoder, SamplingPlan(kept, orientation, size.width, size.height), sink);
+  // The outputs that are made, with an encoder each that takes its rows as they are sampled.
+  std::vector<std::size_t> made;
+  std::vector<ThumbnailOutput> madeOutputs;
+  std::vector<PixelSize> sizes;
+  std::vector<std::unique_ptr<OutputEncoder>> encoders;
+  std::vector<RowSink*> sinks;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    result.outputs[i].refused = !decided[i];
+    if (!decided[i]) continue;
+    made.push_back(i);
+    madeOutputs.push_back(outputs[i]);
+    sizes.push_back(*decided[i]);
+    encoders.push_back(
+        std::make_unique<OutputEncoder>(*decided[i], request, colour, decoder.markers()));
+    sinks.push_back(encoders.back().get());
+    // Each output carries the same metadata, so what was left out is said once.
+    for (const std::string& warning : encoders.back()->warnings()) {
+      if (std::find(result.warnings.begin(), result.warnings.end(), warning) ==
+          result.warnings.end()) {
+        result.warnings.push_back(warning);
+      }
+    }
   }
-  result.jpeg = encoder.finish();
+  decodeOutputs(decoder, request, madeOutputs, sizes, sinks);
+  for (std::size_t k = 0; k < made.size(); ++k)
+    result.outputs[made[k]].jpeg = encoders[k]->finish();
   result.truncated = decoder.dataEndedEarly();
   return result;
 }
@@ -121,38 +163,53 @@ std::string wouldMakeLine(const std::string& source, const std::string& destinat
          " x " + std::to_string(size.height) + ")";
 }
 
-std::optional<PixelSize> decideThumbnail(const ThumbnailRequest& request,
-                                         const DecodeLimits& limits) {
-  return forSource(request, [&] {
+std::vector<std::optional<PixelSize>> decideThumbnails(const ThumbnailRequest& request,
+                                                       const DecodeLimits& limits) {
+  return forSource(request.sourcePath, [&] {
     JpegDecoder decoder(openSource(request), limits);
-    return decidedSize(decoder, request.sizing);
+    return decidedSizes(decoder, outputsOf(request));
   });
 }
 
 PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits,
                                    DestinationFolders& folders) {
-  return forSource(request, [&] {
-    PreparedThumbnail prepared;
-    RenderedThumbnail rendered = renderThumbnail(request, limits);
-    prepared.refused = rendered.refused;
-    prepared.truncated = rendered.truncated;
-    prepared.warnings = std::move(rendered.warnings);
-    if (!rendered.refused)
-      prepared.staged.emplace(folders, request.destinationPath, rendered.source, rendered.jpeg);
-    return prepared;
-  });
+  RenderedThumbnail rendered =
+      forSource(request.sourcePath, [&] { return renderThumbnail(request, limits); });
+  const std::vector<ThumbnailOutput> outputs = outputsOf(request);
+  PreparedThumbnail prepared;
+  prepared.truncated = rendered.truncated;
+  prepared.warnings = std::move(rendered.warnings);
+  prepared.outputs.resize(outputs.size());
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    PreparedOutput& output = prepared.outputs[i];
+    output.refused = rendered.outputs[i].refused;
+    if (output.refused) continue;
+    try {
+      forSource(request.sourcePath, [&] {
+        output.staged.emplace(folders, outputs[i].destinationPath, rendered.source,
+                              rendered.outputs[i].jpeg);
+      });
+    } catch (const Error&) {
+      output.error = std::current_exception();
+    }
+    rendered.outputs[i].jpeg = {};
+  }
+  return prepared;
 }
 
-std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& prepared) {
-  if (prepared.refused) return refusalLine(request.sourcePath);
-  forSource(request, [&] { prepared.staged->putInPlace(); });
-  return successLine(request.sourcePath, request.destinationPath);
+std::string commitThumbnail(const std::string& source, const std::string& destination,
+                            PreparedOutput& prepared) {
+  if (prepared.refused) return refusalLine(source);
+  forSource(source, [&] { prepared.staged->putInPlace(); });
+  return successLine(source, destination);
 }
 
 std::string makeThumbnailFile(const ThumbnailRequest& request, DecoderMemoryBudget& memory) {
   DestinationFolders folders;
   PreparedThumbnail prepared = prepareThumbnail(request, DecodeLimits{memory}, folders);
-  return commitThumbnail(request, prepared);
+  PreparedOutput& only = prepared.outputs.front();
+  if (only.error) std::rethrow_exception(only.error);
+  return commitThumbnail(request.sourcePath, request.destinationPath, only);
 }
 
 }  // namespace velmora

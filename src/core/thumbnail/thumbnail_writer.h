@@ -7,6 +7,7 @@
 // and flushes it to the disk, and commitThumbnail only gives it its name and the log line.
 // The errors prepareThumbnail and commitThumbnail raise name the request's source (Error::file).
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,12 +23,17 @@ std::string successLine(const std::string& source, const std::string& destinatio
 // "缩略图失败：" + source + "只能缩小！"
 std::string refusalLine(const std::string& source);
 
+// One output of a rendered request.
+struct RenderedOutput {
+  bool refused = false;             // the sizing rules refused: nothing is to be written
+  std::vector<unsigned char> jpeg;  // the encoded thumbnail when not refused
+};
+
 struct RenderedThumbnail {
-  bool refused = false;               // the sizing rules refused: nothing is to be written
-  std::vector<unsigned char> jpeg;    // the encoded thumbnail when not refused
-  StagedSource source;                // the source as it was opened
-  bool truncated = false;             // the source's picture data ended early; the rest is grey
-  std::vector<std::string> warnings;  // what was left out of the thumbnail, and why
+  std::vector<RenderedOutput> outputs;  // one per output of the request, in its order
+  StagedSource source;                  // the source as it was opened
+  bool truncated = false;               // the source's picture data ended early; the rest is grey
+  std::vector<std::string> warnings;    // what was left out of the thumbnails, and why
 };
 
 // "would make: " + source + " --> " + destination + " (W x H)", a dry run's line for a file it
@@ -35,33 +41,44 @@ struct RenderedThumbnail {
 std::string wouldMakeLine(const std::string& source, const std::string& destination,
                           PixelSize size);
 
-// Reads the source's header alone and decides: the thumbnail's size, or nothing when the sizing
-// rules refuse. Throws EFOpenError, EReadError or EJPEG, naming the source; writes nothing.
-std::optional<PixelSize> decideThumbnail(const ThumbnailRequest& request,
-                                         const DecodeLimits& limits);
+// Reads the source's header alone and decides, per output of the request: the thumbnail's size,
+// or nothing when the sizing rules refuse. Throws EFOpenError, EReadError or EJPEG, naming the
+// source; writes nothing.
+std::vector<std::optional<PixelSize>> decideThumbnails(const ThumbnailRequest& request,
+                                                       const DecodeLimits& limits);
 
-// Reads the source and renders the thumbnail into memory. Throws EFOpenError, EReadError or
-// EJPEG; touches no destination.
+// Reads the source and renders every output of the request into memory from one decode: full
+// size, each output picking its pixels, in the default mode; at the scale the most demanding
+// output needs in area mode. Throws EFOpenError, EReadError or EJPEG; touches no destination.
 RenderedThumbnail renderThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits);
 
-struct PreparedThumbnail {
-  bool refused = false;               // the sizing rules refused: nothing is to be written
-  std::optional<StagedFile> staged;   // the thumbnail under its temporary name when not refused
-  bool truncated = false;             // as RenderedThumbnail::truncated
-  std::vector<std::string> warnings;  // as RenderedThumbnail::warnings
+// One output of a prepared request.
+struct PreparedOutput {
+  bool refused = false;              // the sizing rules refused: nothing is to be written
+  std::optional<StagedFile> staged;  // the thumbnail under its temporary name when not refused
+  std::exception_ptr error;          // why it could not be staged (velmora::Error), naming the
+                                     // source; the other outputs are staged all the same
 };
 
-// Renders the thumbnail and stages it in the destination's folder as `folders` holds it. Throws
-// EFOpenError, EReadError, EJPEG, EFCreateError, ESameFile or EWriteError; the destination
-// itself is not touched.
+struct PreparedThumbnail {
+  std::vector<PreparedOutput> outputs;  // one per output of the request, in its order
+  bool truncated = false;               // as RenderedThumbnail::truncated
+  std::vector<std::string> warnings;    // as RenderedThumbnail::warnings
+};
+
+// Renders the request's outputs and stages each in its destination's folder as `folders` holds
+// it. Throws EFOpenError, EReadError or EJPEG when the source cannot be read; an output that
+// cannot be staged keeps its EFCreateError, ESameFile or EWriteError. No destination itself is
+// touched.
 PreparedThumbnail prepareThumbnail(const ThumbnailRequest& request, const DecodeLimits& limits,
                                    DestinationFolders& folders);
 
-// Puts a prepared thumbnail in place of the request's destination, replacing any file there
+// Puts a prepared output of `source` in place of its destination, replacing any file there
 // atomically, and returns the log line (the refusal line when it was refused, writing nothing).
-// Throws EFCreateError, ESameFile or EDestinationTaken; on failure the old destination file is
-// intact.
-std::string commitThumbnail(const ThumbnailRequest& request, PreparedThumbnail& prepared);
+// Throws EFCreateError, ESameFile or EDestinationTaken, naming the source; on failure the old
+// destination file is intact.
+std::string commitThumbnail(const std::string& source, const std::string& destination,
+                            PreparedOutput& prepared);
 
 // One file, one log line, or an error and no line. Tidies the destination folder of what
 // killed runs left there first, and flushes its new entry to the disk after.

@@ -23,18 +23,17 @@ CachePictures renderCachePictures(const std::string& sourcePath,
   result.shown = {shown.width, shown.height};
   const ColourPlan colour = followColourPlan(ColourHandling::Srgb, decoder);
   if (!colour.warning.empty()) result.warnings.push_back(colour.warning);
-  std::vector<PixelSize> sizes;
   std::vector<ImageSink> pictures;
   std::deque<ColouredRows> coloured;
-  std::vector<RowSink*> sinks;
+  std::vector<AveragedOutput> outputs;
   pictures.reserve(limits.size());
   for (const std::int32_t limit : limits) {
-    sizes.push_back(cacheEntrySize(result.shown, limit));
-    pictures.emplace_back(sizes.back().width, sizes.back().height);
-    coloured.emplace_back(colour, pictures.back(), sizes.back().width);
-    sinks.push_back(&coloured.back());
+    const PixelSize size = cacheEntrySize(result.shown, limit);
+    pictures.emplace_back(size.width, size.height);
+    coloured.emplace_back(colour, pictures.back(), size.width);
+    outputs.push_back({size, Framing::Whole, &coloured.back()});
   }
-  decodeAveraged(decoder, orientation, sizes, sinks);
+  decodeAveraged(decoder, orientation, outputs);
   result.truncated = decoder.dataEndedEarly();
   for (ImageSink& picture : pictures) result.pictures.push_back(picture.take());
   return result;

@@ -160,7 +160,8 @@ class Colour : public ::testing::Test {
 
 TEST_F(Colour, TaggedSourcesComeOutInSrgb) {
   const Bytes original = encoded(srgbSamples());
-  const RgbImage reference = decodePlain(render(original, ColourHandling::None).jpeg);
+  const RgbImage reference =
+      decodePlain(render(original, ColourHandling::None).outputs.front().jpeg);
   const struct {
     const char* name;
     Bytes source;
@@ -172,11 +173,12 @@ TEST_F(Colour, TaggedSourcesComeOutInSrgb) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     const RenderedThumbnail thumbnail = render(row.source, ColourHandling::Srgb);
-    EXPECT_LT(meanError(decodePlain(thumbnail.jpeg), reference), 2.5);
-    EXPECT_GT(meanError(decodePlain(render(row.source, ColourHandling::None).jpeg), reference),
+    EXPECT_LT(meanError(decodePlain(thumbnail.outputs.front().jpeg), reference), 2.5);
+    EXPECT_GT(meanError(decodePlain(render(row.source, ColourHandling::None).outputs.front().jpeg),
+                        reference),
               4.0);
     EXPECT_TRUE(thumbnail.warnings.empty());
-    EXPECT_TRUE(joinedProfile(thumbnail.jpeg).empty());
+    EXPECT_TRUE(joinedProfile(thumbnail.outputs.front().jpeg).empty());
   }
 }
 
@@ -184,16 +186,17 @@ TEST_F(Colour, SourcesAlreadyInSrgbKeepTheWindowsBytes) {
   const Bytes plain = encoded(srgbSamples());
   const Bytes rows[] = {plain, tagged(plain, srgbProfile())};
   for (const Bytes& source : rows) {
-    EXPECT_EQ(render(source, ColourHandling::Srgb).jpeg, render(plain, ColourHandling::None).jpeg);
+    EXPECT_EQ(render(source, ColourHandling::Srgb).outputs.front().jpeg,
+              render(plain, ColourHandling::None).outputs.front().jpeg);
   }
 }
 
 TEST_F(Colour, KeepEmbedsTheProfileByteForByte) {
   const Bytes source = tagged(encoded(converted(srgbSamples(), displayP3())), displayP3(), 60000);
   const RenderedThumbnail kept = render(source, ColourHandling::Keep);
-  EXPECT_EQ(joinedProfile(kept.jpeg), displayP3());
-  EXPECT_EQ(decodePlain(kept.jpeg).pixels,
-            decodePlain(render(source, ColourHandling::None).jpeg).pixels);
+  EXPECT_EQ(joinedProfile(kept.outputs.front().jpeg), displayP3());
+  EXPECT_EQ(decodePlain(kept.outputs.front().jpeg).pixels,
+            decodePlain(render(source, ColourHandling::None).outputs.front().jpeg).pixels);
 }
 
 TEST_F(Colour, DamagedProfileWarnsAndTheThumbnailIsMade) {
@@ -205,7 +208,8 @@ TEST_F(Colour, DamagedProfileWarnsAndTheThumbnailIsMade) {
   for (const Bytes& source : {tagged(plain, damaged), missingChunk}) {
     const RenderedThumbnail thumbnail = render(source, ColourHandling::Srgb);
     EXPECT_EQ(thumbnail.warnings.size(), 1u);
-    EXPECT_EQ(thumbnail.jpeg, render(plain, ColourHandling::None).jpeg);
+    EXPECT_EQ(thumbnail.outputs.front().jpeg,
+              render(plain, ColourHandling::None).outputs.front().jpeg);
   }
 }
 

@@ -53,7 +53,7 @@ TEST(SharedFolders, LinkPlantedForAMirroredFolderIsNotFollowed) {
   fs::create_directories(scratch / "out");
   fs::create_directories(scratch / "private");
   fs::create_directory_symlink(scratch / "private", scratch / "out/2019");
-  DestinationFolders folders(mirrorRootAt(scratch / "out"));
+  DestinationFolders folders({mirrorRootAt(scratch / "out")});
   EXPECT_EQ(errorOf([&] { StagedFile(folders, scratch / "out/2019/a.jpg", {}, kThumbnail); }),
             "Cannot create file \"" + scratch / "out/2019/a.jpg" + "\". Not a directory");
   EXPECT_EQ(folderEntries(scratch / "private"), std::set<std::string>());
@@ -65,7 +65,7 @@ TEST(SharedFolders, MirroredFoldersAreMadeForTheirFirstThumbnailOnly) {
   TempFolder scratch;
   fs::create_directories(scratch / "out");
   {
-    DestinationFolders folders(mirrorRootAt(scratch / "out"));
+    DestinationFolders folders({mirrorRootAt(scratch / "out")});
     StagedFile kept(folders, scratch / "out/2019/summer/a.jpg", {}, kThumbnail);
     StagedFile dropped(folders, scratch / "out/2020/b.jpg", {}, kThumbnail);
     kept.putInPlace();
@@ -84,7 +84,7 @@ TEST(SharedFolders, WalkedFolderSwappedForALinkIsNotFollowed) {
   scratch.write("private/z.jpg", "private");
   scratch.write("private/a.jpg", "private");
   std::vector<std::string> unreadable;
-  TreeWalk walk(scratch / "photos", std::nullopt,
+  TreeWalk walk(scratch / "photos", {},
                 [&](const std::string& folder, int) { unreadable.push_back(folder); });
   const std::optional<WalkedFolder> root = walk.next();
   ASSERT_TRUE(root);

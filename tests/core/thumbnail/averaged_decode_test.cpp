@@ -103,7 +103,7 @@ std::vector<unsigned char> stripes(int width, int height, int components) {
 RgbImage areaThumbnail(const std::string& source, const SizingRequest& sizing) {
   const RenderedThumbnail rendered =
       renderThumbnail({source, "", sizing, SamplingFilter::Area}, DecodeLimits{testMemory()});
-  return decodePlain(rendered.jpeg);
+  return decodePlain(rendered.outputs.front().jpeg);
 }
 
 TEST(AreaThumbnail, StripesOfEverySourceKindAverageToFlatGrey) {
@@ -153,8 +153,10 @@ TEST(AreaThumbnail, TurnsAsTheDefaultModeDoesForEveryOrientation) {
     writeBytes(folder.file("q.jpg"), encodeSamples(samples, kWidth, kHeight, options));
     const SizingRequest sizing{SizingMode::Fit, 0, 40, 40};
     const RgbImage area = areaThumbnail(folder.file("q.jpg"), sizing);
-    const RgbImage nearest = decodePlain(
-        renderThumbnail({folder.file("q.jpg"), "", sizing}, DecodeLimits{testMemory()}).jpeg);
+    const RgbImage nearest =
+        decodePlain(renderThumbnail({folder.file("q.jpg"), "", sizing}, DecodeLimits{testMemory()})
+                        .outputs.front()
+                        .jpeg);
     ASSERT_EQ(area.width, nearest.width);
     ASSERT_EQ(area.height, nearest.height);
     long difference = 0;

@@ -180,7 +180,9 @@ TEST(ThumbnailWriter, ProgressiveFileWithMegabytesOfAppBlocksIsDecoded) {
   for (SamplingFilter filter : {SamplingFilter::Nearest, SamplingFilter::Area}) {
     ThumbnailRequest request = rateRequest(folder.file("a.jpg"), folder.file("t.jpg"), 50);
     request.filter = filter;
-    EXPECT_EQ(decodePlain(renderThumbnail(request, DecodeLimits{testMemory()}).jpeg).width, 256);
+    EXPECT_EQ(decodePlain(renderThumbnail(request, DecodeLimits{testMemory()}).outputs.front().jpeg)
+                  .width,
+              256);
   }
 }
 
