@@ -513,6 +513,8 @@ std::string usageText() {
          "Naming (one of; default --prefix tb):\n"
          "  --prefix P    next to the source, named P followed by the source's name\n"
          "  --out DIR     in folder DIR, under the source's own name\n"
+         "  Several sizing options, each followed by its own naming option, make\n"
+         "  several thumbnails of each file from one decode, one log line each.\n"
          "\n"
          "  --filter F    nearest: each pixel picks one source pixel (default, the\n"
          "                window's rule); area: each pixel averages the source pixels it\n"
