@@ -7,7 +7,11 @@
 // chroma, and read back: no thumbnail file can come closer), and the averaged pixels before
 // encoding.
 //
-//   area_quality [--fit WxH | --rate N] FILE...     (default --fit 200x200)
+//   area_quality [--fit WxH | --rate N] [--beside WxH] FILE...     (default --fit 200x200)
+//
+// --beside WxH also renders each thumbnail as the second output of a run whose first output is
+// --fit WxH (one decode, at the scale the larger output needs), and prints how much further
+// from the reference it comes than the thumbnail made alone.
 //
 // Four-component (CMYK) files are skipped: libjpeg has no RGB conversion of its own for them.
 
@@ -19,6 +23,7 @@
 #include <exception>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -166,13 +171,19 @@ Picture encodedAndDecoded(const Picture& picture) {
   return result;
 }
 
+// The thumbnail of `sizing`, alone or made beside a first output of `beside`.
 Picture thumbnail(const std::string& path, const velmora::SizingRequest& sizing,
-                  velmora::SamplingFilter filter) {
+                  velmora::SamplingFilter filter, const velmora::SizingRequest* beside = nullptr) {
   velmora::ThumbnailRequest request{path, "", sizing, filter};
+  if (beside != nullptr) {
+    request.sizing = *beside;
+    request.moreOutputs.push_back({"", sizing});
+  }
   const velmora::RenderedThumbnail rendered =
       velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});
+  const velmora::RenderedOutput& output = rendered.outputs.back();
   Picture result;
-  if (!rendered.outputs.front().refused) decodeFull(rendered.outputs.front().jpeg, result);
+  if (!output.refused) decodeFull(output.jpeg, result);
   return result;
 }
 
@@ -190,6 +201,14 @@ int main(int argc, char** argv) {
     sizing = {velmora::SizingMode::Rate, std::atoi(argv[2]), 0, 0};
     first = 3;
   }
+  std::optional<velmora::SizingRequest> beside;
+  if (argc > first + 1 && std::strcmp(argv[first], "--beside") == 0) {
+    int w = 0, h = 0;
+    std::sscanf(argv[first + 1], "%dx%d", &w, &h);
+    beside = velmora::SizingRequest{velmora::SizingMode::Fit, 0, h, w, velmora::kLargestSourceSide};
+    first += 2;
+  }
+  double largestLoss = -99;
   double lowest = 99;
   double lowestUnencoded = 99;
   int measured = 0;
@@ -227,6 +246,13 @@ int main(int argc, char** argv) {
     lowestUnencoded = std::min(lowestUnencoded, psnr(averaged, reference));
     lowest = std::min(lowest, score);
     ++measured;
+    if (beside) {
+      const Picture shared = thumbnail(argv[i], sizing, velmora::SamplingFilter::Area, &*beside);
+      const double loss = score - psnr(shared, reference);
+      largestLoss = std::max(largestLoss, loss);
+      std::printf("%-40.40s beside %s: %6.2f dB further than alone\n", argv[i], argv[first - 1],
+                  loss);
+    }
     std::printf(
         "%-40.40s %5dx%-5d -> %4dx%-4d area %6.2f  nearest %6.2f  format limit %6.2f  "
         "area unencoded %6.2f dB\n",
@@ -237,5 +263,6 @@ int main(int argc, char** argv) {
   }
   std::printf("files measured: %d, lowest area PSNR: %.2f dB (before encoding: %.2f dB)\n",
               measured, lowest, lowestUnencoded);
+  if (beside) std::printf("beside a larger output: at most %.2f dB further\n", largestLoss);
   return 0;
 }
