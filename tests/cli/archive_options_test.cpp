@@ -260,13 +260,22 @@ TEST(ArchiveOptions, ListedPathsAreTakenByteForByteAndAMissingOneIsAnError) {
   EXPECT_FALSE(fs::exists(scratch / "u blank .jpg"));
 }
 
-// b.jpg was deleted and the folder old renamed new; a dry run only names what would go.
+// b.jpg was deleted and the folder old renamed new; a dry run only names what would go. Each
+// output's tree is pruned, the one inside the other as its own.
 TEST(ArchiveOptions, PruneRemovesTheThumbnailsOfSourcesThatAreGone) {
   TempFolder scratch;
   const std::string in = threePictures(scratch);
   const std::string out = scratch / "web";
+  const std::string small = out + "/s";
+  const std::vector<std::string> outputs = {"--rate", "50", "--out", out,
+                                            "--rate", "25", "--out", small};
+  const auto run = [&](std::vector<std::string> options) {
+    options.insert(options.end(), outputs.begin(), outputs.end());
+    options.push_back(in);
+    return testing::runThumb(options);
+  };
   testing::writeJpeg(in + "/old/d.jpg", 64, 48, 1);
-  EXPECT_EQ(testing::runThumb({"-r", "--out", out, in}).exitCode, 0);
+  EXPECT_EQ(run({"-r"}).exitCode, 0);
   fs::remove(in + "/b.jpg");
   fs::rename(in + "/old", in + "/new");
   scratch.write("web/notes.txt", "mine");
@@ -278,21 +287,27 @@ TEST(ArchiveOptions, PruneRemovesTheThumbnailsOfSourcesThatAreGone) {
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_TRUE(startsWith(refused.err, "velmora-thumb: --prune ")) << refused.err;
   }
-  const std::string gone = "velmora-thumb: " + out + "/b.jpg: ";
-  const std::string goneFolder = "velmora-thumb: " + out + "/old/d.jpg: ";
-  const testing::ThumbRun dry =
-      testing::runThumb({"-r", "-n", "--update", "--prune", "--out", out, in});
+  const auto pruned = [&](const std::string& said) {
+    std::string lines;
+    for (const std::string& tree : {out, small}) {
+      lines += "velmora-thumb: " + tree + "/b.jpg: " + said + "\nvelmora-thumb: " + tree +
+               "/old/d.jpg: " + said + "\nvelmora-thumb: " + tree + "/old: folder " + said + "\n";
+    }
+    return lines;
+  };
+  const testing::ThumbRun dry = run({"-r", "-n", "--update", "--prune"});
   EXPECT_EQ(dry.exitCode, 0);
-  EXPECT_EQ(dry.err, gone + "would be pruned\n" + goneFolder + "would be pruned\nvelmora-thumb: " +
-                         out + "/old: folder would be pruned\n");
-  const std::set<std::string> before = {"a.jpg", "b.jpg", "c.jpg", "notes.txt", "old/d.jpg"};
+  EXPECT_EQ(dry.err, pruned("would be pruned"));
+  const std::set<std::string> before = {"a.jpg",   "b.jpg",   "c.jpg",   "notes.txt",  "old/d.jpg",
+                                        "s/a.jpg", "s/b.jpg", "s/c.jpg", "s/old/d.jpg"};
   EXPECT_EQ(filesBelow(out), before);
-  const testing::ThumbRun run = testing::runThumb({"-r", "--update", "--prune", "--out", out, in});
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out, made(in + "/new/d.jpg", out + "/new/d.jpg"));
-  EXPECT_EQ(run.err, gone + "pruned\n" + goneFolder + "pruned\nvelmora-thumb: " + out +
-                         "/old: folder pruned\n");
-  const std::set<std::string> after = {"a.jpg", "c.jpg", "notes.txt", "new/d.jpg"};
+  const testing::ThumbRun pruning = run({"-r", "--update", "--prune"});
+  EXPECT_EQ(pruning.exitCode, 0);
+  EXPECT_EQ(pruning.out, made(in + "/new/d.jpg", out + "/new/d.jpg") +
+                             made(in + "/new/d.jpg", small + "/new/d.jpg"));
+  EXPECT_EQ(pruning.err, pruned("pruned"));
+  const std::set<std::string> after = {"a.jpg",   "c.jpg",   "notes.txt",  "new/d.jpg",
+                                       "s/a.jpg", "s/c.jpg", "s/new/d.jpg"};
   EXPECT_EQ(filesBelow(out), after);
 }
 
