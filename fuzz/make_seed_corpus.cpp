@@ -5,12 +5,30 @@
 #include <string>
 #include <vector>
 
+#include "core/colour/builtin_profiles.h"
 #include "fuzz_input.h"
 #include "jpeg_fixtures.h"
 
 namespace {
 
 using velmora::testing::Bytes;
+
+// A real profile (the program's own Adobe RGB) as two APP2 chunks, so that the fuzzer meets the
+// joining of chunks and lcms2's reading of what they hold.
+std::vector<std::pair<int, Bytes>> iccSegments() {
+  const std::vector<unsigned char>& profile = velmora::adobeRgbProfileBytes();
+  const std::size_t half = profile.size() / 2;
+  std::vector<std::pair<int, Bytes>> segments;
+  for (unsigned chunk = 0; chunk < 2; ++chunk) {
+    Bytes payload = velmora::testing::textBytes(std::string("ICC_PROFILE\0", 12));
+    payload.push_back(static_cast<unsigned char>(chunk + 1));
+    payload.push_back(2);
+    payload.insert(payload.end(), profile.begin() + (chunk == 0 ? 0 : static_cast<long>(half)),
+                   chunk == 0 ? profile.begin() + static_cast<long>(half) : profile.end());
+    segments.emplace_back(0xE2, payload);
+  }
+  return segments;
+}
 using velmora::testing::EncodeOptions;
 using velmora::testing::FileColours;
 
@@ -59,6 +77,7 @@ std::vector<SeedKind> seedKinds() {
                   {0xED, velmora::testing::textBytes(std::string("Photoshop 3.0\0", 14) + "8BIM")},
                   {0xFE, velmora::testing::textBytes("a comment")}};
   });
+  add("icc_profile", [](SeedKind&, EncodeOptions& o) { o.segments = iccSegments(); });
   add("kept_metadata_mm",
       [](SeedKind&, EncodeOptions& o) { o.app1 = velmora::testing::cameraExifPayload(false); });
   return kinds;
@@ -92,6 +111,11 @@ int main(int argc, char** argv) {
     Bytes kept = velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x20 | index), 20, 30);
     kept.insert(kept.end(), jpeg.begin(), jpeg.end());
     velmora::testing::writeBytes(folder + "/" + kind.name + "_kept", kept);
+    // And once with its colours converted into sRGB.
+    Bytes converted =
+        velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x10 | index), 20, 30);
+    converted.insert(converted.end(), jpeg.begin(), jpeg.end());
+    velmora::testing::writeBytes(folder + "/" + kind.name + "_srgb", converted);
     ++index;
   }
   return 0;
