@@ -11,7 +11,11 @@ namespace velmora::cli {
 int runThumbnailerCommand(const CommandLine& command, std::ostream& err) {
   DecoderMemoryBudget memory;
   try {
-    writeThumbnailerOutput(command.paths[0], command.paths[1], command.thumbnailerSize, memory);
+    const std::string& source = command.paths[0];
+    for (const std::string& warning :
+         writeThumbnailerOutput(source, command.paths[1], command.thumbnailerSize, memory)) {
+      err << "velmora-thumb: " << source << ": " << warning << '\n';
+    }
   } catch (const Error& error) {
     err << "velmora-thumb: " << (error.file().empty() ? "" : error.file() + ": ") << error.what()
         << '\n';

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
@@ -51,12 +52,15 @@ int openOutput(const std::string& output) {
 
 }  // namespace
 
-void writeThumbnailerOutput(const std::string& source, const std::string& output,
-                            std::int32_t limit, DecoderMemoryBudget& memory) {
+std::vector<std::string> writeThumbnailerOutput(const std::string& source,
+                                                const std::string& output, std::int32_t limit,
+                                                DecoderMemoryBudget& memory) {
   std::vector<unsigned char> bytes;
+  std::vector<std::string> warnings;
   try {
-    const CachePictures rendered = renderCachePictures(source, {limit}, DecodeLimits{memory});
+    CachePictures rendered = renderCachePictures(source, {limit}, DecodeLimits{memory});
     bytes = encodePicture(rendered.pictures.front(), rendered.shown);
+    warnings = std::move(rendered.warnings);
   } catch (Error& error) {
     error.setFile(source);
     throw;
@@ -67,6 +71,7 @@ void writeThumbnailerOutput(const std::string& source, const std::string& output
   if (!written) (void)::ftruncate(fd, 0);
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) throw EWriteError();
+  return warnings;
 }
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/jpeg/decoder_memory.h"
 
@@ -14,8 +15,10 @@ namespace velmora {
 // never renamed over, since the caller may read the very file it created. Nothing is written
 // when the source cannot be read. Throws EFOpenError, EReadError or EJPEG naming the source,
 // EFCreateError when the output cannot be opened, EWriteError when it cannot be written (it
-// is then left empty).
-void writeThumbnailerOutput(const std::string& source, const std::string& output,
-                            std::int32_t limit, DecoderMemoryBudget& memory);
+// is then left empty). Returns what was left out of the thumbnail, and why (as
+// CachePictures::warnings).
+std::vector<std::string> writeThumbnailerOutput(const std::string& source,
+                                                const std::string& output, std::int32_t limit,
+                                                DecoderMemoryBudget& memory);
 
 }  // namespace velmora
