@@ -66,6 +66,14 @@ std::vector<std::string> treeRoots(const RunPlan& plan) {
   return roots;
 }
 
+// The sizing of the output whose tree `output` is, as the run resolved its folder.
+SizingRequest sizingOf(const CommandLine& command, const MirrorRoot& output) {
+  for (const OutputRule& rule : command.outputs) {
+    if (rule.naming.outputFolder == output.path) return rule.sizing;
+  }
+  return {};
+}
+
 // Each output's tree in the order the outputs were given, leaving the others' alone.
 void pruneOutputs(const CommandLine& command, const std::vector<std::string>& roots,
                   const std::vector<MirrorRoot>& outputs, RunReport& report) {
@@ -74,8 +82,8 @@ void pruneOutputs(const CommandLine& command, const std::vector<std::string>& ro
     for (const MirrorRoot& other : outputs) {
       if (&other != &output) others.push_back(other.folder->identity());
     }
-    const PruneResult result =
-        pruneOutputTree({roots, output, std::move(others), command.shard, command.dryRun});
+    const PruneResult result = pruneOutputTree({roots, output, std::move(others), command.shard,
+                                                command.dryRun, sizingOf(command, output)});
     for (const PrunedPath& path : result.pruned) report.pruned(path, command.dryRun);
     for (const PruneError& error : result.errors) report.pruneFailed(error.path, error.error);
   }
@@ -159,7 +167,7 @@ int runThumbnailCommand(const CommandLine& command, std::istream& in, std::ostre
   } else if (command.prune && requests.found() == 0) {
     report.pruneLeftOut("no JPEG file was found");
   } else if (command.prune) {
-    pruneOutputs(command, roots, options.mirrorRoots, report);
+    pruneOutputs(resolved, roots, options.mirrorRoots, report);
   }
   // Like the progress line, the summary is for a person at a terminal: scripts reading a pipe
   // or a file see only the log lines, the messages and the exit status.

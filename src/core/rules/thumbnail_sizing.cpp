@@ -154,4 +154,26 @@ std::optional<PixelSize> Decide(std::int32_t sw, std::int32_t sh, const SizingRe
   return std::nullopt;
 }
 
+bool CouldHaveMade(const SizingRequest& request, PixelSize size) {
+  const std::int32_t width = request.widthValue;
+  const std::int32_t height = request.heightValue;
+  switch (request.mode) {
+    case SizingMode::Height:
+      return size.height == height;
+    case SizingMode::Width:
+      return size.width == width;
+    case SizingMode::HeightAndWidth:
+    case SizingMode::Fill:
+      return size == PixelSize{width, height};
+    case SizingMode::Fit:
+      return size.width == width || size.height == height;
+    case SizingMode::Within:
+      return size.width <= width && size.height <= height &&
+             (size.width == width || size.height == height);
+    case SizingMode::Rate:
+      break;
+  }
+  return true;
+}
+
 }  // namespace velmora

@@ -49,4 +49,8 @@ struct PixelSize {
 std::optional<PixelSize> Decide(std::int32_t sourceWidth, std::int32_t sourceHeight,
                                 const SizingRequest& request);
 
+// Whether a thumbnail of `size` may have come from the request, whatever its source: the sides
+// the request fixes are those sides (a rate fixes none). Pruning keeps any other JPEG.
+bool CouldHaveMade(const SizingRequest& request, PixelSize size);
+
 }  // namespace velmora

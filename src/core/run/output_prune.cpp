@@ -9,9 +9,12 @@
 #include <optional>
 #include <utility>
 
+#include "core/errors.h"
 #include "core/files/file_removal.h"
 #include "core/files/folder_listing.h"
 #include "core/files/path_text.h"
+#include "core/files/source_file.h"
+#include "core/jpeg/jpeg_decoder.h"
 
 namespace velmora {
 
@@ -85,6 +88,7 @@ class TreePruner {
     if (!S_ISREG(status.st_mode) || !matchesJpegPattern(name)) return false;
     if (!inShard(relativePath, request_.shard)) return false;
     if (sourceFile(sources, name) != SourceState::Absent) return false;
+    if (!sizedAsThisOutputs(folder, name)) return false;
     switch (removeJpegFile(folder, name, request_.dryRun)) {
       case JpegRemoval::Removed:
         result.pruned.push_back({shownPath(relativePath), false});
@@ -140,11 +144,25 @@ class TreePruner {
           return false;
         }
       } else if (!matchesJpegPattern(name) ||
-                 removeJpegFile(folder, name, true) != JpegRemoval::Removed) {
+                 removeJpegFile(folder, name, true) != JpegRemoval::Removed ||
+                 !sizedAsThisOutputs(folder, name)) {
         return false;
       }
     }
     return true;
+  }
+
+  // Whether the file's header gives sides the output's sizing gives: a photo the user keeps in
+  // the output tree, larger than any thumbnail of it, stays.
+  bool sizedAsThisOutputs(const DirectoryHandle& folder, const std::string& name) const {
+    if (request_.sizing.mode == SizingMode::Rate) return true;
+    try {
+      JpegDecoder header(SourceFile(folder, name, name), limits_);
+      header.readHeader();
+      return CouldHaveMade(request_.sizing, {header.width(), header.height()});
+    } catch (const Error&) {
+      return false;
+    }
   }
 
   // The sub-folder `name` of each source folder, as the walk would enter it.
@@ -194,6 +212,8 @@ class TreePruner {
   }
 
   const PruneRequest& request_;
+  DecoderMemoryBudget memory_;
+  const DecodeLimits limits_{memory_};
   const std::vector<FileIdentity> sourceRoots_;
   const FileIdentity outputRoot_;
 };

@@ -7,6 +7,7 @@
 
 #include "core/files/destination_folders.h"
 #include "core/rules/shard.h"
+#include "core/rules/thumbnail_sizing.h"
 
 namespace velmora {
 
@@ -18,6 +19,8 @@ struct PruneRequest {
   std::vector<FileIdentity> otherOutputs;
   Shard shard;          // only the orphans whose source would be this shard's
   bool dryRun = false;  // decide and list, remove nothing
+  // The output's sizing: a JPEG of sides it never gives is the user's own, not an orphan.
+  SizingRequest sizing;
 };
 
 struct PrunedPath {
@@ -36,7 +39,8 @@ struct PruneResult {
 };
 
 // A file of the output tree is an orphan when it is a JPEG (its name matches the pattern the
-// tree walk lists, and its bytes start as a JPEG's do) and no source root holds a JPEG file of
+// tree walk lists, its bytes start as a JPEG's do, and its sides are ones the output's sizing
+// gives) and no source root holds a JPEG file of
 // that name at that place, so no run would make it again. A folder whose place no source root
 // has, holding JPEG files and such folders only, is the mirror of a deleted or renamed folder:
 // its JPEGs are orphans too; holding anything else, it is the user's own and stays whole. A

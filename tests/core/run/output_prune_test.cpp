@@ -56,12 +56,15 @@ TEST(OutputPrune, OrphansOfDeletedAndRenamedPhotosGoAndNothingElse) {
   const std::set<std::string> kept = words(
       "a.jpg b.jpg x.jpg 2019 2019/c.jpg 2020 2020/d.jpg 2020/e.jpg notes.txt mine mine/own.jpg "
       "mine/readme.txt fake.jpg planted.jpg planted-dir empty .velmora-1.tmp photos-copy "
-      "photos-copy/q.jpg small small/s.jpg");
+      "photos-copy/q.jpg small small/s.jpg album album/big.jpg big.jpg");
   for (const std::string& name : orphans) scratch.write("web/" + name, jpeg);
   for (const char* name : {"a.jpg", "b.jpg", "x.jpg", "2019/c.jpg", "2020/d.jpg", "2020/e.jpg",
                            "mine/own.jpg", ".velmora-1.tmp"}) {
     scratch.write("web/" + std::string(name), jpeg);
   }
+  // The user's own photos, of sides no thumbnail of this output has.
+  scratch.write("web/album/big.jpg", testing::encodeJpeg(64, 48));
+  scratch.write("web/big.jpg", testing::encodeJpeg(64, 48));
   scratch.write("web/notes.txt", "notes");
   scratch.write("web/mine/readme.txt", "mine");
   scratch.write("web/fake.jpg", "not a picture");
@@ -79,7 +82,8 @@ TEST(OutputPrune, OrphansOfDeletedAndRenamedPhotosGoAndNothingElse) {
                        {web, std::make_shared<const DirectoryHandle>(openFolder(web))},
                        {openFolder(scratch / "web/small").identity()},
                        {1, 2},
-                       false};
+                       false,
+                       {SizingMode::Fit, 0, 16, 16}};
   const PruneResult first = pruneOutputTree(request);
   std::set<std::string> firstShard;
   for (const std::string& orphan : orphans) {
