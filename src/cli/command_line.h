@@ -33,7 +33,7 @@ struct CommandLine {
   SamplingFilter filter = SamplingFilter::Nearest;
   int quality = kDefaultQuality;  // the encoder's, 1 to 100
   ColourHandling colour = ColourHandling::Srgb;
-  KeptMetadata keep;              // --keep: the source's metadata the thumbnails carry
+  KeptMetadata keep;  // --keep: the source's metadata the thumbnails carry
   std::vector<std::string> paths;
   bool recursive = false;                // a folder is taken with its sub-folders
   bool update = false;                   // skip a file whose thumbnail is not older than it
