@@ -175,16 +175,21 @@ std::size_t lastScanHeader(const std::vector<unsigned char>& file) {
   return 0;
 }
 
+// The file with its last scan reaching past coefficient 63: a fatal error for any decoder that
+// reads that scan.
+std::vector<unsigned char> withUnreadableLastScan(std::vector<unsigned char> file) {
+  const std::size_t scan = lastScanHeader(file);
+  const std::size_t components = file[scan + 4];
+  file[scan + 5 + 2 * components + 1] = 64;
+  return file;
+}
+
 TEST(AreaThumbnail, ProgressiveFileIsNotReadBeyondItsDcScans) {
   TempFolder folder;
   EncodeOptions options;
   options.progressive = true;
-  std::vector<unsigned char> file = encodeSamples(smoothSamples(512, 384, 3), 512, 384, options);
-  // A last scan reaching past coefficient 63 is a fatal error for any decoder that reads it.
-  const std::size_t scan = lastScanHeader(file);
-  const std::size_t components = file[scan + 4];
-  file[scan + 5 + 2 * components + 1] = 64;
-  writeBytes(folder.file("d.jpg"), file);
+  writeBytes(folder.file("d.jpg"),
+             withUnreadableLastScan(encodeSamples(smoothSamples(512, 384, 3), 512, 384, options)));
   const SizingRequest sizing{SizingMode::HeightAndWidth, 0, 24, 32};
   EXPECT_THROW(renderThumbnail({folder.file("d.jpg"), "", sizing}, DecodeLimits{testMemory()}),
                EJPEG);
@@ -202,11 +207,8 @@ TEST(AreaThumbnail, ProgressiveFileAtAQuarterReadsFirstPassesAlone) {
   const std::vector<unsigned char> samples = testing::testSamples(kWidth, kHeight, 3);
   writeBytes(folder.file("b.jpg"), encodeSamples(samples, kWidth, kHeight, options));
   options.progressive = true;
-  std::vector<unsigned char> file = encodeSamples(samples, kWidth, kHeight, options);
-  const std::size_t scan = lastScanHeader(file);
-  const std::size_t components = file[scan + 4];
-  file[scan + 5 + 2 * components + 1] = 64;
-  writeBytes(folder.file("p.jpg"), file);
+  writeBytes(folder.file("p.jpg"),
+             withUnreadableLastScan(encodeSamples(samples, kWidth, kHeight, options)));
   // 512 / 8 = 64 falls short of twice 48, 512 / 4 = 128 does not: scale 2/8.
   const SizingRequest sizing{SizingMode::HeightAndWidth, 0, 36, 48};
   EXPECT_THROW(renderThumbnail({folder.file("p.jpg"), "", sizing}, DecodeLimits{testMemory()}),
