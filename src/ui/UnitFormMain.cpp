@@ -304,7 +304,7 @@ void TFormMain::setupFieldNames() {
       {editQH, rb5, height, pixels},
       {editQW, rb5, width, pixels},
       {Edit2, rbname1, QString(), QStringLiteral("最多两个半角字符或一个汉字")},
-      {ePath, rbname2, QString(), QStringLiteral("用“...”按钮选择文件夹")},
+      {ePath, rbname2, QString(), QStringLiteral("用“选择文件夹”按钮选择")},
   };
   for (const auto& [field, rule, role, description] : fields) {
     field->setAccessibleName(role.isEmpty() ? rule->text()
@@ -364,6 +364,8 @@ void TFormMain::setupNamingGroup() {
   BtnSF->setGeometry(203, 44, 47, 23);
   BtnSF->setIcon(buttonGlyph(ButtonGlyph::ChooseFolder));
   BtnSF->setToolTip(QStringLiteral("选择文件夹"));
+  // A screen reader would speak the caption's three dots; the hint says what the button does.
+  BtnSF->setAccessibleName(BtnSF->toolTip());
   BtnSF->setEnabled(false);
   ePath = placedEdit(g, "ePath", QString(), {256, 46, 441, 19});
   ePath->setReadOnly(true);

@@ -76,7 +76,7 @@ class FormMainStartUpTest : public QObject {
     QVERIFY(boxes.shown.isEmpty());
   }
 
-  void everyFieldHasANameOfItsOwnForScreenReaders() {
+  void everyFieldAndTheFolderButtonHaveANameOfTheirOwnForScreenReaders() {
     TFormMain form;
     const std::pair<QLineEdit*, QString> fields[] = {
         {form.editRate, "按比例缩小 %"},
@@ -96,6 +96,9 @@ class FormMainStartUpTest : public QObject {
     }
     QCOMPARE(QAccessible::queryAccessibleInterface(form.editHH)->text(QAccessible::Description),
              QStringLiteral("像素，1 到 1000"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.BtnSF)->text(QAccessible::Name),
+             QStringLiteral("选择文件夹"));
+    QCOMPARE(form.BtnSF->text(), QStringLiteral("..."));
   }
 
   void theHomePageButtonOpensTheHomePage() {
