@@ -47,11 +47,13 @@ bool matchesJpegPattern(const std::string& name) {
   return endsWithIgnoringCase(name, ".jpg") || endsWithIgnoringCase(name, ".jpeg");
 }
 
+bool listsBefore(const std::string& a, const std::string& b) {
+  const int folded = compareFolded(a, b);
+  return folded != 0 ? folded < 0 : a < b;
+}
+
 void sortNamesForList(std::vector<std::string>& names) {
-  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const int folded = compareFolded(a, b);
-    return folded != 0 ? folded < 0 : a < b;
-  });
+  std::stable_sort(names.begin(), names.end(), listsBefore);
 }
 
 std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder) {

@@ -31,4 +31,7 @@ bool matchesJpegPattern(const std::string& name);
 // "a.jpg"), so the order never depends on the order the folder gives its entries.
 void sortNamesForList(std::vector<std::string>& names);
 
+// Whether `a` comes before `b` in that order.
+bool listsBefore(const std::string& a, const std::string& b);
+
 }  // namespace velmora

@@ -11,6 +11,7 @@
 
 #include "core/errors.h"
 #include "core/files/file_removal.h"
+#include "core/files/folder_descent.h"
 #include "core/files/folder_listing.h"
 #include "core/files/path_text.h"
 #include "core/files/source_file.h"
@@ -20,13 +21,21 @@ namespace velmora {
 
 namespace {
 
-// The source roots' folders at one place of the output tree.
-struct SourcePlace {
-  std::vector<DirectoryHandle> folders;  // those roots that have a folder there
-  bool unknown = false;                  // a root's folder there could not be read
+enum class EntryKind { File, Folder, Other };
+
+struct Entry {
+  std::string name;
+  EntryKind kind = EntryKind::Other;
 };
 
-enum class SourceState { Present, Absent, Unknown };
+// What the source roots hold at one place of the output tree.
+struct SourcePlace {
+  std::vector<std::size_t> roots;  // the roots with a folder there: their descents stand in it
+  // Sorted: the JPEG names there whose thumbnails stay, those of files the walk lists and those
+  // that could not be told.
+  std::vector<std::string> kept;
+  bool unknown = false;  // a root's folder there could not be read
+};
 
 bool contains(const std::vector<FileIdentity>& identities, const FileIdentity& identity) {
   return std::find(identities.begin(), identities.end(), identity) != identities.end();
@@ -36,60 +45,120 @@ bool contains(const std::vector<FileIdentity>& identities, const FileIdentity& i
 // a file or a link is (the walk never follows a link to a folder).
 bool meansAbsent(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
 
-// The folder's entry names, in list order, "." and ".." left out; nothing, with errno set,
-// when it cannot be read to its end.
-std::optional<std::vector<std::string>> entryNames(const DirectoryHandle& folder) {
-  std::vector<std::string> names;
-  const bool read = forEachEntry(folder, [&](const dirent& entry) {
-    const std::string name = entry.d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  });
-  if (!read) return std::nullopt;
-  sortNamesForList(names);
-  return names;
+// The kind of an entry as the listing gives it, asked of the system when the listing does not
+// tell. Only a hint: every step taken on an entry checks again what it is.
+EntryKind kindOf(const DirectoryHandle& folder, const dirent& entry) {
+  unsigned char type = entry.d_type;
+  if (type == DT_UNKNOWN) {
+    struct stat status {};
+    if (fstatat(folder.fd(), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      return EntryKind::Other;
+    }
+    type = S_ISREG(status.st_mode) ? DT_REG : S_ISDIR(status.st_mode) ? DT_DIR : DT_LNK;
+  }
+  return type == DT_REG ? EntryKind::File : type == DT_DIR ? EntryKind::Folder : EntryKind::Other;
 }
 
+// The folder's entries in list order, "." and ".." left out; nothing, with errno set, when it
+// cannot be read to its end.
+std::optional<std::vector<Entry>> listFolder(const DirectoryHandle& folder) {
+  std::vector<Entry> entries;
+  const bool read = forEachEntry(folder, [&](const dirent& entry) {
+    const std::string name = entry.d_name;
+    if (name != "." && name != "..") entries.push_back({name, kindOf(folder, entry)});
+  });
+  if (!read) return std::nullopt;
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return listsBefore(a.name, b.name); });
+  return entries;
+}
+
+// Adds the JPEG names of a source folder whose thumbnails stay: the files the walk lists (a
+// link to a file counts as the file) and the names that cannot be told. False, with errno set,
+// when the folder cannot be read to its end.
+bool addKeptNames(const DirectoryHandle& folder, std::vector<std::string>& kept) {
+  return forEachEntry(folder, [&](const dirent& entry) {
+    if (!matchesJpegPattern(entry.d_name)) return;
+    bool keep = entry.d_type == DT_REG;
+    if (entry.d_type == DT_LNK || entry.d_type == DT_UNKNOWN) {
+      struct stat status {};
+      keep = fstatat(folder.fd(), entry.d_name, &status, 0) == 0 ? S_ISREG(status.st_mode)
+                                                                 : !meansAbsent(errno);
+    }
+    if (keep) kept.push_back(entry.d_name);
+  });
+}
+
+// Walks the output tree depth-first with the source roots' trees beside it, each through one
+// descent, so that however deep a tree goes the descriptors held stay few. A folder is decided
+// when the walk enters it and removed, when pruning emptied it, as the walk leaves it.
 class TreePruner {
  public:
-  TreePruner(const PruneRequest& request, std::vector<FileIdentity> sourceRoots,
-             FileIdentity outputRoot)
-      : request_(request), sourceRoots_(std::move(sourceRoots)), outputRoot_(outputRoot) {}
+  TreePruner(const PruneRequest& request, const std::vector<DirectoryHandle>& roots,
+             std::vector<FileIdentity> rootIdentities, FileIdentity outputRoot)
+      : request_(request),
+        sourceRoots_(std::move(rootIdentities)),
+        outputRoot_(outputRoot),
+        output_(*request.output.folder) {
+    sources_.reserve(roots.size());
+    for (const DirectoryHandle& root : roots) sources_.emplace_back(root);
+  }
 
-  // Prunes the folder at `relativePath` below the output root; true when it was left empty by
-  // that (it held something, and all of it went).
-  bool pruneFolder(const DirectoryHandle& folder, const std::string& relativePath,
-                   const SourcePlace& sources) {
-    const std::optional<std::vector<std::string>> names = entryNames(folder);
-    if (!names) {
-      failed(relativePath, errno);
-      return false;
+  void run() {
+    std::optional<std::vector<Entry>> entries = listFolder(output_.here());
+    if (!entries) {
+      failed(std::string(), errno);
+      return;
     }
-    std::size_t gone = 0;
-    for (const std::string& name : *names) {
-      // Hidden entries are never the walk's: temporaries being written, the user's own files.
-      if (name.front() == '.') continue;
-      if (pruneEntry(folder, relativePath.empty() ? name : joinPath(relativePath, name), name,
-                     sources)) {
-        ++gone;
-      }
+    Level top;
+    top.entries = std::move(*entries);
+    for (std::size_t root = 0; root < sources_.size(); ++root) {
+      top.sources.roots.push_back(root);
+      // Without every root's names every thumbnail could look like an orphan.
+      if (!addKeptNames(sources_[root].here(), top.sources.kept)) return;
     }
-    return gone > 0 && gone == names->size();
+    std::sort(top.sources.kept.begin(), top.sources.kept.end());
+    levels_.push_back(std::move(top));
+    while (!levels_.empty() && !lost_) step();
   }
 
   PruneResult result;
 
  private:
-  // Whether the entry went.
-  bool pruneEntry(const DirectoryHandle& folder, const std::string& relativePath,
-                  const std::string& name, const SourcePlace& sources) {
-    struct stat status {};
-    if (fstatat(folder.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (S_ISDIR(status.st_mode)) return pruneSubFolder(folder, relativePath, name, sources);
-    if (!S_ISREG(status.st_mode) || !matchesJpegPattern(name)) return false;
-    if (!inShard(relativePath, request_.shard)) return false;
-    if (sourceFile(sources, name) != SourceState::Absent) return false;
-    if (!sizedAsThisOutputs(folder, name)) return false;
-    switch (removeJpegFile(folder, name, request_.dryRun)) {
+  // A folder of the output tree the walk stands in or below.
+  struct Level {
+    std::string name;            // in the folder above; empty for the output root
+    std::size_t pathLength = 0;  // of the relative path of the folder above
+    std::vector<Entry> entries;  // in list order
+    std::size_t next = 0;        // the entry to take next
+    std::size_t gone = 0;        // the entries pruned
+    SourcePlace sources;
+    // Below a folder that has no source folder and was found to hold only thumbnails.
+    bool mirrorOfNothing = false;
+  };
+
+  void step() {
+    Level& level = levels_.back();
+    if (level.next == level.entries.size()) {
+      finishFolder();
+      return;
+    }
+    const Entry entry = level.entries[level.next++];
+    // Hidden entries are never the walk's: temporaries being written, the user's own files.
+    if (entry.name.front() == '.') return;
+    if (entry.kind == EntryKind::File && pruneFile(level, entry.name)) ++level.gone;
+    if (entry.kind == EntryKind::Folder) enterFolder(level, entry.name);
+  }
+
+  // Whether the file went.
+  bool pruneFile(const Level& level, const std::string& name) {
+    const std::string relativePath = pathOf(name);
+    if (!matchesJpegPattern(name) || !inShard(relativePath, request_.shard)) return false;
+    if (std::binary_search(level.sources.kept.begin(), level.sources.kept.end(), name)) {
+      return false;
+    }
+    if (!sizedAsThisOutputs(output_.here(), name)) return false;
+    switch (removeJpegFile(output_.here(), name, request_.dryRun)) {
       case JpegRemoval::Removed:
         result.pruned.push_back({shownPath(relativePath), false});
         return true;
@@ -102,54 +171,149 @@ class TreePruner {
     return false;
   }
 
-  bool pruneSubFolder(const DirectoryHandle& folder, const std::string& relativePath,
-                      const std::string& name, const SourcePlace& sources) {
-    const DirectoryHandle subFolder = openSubFolder(folder, name);
-    if (!subFolder.isOpen()) {
+  // Enters the sub-folder `name` when there is something to prune in it. `level` is not used
+  // once the new folder's level is added.
+  void enterFolder(const Level& level, const std::string& name) {
+    Level below;
+    below.name = name;
+    below.pathLength = path_.size();
+    const std::string relativePath = pathOf(name);
+    if (!output_.enter(name)) {
       if (!meansAbsent(errno)) failed(relativePath, errno);
-      return false;
+      return;
     }
+    path_ = relativePath;
     // A source tree inside the output tree holds sources, another output's tree its own
     // thumbnails.
-    if (isLeftAlone(subFolder.identity())) return false;
-    const SourcePlace below = sourcesBelow(sources, name);
-    if (below.unknown) return false;
-    // Without a source folder it is the mirror of a deleted or renamed one only when it holds
-    // nothing a run would not have made; otherwise it is the user's own.
-    if (below.folders.empty() && !holdsOnlyThumbnails(subFolder)) return false;
-    if (!pruneFolder(subFolder, relativePath, below)) return false;
-    if (!request_.dryRun && !removeEmptySubFolder(folder, name)) {
-      // Something came into it meanwhile; it stays, as any folder holding anything does.
-      if (errno != ENOTEMPTY && errno != EEXIST) failed(relativePath, errno);
-      return false;
+    if (isLeftAlone(output_.identity())) {
+      leave(below);
+      return;
     }
-    result.pruned.push_back({shownPath(relativePath), true});
-    return true;
+    below.mirrorOfNothing = level.mirrorOfNothing;
+    if (!below.mirrorOfNothing) {
+      below.sources = sourcesBelow(level.sources, name);
+      if (lost_) return;
+      // Without a source folder it is the mirror of a deleted or renamed one only when it
+      // holds nothing a run would not have made; otherwise it is the user's own. Below it
+      // that is known without looking again.
+      below.mirrorOfNothing =
+          below.sources.roots.empty() && !below.sources.unknown && holdsOnlyThumbnails();
+      if (below.sources.unknown || (below.sources.roots.empty() && !below.mirrorOfNothing)) {
+        leave(below);
+        return;
+      }
+    }
+    std::optional<std::vector<Entry>> entries = listFolder(output_.here());
+    if (!entries) {
+      failed(relativePath, errno);
+      leave(below);
+      return;
+    }
+    below.entries = std::move(*entries);
+    levels_.push_back(std::move(below));
   }
 
-  // Whether the folder and its sub-folders hold JPEG files only, as a mirror does.
-  bool holdsOnlyThumbnails(const DirectoryHandle& folder) const {
-    const std::optional<std::vector<std::string>> names = entryNames(folder);
-    if (!names) return false;
-    for (const std::string& name : *names) {
-      struct stat status {};
-      if (name.front() == '.' ||
-          fstatat(folder.fd(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        return false;
+  // Leaves the folder the walk stands in, removing it when pruning emptied it.
+  void finishFolder() {
+    const Level done = std::move(levels_.back());
+    levels_.pop_back();
+    // The output root itself stays.
+    if (levels_.empty()) return;
+    const std::string relativePath = path_;
+    leave(done);
+    if (lost_ || done.gone == 0 || done.gone != done.entries.size()) return;
+    if (!request_.dryRun && !removeEmptySubFolder(output_.here(), done.name)) {
+      // Something came into it meanwhile; it stays, as any folder holding anything does.
+      if (errno != ENOTEMPTY && errno != EEXIST) failed(relativePath, errno);
+      return;
+    }
+    result.pruned.push_back({shownPath(relativePath), true});
+    ++levels_.back().gone;
+  }
+
+  // Goes back from the folder of `level` to the one above, in the output and the source trees.
+  void leave(const Level& level) {
+    if (lost_) return;
+    bool back = true;
+    for (const std::size_t root : level.sources.roots) back = back && sources_[root].leave();
+    back = back && output_.leave();
+    if (!back) {
+      lose(errno);
+      return;
+    }
+    path_.resize(level.pathLength);
+  }
+
+  // The source roots' sub-folders `name` of the place, as the walk would enter them; the
+  // descents of those that have one stand in it afterwards, unless it is unknown.
+  SourcePlace sourcesBelow(const SourcePlace& place, const std::string& name) {
+    SourcePlace below;
+    for (const std::size_t root : place.roots) {
+      FolderDescent& source = sources_[root];
+      if (!source.enter(name)) {
+        if (!meansAbsent(errno)) below.unknown = true;
+        continue;
       }
-      if (S_ISDIR(status.st_mode)) {
-        const DirectoryHandle subFolder = openSubFolder(folder, name);
-        if (!subFolder.isOpen() || isLeftAlone(subFolder.identity()) ||
-            !holdsOnlyThumbnails(subFolder)) {
-          return false;
-        }
-      } else if (!matchesJpegPattern(name) ||
-                 removeJpegFile(folder, name, true) != JpegRemoval::Removed ||
-                 !sizedAsThisOutputs(folder, name)) {
+      // The walk never enters an output folder, so it has made nothing from it.
+      const FileIdentity identity = source.identity();
+      if (identity == outputRoot_ || contains(request_.otherOutputs, identity)) {
+        if (!source.leave()) lose(errno);
+        if (lost_) return below;
+        continue;
+      }
+      below.roots.push_back(root);
+      if (!addKeptNames(source.here(), below.kept)) below.unknown = true;
+    }
+    if (below.unknown) {
+      for (const std::size_t root : below.roots) {
+        if (!sources_[root].leave()) lose(errno);
+        if (lost_) break;
+      }
+      below.roots.clear();
+    }
+    std::sort(below.kept.begin(), below.kept.end());
+    return below;
+  }
+
+  // Whether the folder the walk stands in and its sub-folders hold JPEG files only, as a
+  // mirror does. The walk stands in it again afterwards, unless it is lost.
+  bool holdsOnlyThumbnails() {
+    const std::size_t top = output_.depth();
+    std::vector<std::vector<Entry>> pending;  // each folder's entries still to look at, reversed
+    bool only = true;
+    while (only) {
+      if (output_.depth() - top == pending.size()) {
+        std::optional<std::vector<Entry>> entries = listFolder(output_.here());
+        if (!entries || isLeftAlone(output_.identity())) break;
+        std::reverse(entries->begin(), entries->end());
+        pending.push_back(std::move(*entries));
+      }
+      if (pending.back().empty()) {
+        pending.pop_back();
+        if (pending.empty()) return true;
+        if (!output_.leave()) lose(errno);
+        if (lost_) return false;
+        continue;
+      }
+      const Entry entry = std::move(pending.back().back());
+      pending.back().pop_back();
+      if (entry.name.front() == '.') {
+        only = false;
+      } else if (entry.kind == EntryKind::Folder) {
+        only = output_.enter(entry.name);
+      } else {
+        only = entry.kind == EntryKind::File && matchesJpegPattern(entry.name) &&
+               removeJpegFile(output_.here(), entry.name, true) == JpegRemoval::Removed &&
+               sizedAsThisOutputs(output_.here(), entry.name);
+      }
+    }
+    while (output_.depth() > top) {
+      if (!output_.leave()) {
+        lose(errno);
         return false;
       }
     }
-    return true;
+    return false;
   }
 
   // Whether the file's header gives sides the output's sizing gives: a photo the user keeps in
@@ -165,41 +329,13 @@ class TreePruner {
     }
   }
 
-  // The sub-folder `name` of each source folder, as the walk would enter it.
-  SourcePlace sourcesBelow(const SourcePlace& sources, const std::string& name) const {
-    SourcePlace below;
-    for (const DirectoryHandle& folder : sources.folders) {
-      DirectoryHandle subFolder = openSubFolder(folder, name);
-      if (subFolder.isOpen()) {
-        // The walk never enters an output folder, so it has made nothing from it.
-        const FileIdentity identity = subFolder.identity();
-        if (identity != outputRoot_ && !contains(request_.otherOutputs, identity)) {
-          below.folders.push_back(std::move(subFolder));
-        }
-      } else if (!meansAbsent(errno)) {
-        below.unknown = true;
-      }
-    }
-    return below;
-  }
-
-  // Whether a source folder holds the JPEG file `name`, as the walk lists it (a link to a file
-  // counts as the file).
-  static SourceState sourceFile(const SourcePlace& sources, const std::string& name) {
-    SourceState found = SourceState::Absent;
-    for (const DirectoryHandle& folder : sources.folders) {
-      struct stat status {};
-      if (fstatat(folder.fd(), name.c_str(), &status, 0) == 0) {
-        if (S_ISREG(status.st_mode)) return SourceState::Present;
-      } else if (!meansAbsent(errno)) {
-        found = SourceState::Unknown;
-      }
-    }
-    return found;
-  }
-
   bool isLeftAlone(const FileIdentity& identity) const {
     return contains(sourceRoots_, identity) || contains(request_.otherOutputs, identity);
+  }
+
+  // The entry's path below the output root.
+  std::string pathOf(const std::string& name) const {
+    return path_.empty() ? name : joinPath(path_, name);
   }
 
   std::string shownPath(const std::string& relativePath) const {
@@ -211,18 +347,29 @@ class TreePruner {
     result.errors.push_back({shownPath(relativePath), error});
   }
 
+  // A folder was moved while the walk was below it: the way back is gone, and the walk stops.
+  void lose(int error) {
+    failed(path_, error);
+    lost_ = true;
+  }
+
   const PruneRequest& request_;
   DecoderMemoryBudget memory_;
   const DecodeLimits limits_{memory_};
   const std::vector<FileIdentity> sourceRoots_;
   const FileIdentity outputRoot_;
+  FolderDescent output_;
+  std::vector<FolderDescent> sources_;  // one a source root
+  std::vector<Level> levels_;           // from the output root to the folder the walk is in
+  std::string path_;                    // of that folder below the output root
+  bool lost_ = false;
 };
 
 }  // namespace
 
 PruneResult pruneOutputTree(const PruneRequest& request) {
   if (!request.output.folder) return {};
-  SourcePlace roots;
+  std::vector<DirectoryHandle> roots;
   std::vector<FileIdentity> rootIdentities;
   PruneResult unopened;
   for (const std::string& root : request.sourceRoots) {
@@ -232,14 +379,14 @@ PruneResult pruneOutputTree(const PruneRequest& request) {
       continue;
     }
     rootIdentities.push_back(folder.identity());
-    roots.folders.push_back(std::move(folder));
+    roots.push_back(std::move(folder));
   }
   // Without every source root every thumbnail would look like an orphan.
   if (!unopened.errors.empty()) return unopened;
   const FileIdentity output = request.output.folder->identity();
   if (contains(rootIdentities, output)) return {};
-  TreePruner pruner(request, std::move(rootIdentities), output);
-  pruner.pruneFolder(*request.output.folder, std::string(), roots);
+  TreePruner pruner(request, roots, std::move(rootIdentities), output);
+  pruner.run();
   return std::move(pruner.result);
 }
 

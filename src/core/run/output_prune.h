@@ -47,7 +47,9 @@ struct PruneResult {
 // folder goes only when pruning left it empty. Left alone: hidden entries (temporaries, the
 // user's own), links, anything that is not a JPEG, a source root or another output folder lying
 // inside the output tree, and every place where a source folder could not be read, since its
-// sources are then unknown. A source root that cannot be opened prunes nothing at all.
+// sources are then unknown. A source root that cannot be opened prunes nothing at all. However
+// deep the tree, a few descriptors are held; a folder moved while the pruning is below it ends
+// the pruning of this tree, with an error.
 PruneResult pruneOutputTree(const PruneRequest& request);
 
 }  // namespace velmora
