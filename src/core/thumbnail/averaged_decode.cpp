@@ -1,14 +1,12 @@
 #include "core/thumbnail/averaged_decode.h"
 
 #include <algorithm>
-#include <memory>
-#include <utility>
 #include <vector>
 
+#include "core/image/area_cascade.h"
 #include "core/image/area_sampling.h"
 #include "core/image/exif_orientation.h"
 #include "core/image/nearest_sampling.h"
-#include "core/image/pixel_region.h"
 
 namespace velmora {
 
@@ -42,35 +40,18 @@ void startForAveraging(JpegDecoder& decoder, const std::vector<PictureSides>& st
   decoder.start(settings);
 }
 
-// Hands every decoded row to each reducer.
-class FanOut : public RowSink {
- public:
-  void add(std::unique_ptr<AreaReducer> reducer) { reducers_.push_back(std::move(reducer)); }
-  void takeRow(const unsigned char* rgb) override {
-    for (const std::unique_ptr<AreaReducer>& reducer : reducers_) reducer->takeRow(rgb);
-  }
-
- private:
-  std::vector<std::unique_ptr<AreaReducer>> reducers_;
-};
-
-// The part of the decoded picture, as stored, that an output of `stored` sides averages.
-PixelRegion framedRegion(const JpegDecoder& decoder, PictureSides stored, Framing framing) {
-  if (framing == Framing::Whole) return {0, 0, decoder.outputWidth(), decoder.outputHeight()};
-  return centreCut(decoder.outputWidth(), decoder.outputHeight(), stored.width, stored.height);
-}
-
 void averageRows(JpegDecoder& decoder, const std::vector<PictureSides>& stored,
                  const std::vector<AveragedOutput>& outputs, const std::vector<RowSink*>& sinks) {
-  FanOut reducers;
+  std::vector<AreaTarget> targets;
   for (std::size_t i = 0; i < stored.size(); ++i) {
-    reducers.add(std::make_unique<AreaReducer>(framedRegion(decoder, stored[i], outputs[i].framing),
-                                               stored[i].width, stored[i].height, *sinks[i]));
+    targets.push_back(
+        {stored[i].width, stored[i].height, outputs[i].framing == Framing::CentreCut, sinks[i]});
   }
+  AreaCascade cascade(decoder.outputWidth(), decoder.outputHeight(), targets);
   std::vector<unsigned char> row(static_cast<std::size_t>(decoder.outputWidth()) * 3);
   for (std::int32_t y = 0; y < decoder.outputHeight(); ++y) {
     decoder.readRow(row.data());
-    reducers.takeRow(row.data());
+    cascade.takeRow(row.data());
   }
   decoder.finish();
 }
