@@ -7,11 +7,13 @@
 // chroma, and read back: no thumbnail file can come closer), and the averaged pixels before
 // encoding.
 //
-//   area_quality [--fit WxH | --rate N] [--beside WxH] FILE...     (default --fit 200x200)
+//   area_quality [--fit WxH | --fill WxH | --rate N] [--beside WxH]... FILE...
+//                                                                  (default --fit 200x200)
 //
-// --beside WxH also renders each thumbnail as the second output of a run whose first output is
-// --fit WxH (one decode, at the scale the larger output needs), and prints how much further
-// from the reference it comes than the thumbnail made alone.
+// --beside WxH also renders each thumbnail as the last output of a run whose first outputs are
+// --fit WxH, in the order given (one decode, at the scale the largest output needs), and prints
+// how much further from the reference it comes than the thumbnail made alone. A --fill
+// thumbnail's reference is the centre cut of the full decode, box-filtered.
 //
 // Four-component (CMYK) files are skipped: libjpeg has no RGB conversion of its own for them.
 
@@ -23,7 +25,6 @@
 #include <exception>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@
 
 #include "core/image/exif_orientation.h"
 #include "core/image/nearest_sampling.h"
+#include "core/image/pixel_region.h"
 #include "core/jpeg/jpeg_decoder.h"
 #include "core/jpeg/jpeg_encoder.h"
 #include "core/rules/thumbnail_request.h"
@@ -171,12 +173,27 @@ Picture encodedAndDecoded(const Picture& picture) {
   return result;
 }
 
-// The thumbnail of `sizing`, alone or made beside a first output of `beside`.
+// The part of a stored picture that a thumbnail of stored sides width x height averages.
+Picture kept(const Picture& full, bool fill, int width, int height) {
+  if (!fill) return full;
+  const velmora::PixelRegion region = velmora::centreCut(full.width, full.height, width, height);
+  Picture cut{region.width, region.height, 3, {}};
+  for (int y = region.top; y < region.top + region.height; ++y) {
+    const auto row =
+        full.samples.begin() + (static_cast<std::ptrdiff_t>(y) * full.width + region.left) * 3;
+    cut.samples.insert(cut.samples.end(), row, row + static_cast<std::ptrdiff_t>(region.width) * 3);
+  }
+  return cut;
+}
+
+// The thumbnail of `sizing`, alone or made after outputs of the sizes `beside`.
 Picture thumbnail(const std::string& path, const velmora::SizingRequest& sizing,
-                  velmora::SamplingFilter filter, const velmora::SizingRequest* beside = nullptr) {
+                  velmora::SamplingFilter filter,
+                  const std::vector<velmora::SizingRequest>& beside = {}) {
   velmora::ThumbnailRequest request{path, "", sizing, filter};
-  if (beside != nullptr) {
-    request.sizing = *beside;
+  if (!beside.empty()) {
+    request.sizing = beside.front();
+    for (std::size_t i = 1; i < beside.size(); ++i) request.moreOutputs.push_back({"", beside[i]});
     request.moreOutputs.push_back({"", sizing});
   }
   const velmora::RenderedThumbnail rendered =
@@ -192,20 +209,25 @@ Picture thumbnail(const std::string& path, const velmora::SizingRequest& sizing,
 int main(int argc, char** argv) {
   velmora::SizingRequest sizing{velmora::SizingMode::Fit, 0, 200, 200};
   int first = 1;
-  if (argc > 2 && std::strcmp(argv[1], "--fit") == 0) {
+  if (argc > 2 && (std::strcmp(argv[1], "--fit") == 0 || std::strcmp(argv[1], "--fill") == 0)) {
     int w = 0, h = 0;
     std::sscanf(argv[2], "%dx%d", &w, &h);
-    sizing = {velmora::SizingMode::Fit, 0, h, w};
+    const bool fill = std::strcmp(argv[1], "--fill") == 0;
+    sizing = {fill ? velmora::SizingMode::Fill : velmora::SizingMode::Fit, 0, h, w,
+              velmora::kLargestSourceSide};
     first = 3;
   } else if (argc > 2 && std::strcmp(argv[1], "--rate") == 0) {
     sizing = {velmora::SizingMode::Rate, std::atoi(argv[2]), 0, 0};
     first = 3;
   }
-  std::optional<velmora::SizingRequest> beside;
-  if (argc > first + 1 && std::strcmp(argv[first], "--beside") == 0) {
+  const bool fill = sizing.mode == velmora::SizingMode::Fill;
+  std::vector<velmora::SizingRequest> beside;
+  std::string besideNames;
+  while (argc > first + 1 && std::strcmp(argv[first], "--beside") == 0) {
     int w = 0, h = 0;
     std::sscanf(argv[first + 1], "%dx%d", &w, &h);
-    beside = velmora::SizingRequest{velmora::SizingMode::Fit, 0, h, w, velmora::kLargestSourceSide};
+    beside.push_back({velmora::SizingMode::Fit, 0, h, w, velmora::kLargestSourceSide});
+    besideNames += std::string(besideNames.empty() ? "" : ", ") + argv[first + 1];
     first += 2;
   }
   double largestLoss = -99;
@@ -235,22 +257,25 @@ int main(int argc, char** argv) {
     }
     const Picture nearest = thumbnail(argv[i], sizing, velmora::SamplingFilter::Nearest);
     const bool swap = velmora::orientationSwapsSides(orientation);
+    const int storedWidth = swap ? area.height : area.width;
+    const int storedHeight = swap ? area.width : area.height;
     const Picture reference =
-        orient(boxFilter(full, swap ? area.height : area.width, swap ? area.width : area.height),
+        orient(boxFilter(kept(full, fill, storedWidth, storedHeight), storedWidth, storedHeight),
                orientation);
     const double score = psnr(area, reference);
     // The averaged pixels before the thumbnail's own encoding.
     velmora::ImageSink unencoded(area.width, area.height);
-    velmora::decodeAveraged(decoder, orientation, area.width, area.height, unencoded);
+    velmora::decodeAveraged(decoder, orientation, area.width, area.height, unencoded,
+                            fill ? velmora::Framing::CentreCut : velmora::Framing::Whole);
     const Picture averaged{area.width, area.height, 3, unencoded.take().pixels};
     lowestUnencoded = std::min(lowestUnencoded, psnr(averaged, reference));
     lowest = std::min(lowest, score);
     ++measured;
-    if (beside) {
-      const Picture shared = thumbnail(argv[i], sizing, velmora::SamplingFilter::Area, &*beside);
+    if (!beside.empty()) {
+      const Picture shared = thumbnail(argv[i], sizing, velmora::SamplingFilter::Area, beside);
       const double loss = score - psnr(shared, reference);
       largestLoss = std::max(largestLoss, loss);
-      std::printf("%-40.40s beside %s: %6.2f dB further than alone\n", argv[i], argv[first - 1],
+      std::printf("%-40.40s beside %s: %6.2f dB further than alone\n", argv[i], besideNames.c_str(),
                   loss);
     }
     std::printf(
@@ -263,6 +288,7 @@ int main(int argc, char** argv) {
   }
   std::printf("files measured: %d, lowest area PSNR: %.2f dB (before encoding: %.2f dB)\n",
               measured, lowest, lowestUnencoded);
-  if (beside) std::printf("beside a larger output: at most %.2f dB further\n", largestLoss);
+  if (!beside.empty())
+    std::printf("beside a larger output: at most %.2f dB further\n", largestLoss);
   return 0;
 }
