@@ -1,6 +1,7 @@
 #include "core/image/area_sampling.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace velmora {
 
@@ -8,11 +9,14 @@ AreaAxis::AreaAxis(std::int32_t sourceLength, std::int32_t outputLength)
     : AreaAxis(0, sourceLength, outputLength) {}
 
 AreaAxis::AreaAxis(std::int32_t sourceStart, std::int32_t sourceLength, std::int32_t outputLength)
-    : sourceLength_(sourceLength), outputLength_(outputLength) {
-  const std::int64_t s = sourceLength;
-  const std::int64_t d = outputLength;
+    : sourceStart_(sourceStart), outputLength_(outputLength) {
+  const std::int64_t unit = std::gcd(sourceLength, outputLength);
+  const std::int64_t s = sourceLength / unit;
+  const std::int64_t d = outputLength / unit;
+  sampleWeight_ = static_cast<std::uint32_t>(s);
+  wholeMultiple_ = d == 1;
   first_.reserve(static_cast<std::size_t>(outputLength) + 1);
-  for (std::int64_t i = 0; i < d; ++i) {
+  for (std::int64_t i = 0; i < outputLength; ++i) {
     first_.push_back(shares_.size());
     const std::int64_t begin = i * s;
     const std::int64_t end = begin + s;
@@ -38,10 +42,26 @@ AreaReducer::AreaReducer(const PixelRegion& kept, std::int32_t outputWidth,
       sink_(sink),
       rowSums_(static_cast<std::size_t>(outputWidth) * 3),
       lineSums_(rowSums_.size()),
-      line_(rowSums_.size()) {}
+      line_(rowSums_.size()) {
+  const std::int64_t unit = std::gcd(sourceHeight_, outputHeight_);
+  rowLength_ = outputHeight_ / unit;
+  lineLength_ = sourceHeight_ / unit;
+  total_ = std::uint64_t{across_.sampleWeight()} * static_cast<std::uint64_t>(lineLength_);
+  // With m = ceil(2^k / total), n * m / 2^k exceeds n / total by less than n / 2^k, which stays
+  // under the 1 / total that parts n / total from the next whole number while 2^k is at least
+  // 256 * total^2 (n, a rounded sum of levels, is below 256 * total).
+  int bits = 0;
+  while ((std::uint64_t{1} << bits) < total_) ++bits;
+  shift_ = 8 + 2 * bits;
+  const unsigned __int128 power = static_cast<unsigned __int128>(1) << shift_;
+  reciprocal_ = static_cast<std::uint64_t>((power + total_ - 1) / total_);
+}
 
-// A row's sums stay within 32 bits: at most 255 times the source width.
 void AreaReducer::sumAcross(const unsigned char* rgb) {
+  if (across_.wholeMultiple()) {
+    sumWholeMultiples(rgb);
+    return;
+  }
   for (std::int32_t x = 0; x < across_.outputLength(); ++x) {
     std::uint32_t r = 0, g = 0, b = 0;
     for (const AreaAxis::Share* p = across_.sharesBegin(x); p != across_.sharesEnd(x); ++p) {
@@ -57,31 +77,46 @@ void AreaReducer::sumAcross(const unsigned char* rgb) {
   }
 }
 
-// Rounded division by the constant total of the weights, through its reciprocal (a division
-// per value was most of the filter's time) and corrected to the exact integer result.
+// Sums without weights when every output pixel takes whole source pixels alone (as halving does).
+void AreaReducer::sumWholeMultiples(const unsigned char* rgb) {
+  const std::size_t count = across_.sampleWeight();
+  const unsigned char* pixel = rgb + 3 * static_cast<std::size_t>(across_.sourceStart());
+  std::uint32_t* sums = rowSums_.data();
+  for (std::int32_t x = 0; x < across_.outputLength(); ++x, sums += 3) {
+    std::uint32_t r = 0, g = 0, b = 0;
+    for (std::size_t k = 0; k < count; ++k, pixel += 3) {
+      r += pixel[0];
+      g += pixel[1];
+      b += pixel[2];
+    }
+    sums[0] = r;
+    sums[1] = g;
+    sums[2] = b;
+  }
+}
+
+// Rounded division by the constant total of the weights, as an exact multiplication by its
+// reciprocal and a shift (a division per value was most of the filter's time).
 void AreaReducer::handOver() {
-  const auto total = static_cast<std::int64_t>(across_.sourceLength()) * sourceHeight_;
-  const double reciprocal = 1.0 / static_cast<double>(total);
+  const std::uint64_t half = total_ / 2;
   for (std::size_t k = 0; k < lineSums_.size(); ++k) {
-    const auto rounded = static_cast<std::int64_t>(lineSums_[k]) + total / 2;
-    auto quotient = static_cast<std::int64_t>(static_cast<double>(rounded) * reciprocal);
-    const std::int64_t remainder = rounded - quotient * total;
-    if (remainder < 0) --quotient;
-    if (remainder >= total) ++quotient;
-    line_[k] = static_cast<unsigned char>(quotient);
+    const unsigned __int128 scaled =
+        static_cast<unsigned __int128>(lineSums_[k] + half) * reciprocal_;
+    line_[k] = static_cast<unsigned char>(scaled >> shift_);
     lineSums_[k] = 0;
   }
   sink_.takeRow(line_.data());
   ++outputRow_;
 }
 
-// Source row j spans [j * D, (j + 1) * D) down the picture, output row i [i * S, (i + 1) * S);
-// the row adds to every output row it overlaps, and completes each that ends within it.
+// Source row j spans [j * D, (j + 1) * D) down the picture, output row i [i * S, (i + 1) * S),
+// in the units of AreaAxis; the row adds to every output row it overlaps, and completes each
+// that ends within it.
 void AreaReducer::takeRow(const unsigned char* rgb) {
   if (rowsTaken_++ < firstRow_ || sourceRow_ >= sourceHeight_) return;
   sumAcross(rgb);
-  const std::int64_t s = sourceHeight_;
-  const std::int64_t d = outputHeight_;
+  const std::int64_t s = lineLength_;
+  const std::int64_t d = rowLength_;
   const std::int64_t top = sourceRow_ * d;
   const std::int64_t bottom = top + d;
   while (outputRow_ < outputHeight_ && outputRow_ * s < bottom) {

@@ -11,10 +11,11 @@
 
 namespace velmora {
 
-// How one side of S source samples spreads over D output samples. In units where a source
-// sample is D long and an output sample S long, output sample i covers [i * S, (i + 1) * S) and
-// takes each source sample with the length of their overlap as its weight; the weights of one
-// output sample add up to S.
+// How one side of S source samples spreads over D output samples. With g the greatest common
+// divisor of S and D, in units where a source sample is D / g long and an output sample S / g
+// long, output sample i covers [i * S / g, (i + 1) * S / g) and takes each source sample with
+// the length of their overlap as its weight; the weights of one output sample add up to S / g.
+// Units this small keep the sums small; the averages are those of any other common unit.
 class AreaAxis {
  public:
   AreaAxis(std::int32_t sourceLength, std::int32_t outputLength);
@@ -28,12 +29,19 @@ class AreaAxis {
   // The source samples that output sample i covers, with their weights.
   const Share* sharesBegin(std::int32_t i) const { return &shares_[first_[i]]; }
   const Share* sharesEnd(std::int32_t i) const { return &shares_[first_[i + 1]]; }
-  std::int32_t sourceLength() const { return sourceLength_; }
   std::int32_t outputLength() const { return outputLength_; }
+  // S / g: what the weights of one output sample add up to.
+  std::uint32_t sampleWeight() const { return sampleWeight_; }
+  // Whether S is a whole multiple of D: each output sample then takes S / D whole source
+  // samples, each with weight 1, output sample i those from sourceStart + i * S / D on.
+  bool wholeMultiple() const { return wholeMultiple_; }
+  std::int32_t sourceStart() const { return sourceStart_; }
 
  private:
-  std::int32_t sourceLength_;
+  std::int32_t sourceStart_;
   std::int32_t outputLength_;
+  std::uint32_t sampleWeight_;
+  bool wholeMultiple_;
   std::vector<Share> shares_;
   std::vector<std::size_t> first_;  // outputLength + 1 offsets into shares_
 };
@@ -53,12 +61,21 @@ class AreaReducer : public RowSink {
 
  private:
   void sumAcross(const unsigned char* rgb);
+  void sumWholeMultiples(const unsigned char* rgb);
   void handOver();
 
   AreaAxis across_;
   std::int32_t firstRow_;  // rows above the kept region are passed over
   std::int32_t sourceHeight_;
   std::int32_t outputHeight_;
+  // Down the picture in the units of AreaAxis: a source row is rowLength_ long, an output row
+  // lineLength_.
+  std::int64_t rowLength_;
+  std::int64_t lineLength_;
+  // Rounded division by the sum of an output pixel's weights, as a multiplication and a shift.
+  std::uint64_t total_;
+  std::uint64_t reciprocal_;
+  int shift_;
   RowSink& sink_;
   std::vector<std::uint32_t> rowSums_;   // the current source row, summed per output column
   std::vector<std::uint64_t> lineSums_;  // the current output row, summed so far
