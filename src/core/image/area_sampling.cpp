@@ -40,9 +40,8 @@ AreaReducer::AreaReducer(const PixelRegion& kept, std::int32_t outputWidth,
       sourceHeight_(kept.height),
       outputHeight_(outputHeight),
       sink_(sink),
-      rowSums_(static_cast<std::size_t>(outputWidth) * 3),
-      lineSums_(rowSums_.size()),
-      line_(rowSums_.size()) {
+      columnSums_(static_cast<std::size_t>(kept.width) * 3),
+      line_(static_cast<std::size_t>(outputWidth) * 3) {
   const std::int64_t unit = std::gcd(sourceHeight_, outputHeight_);
   rowLength_ = outputHeight_ / unit;
   lineLength_ = sourceHeight_ / unit;
@@ -50,6 +49,7 @@ AreaReducer::AreaReducer(const PixelRegion& kept, std::int32_t outputWidth,
   // With m = ceil(2^k / total), n * m / 2^k exceeds n / total by less than n / 2^k, which stays
   // under the 1 / total that parts n / total from the next whole number while 2^k is at least
   // 256 * total^2 (n, a rounded sum of levels, is below 256 * total).
+  half_ = total_ / 2;
   int bits = 0;
   while ((std::uint64_t{1} << bits) < total_) ++bits;
   shift_ = 8 + 2 * bits;
@@ -57,54 +57,63 @@ AreaReducer::AreaReducer(const PixelRegion& kept, std::int32_t outputWidth,
   reciprocal_ = static_cast<std::uint64_t>((power + total_ - 1) / total_);
 }
 
-void AreaReducer::sumAcross(const unsigned char* rgb) {
+// Column sums stay within 32 bits: at most 255 times the weights down of one output row.
+void AreaReducer::addDown(const unsigned char* kept, std::uint32_t weight) {
+  std::uint32_t* sums = columnSums_.data();
+  const std::size_t count = columnSums_.size();
+  if (startsLine_) {
+    for (std::size_t k = 0; k < count; ++k) sums[k] = weight * kept[k];
+  } else if (weight == 1) {
+    for (std::size_t k = 0; k < count; ++k) sums[k] += kept[k];
+  } else {
+    for (std::size_t k = 0; k < count; ++k) sums[k] += weight * kept[k];
+  }
+  startsLine_ = false;
+}
+
+void AreaReducer::sumAcross() {
   if (across_.wholeMultiple()) {
-    sumWholeMultiples(rgb);
+    sumWholeMultiples();
     return;
   }
-  for (std::int32_t x = 0; x < across_.outputLength(); ++x) {
-    std::uint32_t r = 0, g = 0, b = 0;
+  const std::uint32_t* columns = columnSums_.data();
+  const std::int32_t start = across_.sourceStart();
+  unsigned char* line = line_.data();
+  for (std::int32_t x = 0; x < across_.outputLength(); ++x, line += 3) {
+    std::uint64_t r = 0, g = 0, b = 0;
     for (const AreaAxis::Share* p = across_.sharesBegin(x); p != across_.sharesEnd(x); ++p) {
-      const unsigned char* pixel = rgb + 3 * static_cast<std::size_t>(p->source);
-      r += p->weight * pixel[0];
-      g += p->weight * pixel[1];
-      b += p->weight * pixel[2];
+      const std::uint32_t* sums = columns + 3 * static_cast<std::size_t>(p->source - start);
+      r += std::uint64_t{p->weight} * sums[0];
+      g += std::uint64_t{p->weight} * sums[1];
+      b += std::uint64_t{p->weight} * sums[2];
     }
-    std::uint32_t* sums = &rowSums_[3 * static_cast<std::size_t>(x)];
-    sums[0] = r;
-    sums[1] = g;
-    sums[2] = b;
+    line[0] = rounded(r);
+    line[1] = rounded(g);
+    line[2] = rounded(b);
   }
 }
 
 // Sums without weights when every output pixel takes whole source pixels alone (as halving does).
-void AreaReducer::sumWholeMultiples(const unsigned char* rgb) {
+void AreaReducer::sumWholeMultiples() {
   const std::size_t count = across_.sampleWeight();
-  const unsigned char* pixel = rgb + 3 * static_cast<std::size_t>(across_.sourceStart());
-  std::uint32_t* sums = rowSums_.data();
-  for (std::int32_t x = 0; x < across_.outputLength(); ++x, sums += 3) {
-    std::uint32_t r = 0, g = 0, b = 0;
-    for (std::size_t k = 0; k < count; ++k, pixel += 3) {
-      r += pixel[0];
-      g += pixel[1];
-      b += pixel[2];
+  const std::uint32_t* sums = columnSums_.data();
+  unsigned char* line = line_.data();
+  for (std::int32_t x = 0; x < across_.outputLength(); ++x, line += 3) {
+    std::uint64_t r = 0, g = 0, b = 0;
+    for (std::size_t k = 0; k < count; ++k, sums += 3) {
+      r += sums[0];
+      g += sums[1];
+      b += sums[2];
     }
-    sums[0] = r;
-    sums[1] = g;
-    sums[2] = b;
+    line[0] = rounded(r);
+    line[1] = rounded(g);
+    line[2] = rounded(b);
   }
 }
 
-// Rounded division by the constant total of the weights, as an exact multiplication by its
-// reciprocal and a shift (a division per value was most of the filter's time).
 void AreaReducer::handOver() {
-  const std::uint64_t half = total_ / 2;
-  for (std::size_t k = 0; k < lineSums_.size(); ++k) {
-    const unsigned __int128 scaled =
-        static_cast<unsigned __int128>(lineSums_[k] + half) * reciprocal_;
-    line_[k] = static_cast<unsigned char>(scaled >> shift_);
-    lineSums_[k] = 0;
-  }
+  sumAcross();
+  startsLine_ = true;
   sink_.takeRow(line_.data());
   ++outputRow_;
 }
@@ -114,7 +123,7 @@ void AreaReducer::handOver() {
 // that ends within it.
 void AreaReducer::takeRow(const unsigned char* rgb) {
   if (rowsTaken_++ < firstRow_ || sourceRow_ >= sourceHeight_) return;
-  sumAcross(rgb);
+  const unsigned char* kept = rgb + 3 * static_cast<std::size_t>(across_.sourceStart());
   const std::int64_t s = lineLength_;
   const std::int64_t d = rowLength_;
   const std::int64_t top = sourceRow_ * d;
@@ -122,11 +131,8 @@ void AreaReducer::takeRow(const unsigned char* rgb) {
   while (outputRow_ < outputHeight_ && outputRow_ * s < bottom) {
     const std::int64_t lineTop = outputRow_ * s;
     const std::int64_t lineBottom = lineTop + s;
-    const auto weight =
-        static_cast<std::uint32_t>(std::min(bottom, lineBottom) - std::max(top, lineTop));
-    for (std::size_t k = 0; k < lineSums_.size(); ++k) {
-      lineSums_[k] += std::uint64_t{weight} * rowSums_[k];
-    }
+    addDown(kept,
+            static_cast<std::uint32_t>(std::min(bottom, lineBottom) - std::max(top, lineTop)));
     if (lineBottom > bottom) break;
     handOver();
   }

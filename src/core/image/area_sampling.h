@@ -47,9 +47,10 @@ class AreaAxis {
 };
 
 // Takes a picture's RGB rows top to bottom and hands each averaged output row to the sink as
-// soon as the last source row it covers has arrived. Sums are exact integers; each output
-// value is rounded to the nearest level once. Memory: one source row's horizontal sums and one
-// output row's running sums.
+// soon as the last source row it covers has arrived. Each source row is first added, weighted,
+// into its output row's column sums (a plain pass over the bytes); the sums across are taken
+// once per output row. Sums are exact integers; each output value is rounded to the nearest
+// level once. Memory: one output row's column sums, 4 bytes per source value.
 class AreaReducer : public RowSink {
  public:
   AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t outputWidth,
@@ -60,8 +61,15 @@ class AreaReducer : public RowSink {
   void takeRow(const unsigned char* rgb) override;
 
  private:
-  void sumAcross(const unsigned char* rgb);
-  void sumWholeMultiples(const unsigned char* rgb);
+  void addDown(const unsigned char* kept, std::uint32_t weight);
+  void sumAcross();
+  void sumWholeMultiples();
+  // With totals below 2^23 the product stays within 64 bits.
+  std::uint8_t rounded(std::uint64_t sum) const {
+    if (shift_ < 64) return static_cast<std::uint8_t>(((sum + half_) * reciprocal_) >> shift_);
+    return static_cast<std::uint8_t>((static_cast<unsigned __int128>(sum + half_) * reciprocal_) >>
+                                     shift_);
+  }
   void handOver();
 
   AreaAxis across_;
@@ -74,11 +82,12 @@ class AreaReducer : public RowSink {
   std::int64_t lineLength_;
   // Rounded division by the sum of an output pixel's weights, as a multiplication and a shift.
   std::uint64_t total_;
+  std::uint64_t half_;
   std::uint64_t reciprocal_;
   int shift_;
   RowSink& sink_;
-  std::vector<std::uint32_t> rowSums_;   // the current source row, summed per output column
-  std::vector<std::uint64_t> lineSums_;  // the current output row, summed so far
+  std::vector<std::uint32_t> columnSums_;  // the current output row, per kept source value
+  bool startsLine_ = true;                 // the next row added is the first of its output row
   std::vector<unsigned char> line_;
   std::int32_t sourceRow_ = 0;  // counted from firstRow_
   std::int32_t rowsTaken_ = 0;
