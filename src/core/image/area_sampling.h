@@ -64,9 +64,10 @@ class AreaReducer : public RowSink {
   void addDown(const unsigned char* kept, std::uint32_t weight);
   void sumAcross();
   void sumWholeMultiples();
-  // With totals below 2^23 the product stays within 64 bits.
+  // For totals up to 2^23 (a shift up to 54) the product, below 256 * (2^shift + total), stays
+  // within 64 bits.
   std::uint8_t rounded(std::uint64_t sum) const {
-    if (shift_ < 64) return static_cast<std::uint8_t>(((sum + half_) * reciprocal_) >> shift_);
+    if (shift_ <= 54) return static_cast<std::uint8_t>(((sum + half_) * reciprocal_) >> shift_);
     return static_cast<std::uint8_t>((static_cast<unsigned __int128>(sum + half_) * reciprocal_) >>
                                      shift_);
   }
