@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -55,6 +57,28 @@ TEST(AreaReducer, OnePixelStripesBecomeFlatGrey) {
   for (int y = 0; y < 3; ++y) reducer.takeRow(greyRow(stripes).data());
   ASSERT_EQ(out.rows.size(), 1u);
   for (unsigned char value : out.rows[0]) EXPECT_LT(std::abs(value - 128), 8);
+}
+
+// Sides with no common divisor make the largest totals: past 2^23 the division needs more than
+// 64 bits, and a flat picture must still come out at its own level.
+TEST(AreaReducer, FlatPicturesKeepTheirLevelAtEveryTotal) {
+  struct Case {
+    std::int32_t width, height, outputWidth, outputHeight;
+  };
+  for (const Case& c : {Case{6, 4, 3, 2}, Case{1601, 999, 800, 500}, Case{4099, 4097, 1, 1}}) {
+    for (const unsigned char level : {1, 128, 255}) {
+      SCOPED_TRACE(std::to_string(c.width) + " " + std::to_string(int(level)));
+      CollectedRows out;
+      out.width = static_cast<std::size_t>(c.outputWidth);
+      AreaReducer reducer(c.width, c.height, c.outputWidth, c.outputHeight, out);
+      const std::vector<unsigned char> row(static_cast<std::size_t>(c.width) * 3, level);
+      for (std::int32_t y = 0; y < c.height; ++y) reducer.takeRow(row.data());
+      ASSERT_EQ(out.rows.size(), static_cast<std::size_t>(c.outputHeight));
+      for (const std::vector<unsigned char>& line : out.rows) {
+        EXPECT_EQ(line, std::vector<unsigned char>(line.size(), level));
+      }
+    }
+  }
 }
 
 TEST(AreaSampling, DecodesAtTheSmallestScaleLeavingTwiceTheThumbnail) {
