@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 
 #include "core/errors.h"
@@ -31,9 +32,9 @@ struct Entry {
 // What the source roots hold at one place of the output tree.
 struct SourcePlace {
   std::vector<std::size_t> roots;  // the roots with a folder there: their descents stand in it
-  // Sorted: the JPEG names there whose thumbnails stay, those of files the walk lists and those
-  // that could not be told.
-  std::vector<std::string> kept;
+  // The JPEG names there whose thumbnails stay: those of files the walk lists and those that
+  // could not be told.
+  std::unordered_set<std::string> kept;
   bool unknown = false;  // a root's folder there could not be read
 };
 
@@ -59,8 +60,8 @@ EntryKind kindOf(const DirectoryHandle& folder, const dirent& entry) {
   return type == DT_REG ? EntryKind::File : type == DT_DIR ? EntryKind::Folder : EntryKind::Other;
 }
 
-// The folder's entries in list order, "." and ".." left out; nothing, with errno set, when it
-// cannot be read to its end.
+// The folder's entries in the order it gives them, "." and ".." left out; nothing, with errno
+// set, when it cannot be read to its end.
 std::optional<std::vector<Entry>> listFolder(const DirectoryHandle& folder) {
   std::vector<Entry> entries;
   const bool read = forEachEntry(folder, [&](const dirent& entry) {
@@ -68,15 +69,13 @@ std::optional<std::vector<Entry>> listFolder(const DirectoryHandle& folder) {
     if (name != "." && name != "..") entries.push_back({name, kindOf(folder, entry)});
   });
   if (!read) return std::nullopt;
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const Entry& a, const Entry& b) { return listsBefore(a.name, b.name); });
   return entries;
 }
 
 // Adds the JPEG names of a source folder whose thumbnails stay: the files the walk lists (a
 // link to a file counts as the file) and the names that cannot be told. False, with errno set,
 // when the folder cannot be read to its end.
-bool addKeptNames(const DirectoryHandle& folder, std::vector<std::string>& kept) {
+bool addKeptNames(const DirectoryHandle& folder, std::unordered_set<std::string>& kept) {
   return forEachEntry(folder, [&](const dirent& entry) {
     if (!matchesJpegPattern(entry.d_name)) return;
     bool keep = entry.d_type == DT_REG;
@@ -85,7 +84,7 @@ bool addKeptNames(const DirectoryHandle& folder, std::vector<std::string>& kept)
       keep = fstatat(folder.fd(), entry.d_name, &status, 0) == 0 ? S_ISREG(status.st_mode)
                                                                  : !meansAbsent(errno);
     }
-    if (keep) kept.push_back(entry.d_name);
+    if (keep) kept.insert(entry.d_name);
   });
 }
 
@@ -105,19 +104,16 @@ class TreePruner {
   }
 
   void run() {
-    std::optional<std::vector<Entry>> entries = listFolder(output_.here());
-    if (!entries) {
-      failed(std::string(), errno);
-      return;
-    }
     Level top;
-    top.entries = std::move(*entries);
     for (std::size_t root = 0; root < sources_.size(); ++root) {
       top.sources.roots.push_back(root);
       // Without every root's names every thumbnail could look like an orphan.
       if (!addKeptNames(sources_[root].here(), top.sources.kept)) return;
     }
-    std::sort(top.sources.kept.begin(), top.sources.kept.end());
+    if (!listLevel(top)) {
+      failed(std::string(), errno);
+      return;
+    }
     levels_.push_back(std::move(top));
     while (!levels_.empty() && !lost_) step();
   }
@@ -129,7 +125,8 @@ class TreePruner {
   struct Level {
     std::string name;            // in the folder above; empty for the output root
     std::size_t pathLength = 0;  // of the relative path of the folder above
-    std::vector<Entry> entries;  // in list order
+    std::size_t total = 0;       // its entries, "." and ".." left out
+    std::vector<Entry> entries;  // those that may go or hold what may go, in list order
     std::size_t next = 0;        // the entry to take next
     std::size_t gone = 0;        // the entries pruned
     SourcePlace sources;
@@ -144,19 +141,15 @@ class TreePruner {
       return;
     }
     const Entry entry = level.entries[level.next++];
-    // Hidden entries are never the walk's: temporaries being written, the user's own files.
-    if (entry.name.front() == '.') return;
-    if (entry.kind == EntryKind::File && pruneFile(level, entry.name)) ++level.gone;
+    if (entry.kind == EntryKind::File && pruneFile(entry.name)) ++level.gone;
     if (entry.kind == EntryKind::Folder) enterFolder(level, entry.name);
   }
 
   // Whether the file went.
-  bool pruneFile(const Level& level, const std::string& name) {
+  bool pruneFile(const std::string& name) {
+    if (!matchesJpegPattern(name)) return false;
     const std::string relativePath = pathOf(name);
-    if (!matchesJpegPattern(name) || !inShard(relativePath, request_.shard)) return false;
-    if (std::binary_search(level.sources.kept.begin(), level.sources.kept.end(), name)) {
-      return false;
-    }
+    if (!inShard(relativePath, request_.shard)) return false;
     if (!sizedAsThisOutputs(output_.here(), name)) return false;
     switch (removeJpegFile(output_.here(), name, request_.dryRun)) {
       case JpegRemoval::Removed:
@@ -203,13 +196,11 @@ class TreePruner {
         return;
       }
     }
-    std::optional<std::vector<Entry>> entries = listFolder(output_.here());
-    if (!entries) {
+    if (!listLevel(below)) {
       failed(relativePath, errno);
       leave(below);
       return;
     }
-    below.entries = std::move(*entries);
     levels_.push_back(std::move(below));
   }
 
@@ -221,7 +212,7 @@ class TreePruner {
     if (levels_.empty()) return;
     const std::string relativePath = path_;
     leave(done);
-    if (lost_ || done.gone == 0 || done.gone != done.entries.size()) return;
+    if (lost_ || done.gone == 0 || done.gone != done.total) return;
     if (!request_.dryRun && !removeEmptySubFolder(output_.here(), done.name)) {
       // Something came into it meanwhile; it stays, as any folder holding anything does.
       if (errno != ENOTEMPTY && errno != EEXIST) failed(relativePath, errno);
@@ -229,6 +220,25 @@ class TreePruner {
     }
     result.pruned.push_back({shownPath(relativePath), true});
     ++levels_.back().gone;
+  }
+
+  // Lists the folder the walk stands in for `level`, whose sources are known: of its entries
+  // only the folders and the files whose names no source holds are looked at, in list order.
+  // Hidden entries are never the walk's (temporaries being written, the user's own files), and
+  // links and other kinds of file never go.
+  bool listLevel(Level& level) const {
+    std::optional<std::vector<Entry>> entries = listFolder(output_.here());
+    if (!entries) return false;
+    level.total = entries->size();
+    const auto staying = [&](const Entry& entry) {
+      return entry.name.front() == '.' || entry.kind == EntryKind::Other ||
+             (entry.kind == EntryKind::File && level.sources.kept.count(entry.name) != 0);
+    };
+    entries->erase(std::remove_if(entries->begin(), entries->end(), staying), entries->end());
+    std::sort(entries->begin(), entries->end(),
+              [](const Entry& a, const Entry& b) { return listsBefore(a.name, b.name); });
+    level.entries = std::move(*entries);
+    return true;
   }
 
   // Goes back from the folder of `level` to the one above, in the output and the source trees.
@@ -271,7 +281,6 @@ class TreePruner {
       }
       below.roots.clear();
     }
-    std::sort(below.kept.begin(), below.kept.end());
     return below;
   }
 
@@ -279,13 +288,12 @@ class TreePruner {
   // mirror does. The walk stands in it again afterwards, unless it is lost.
   bool holdsOnlyThumbnails() {
     const std::size_t top = output_.depth();
-    std::vector<std::vector<Entry>> pending;  // each folder's entries still to look at, reversed
+    std::vector<std::vector<Entry>> pending;  // each folder's entries still to look at
     bool only = true;
     while (only) {
       if (output_.depth() - top == pending.size()) {
         std::optional<std::vector<Entry>> entries = listFolder(output_.here());
         if (!entries || isLeftAlone(output_.identity())) break;
-        std::reverse(entries->begin(), entries->end());
         pending.push_back(std::move(*entries));
       }
       if (pending.back().empty()) {
