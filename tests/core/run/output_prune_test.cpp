@@ -3,6 +3,7 @@
 #include "core/run/output_prune.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <iterator>
@@ -103,6 +104,37 @@ TEST(OutputPrune, OrphansOfDeletedAndRenamedPhotosGoAndNothingElse) {
   EXPECT_TRUE(first.errors.empty() && second.errors.empty());
   EXPECT_EQ(entriesBelow(web), kept);
   EXPECT_TRUE(fs::exists(scratch / "elsewhere/target.jpg"));
+}
+
+// A renamed folder's mirror as deep as a tree others fill may go: it goes whole, and the
+// pruning holds far fewer descriptors than there are levels.
+TEST(OutputPrune, DeepMirrorOfARenamedFolderGoesWithFewDescriptors) {
+  TempFolder scratch;
+  const testing::Bytes jpeg = testing::encodeJpeg(16, 16);
+  scratch.write("photos/renamed/a.jpg", jpeg);
+  constexpr int kLevels = 200;
+  std::string level = "web/old";
+  for (int depth = 0; depth < kLevels; ++depth) {
+    scratch.write(level + "/a.jpg", jpeg);
+    level += "/d";
+  }
+  const std::string web = scratch / "web";
+  const PruneRequest request{{scratch / "photos"},
+                             {web, std::make_shared<const DirectoryHandle>(openFolder(web))},
+                             {},
+                             {},
+                             false,
+                             {SizingMode::Fit, 0, 16, 16}};
+  rlimit descriptors{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &descriptors), 0);
+  const rlimit before = descriptors;
+  descriptors.rlim_cur = 32;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &descriptors), 0);
+  const PruneResult result = pruneOutputTree(request);
+  setrlimit(RLIMIT_NOFILE, &before);
+  EXPECT_TRUE(result.errors.empty());
+  EXPECT_EQ(result.pruned.size(), 2u * kLevels);
+  EXPECT_TRUE(entriesBelow(web).empty());
 }
 
 }  // namespace
