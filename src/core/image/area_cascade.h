@@ -2,7 +2,8 @@
 // Several area-averaged sizes of one picture from a single pass over its rows. Each size is
 // averaged from the smallest whole-picture size at least twice its own on both sides, the rule
 // the decode scale follows, or else from the picture's rows: a small thumbnail then costs a
-// pass over a picture a few times its size, not over the full one.
+// pass over a picture a few times its size, not over the full one. A centre cut is taken from
+// a smaller size only where its edges fall on that size's pixel edges.
 
 #include <cstdint>
 #include <memory>

@@ -32,7 +32,8 @@ struct AveragedOutput {
 
 // The same for several thumbnails of one source from one decode, at the scale the most demanding
 // of them needs. Each is averaged from a larger whole thumbnail at least twice its size, as
-// stored, where there is one, else from the decoded rows.
+// stored, where there is one (for a centre cut, one on whose pixel edges the cut falls), else
+// from the decoded rows.
 void decodeAveraged(JpegDecoder& decoder, int orientation,
                     const std::vector<AveragedOutput>& outputs);
 
