@@ -21,8 +21,10 @@ SourceFile::SourceFile(const std::string& path) : fd_(::open(path.c_str(), kSour
 }
 
 SourceFile::SourceFile(const DirectoryHandle& folder, const std::string& name,
-                       const std::string& path)
-    : fd_(::openat(folder.fd(), name.c_str(), kSourceFlags)) {
+                       const std::string& path, LinkRule links)
+    : fd_(::openat(
+          folder.fd(), name.c_str(),
+          links == LinkRule::Follow ? kSourceFlags : kSourceFlags | O_NOFOLLOW | O_NOCTTY)) {
   checkOpened(path);
 }
 

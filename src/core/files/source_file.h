@@ -12,6 +12,9 @@
 
 namespace velmora {
 
+// Whether a link in the place of a folder's entry is read as the file it points to.
+enum class LinkRule { Follow, Refuse };
+
 class SourceFile {
  public:
   // Opens the file for reading; a link to a file is read as the file it points to. Throws
@@ -19,8 +22,10 @@ class SourceFile {
   // which are not pictures.
   explicit SourceFile(const std::string& path);
   // The same for the file `name` of a folder held open (a walked folder): the file read is the
-  // one in that folder, whatever happens to the folder's names meanwhile.
-  SourceFile(const DirectoryHandle& folder, const std::string& name, const std::string& path);
+  // one in that folder, whatever happens to the folder's names meanwhile. A link refused
+  // throws (ELOOP).
+  SourceFile(const DirectoryHandle& folder, const std::string& name, const std::string& path,
+             LinkRule links = LinkRule::Follow);
   ~SourceFile();
   SourceFile(SourceFile&& other) noexcept;
   SourceFile& operator=(SourceFile&&) = delete;

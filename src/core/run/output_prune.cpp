@@ -150,8 +150,7 @@ class TreePruner {
     if (!matchesJpegPattern(name)) return false;
     const std::string relativePath = pathOf(name);
     if (!inShard(relativePath, request_.shard)) return false;
-    if (!sizedAsThisOutputs(output_.here(), name)) return false;
-    switch (removeJpegFile(output_.here(), name, request_.dryRun)) {
+    switch (removeThumbnail(name, request_.dryRun)) {
       case JpegRemoval::Removed:
         result.pruned.push_back({shownPath(relativePath), false});
         return true;
@@ -311,8 +310,7 @@ class TreePruner {
         only = output_.enter(entry.name);
       } else {
         only = entry.kind == EntryKind::File && matchesJpegPattern(entry.name) &&
-               removeJpegFile(output_.here(), entry.name, true) == JpegRemoval::Removed &&
-               sizedAsThisOutputs(output_.here(), entry.name);
+               removeThumbnail(entry.name, true) == JpegRemoval::Removed;
       }
     }
     while (output_.depth() > top) {
@@ -324,12 +322,19 @@ class TreePruner {
     return false;
   }
 
+  // Removes the JPEG file `name` of the folder the walk stands in when it could be one of this
+  // output's thumbnails.
+  JpegRemoval removeThumbnail(const std::string& name, bool checkOnly) const {
+    return removeJpegFile(output_.here(), name, checkOnly,
+                          [this](SourceFile file) { return sizedAsThisOutputs(std::move(file)); });
+  }
+
   // Whether the file's header gives sides the output's sizing gives: a photo the user keeps in
   // the output tree, larger than any thumbnail of it, stays.
-  bool sizedAsThisOutputs(const DirectoryHandle& folder, const std::string& name) const {
+  bool sizedAsThisOutputs(SourceFile file) const {
     if (request_.sizing.mode == SizingMode::Rate) return true;
     try {
-      JpegDecoder header(SourceFile(folder, name, name), limits_);
+      JpegDecoder header(std::move(file), limits_);
       header.readHeader();
       return CouldHaveMade(request_.sizing, {header.width(), header.height()});
     } catch (const Error&) {
