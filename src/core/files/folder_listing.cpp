@@ -38,9 +38,11 @@ int compareFolded(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-bool isRegularFileIn(const DirectoryHandle& folder, const char* name) {
+bool isRegularFileIn(const DirectoryHandle& folder, const dirent& entry) {
+  if (entry.d_type == DT_REG) return true;
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
   struct stat status {};
-  return fstatat(folder.fd(), name, &status, 0) == 0 && S_ISREG(status.st_mode);
+  return fstatat(folder.fd(), entry.d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
 }
 
 bool matchesJpegPattern(const std::string& name) {
@@ -67,7 +69,7 @@ std::optional<std::vector<std::string>> listJpegFiles(const DirectoryHandle& fol
   const bool read = forEachEntry(folder, [&](const dirent& entry) {
     const std::string name = entry.d_name;
     if (name.empty() || name.front() == '.' || !matchesJpegPattern(name)) return;
-    if (isRegularFileIn(folder, entry.d_name)) names.push_back(name);
+    if (isRegularFileIn(folder, entry)) names.push_back(name);
   });
   if (!read) return std::nullopt;
   sortNamesForList(names);

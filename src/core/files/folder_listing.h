@@ -2,6 +2,8 @@
 // A folder's JPEG files as the file list shows them; the window and the command-line tool both
 // list folders this way.
 
+#include <dirent.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +22,9 @@ std::optional<std::vector<std::string>> listJpegFiles(const std::string& folder)
 // The same for a folder held open.
 std::optional<std::vector<std::string>> listJpegFiles(const DirectoryHandle& folder);
 
-// Whether the folder's entry `name` is a regular file, or a link to one.
-bool isRegularFileIn(const DirectoryHandle& folder, const char* name);
+// Whether the folder's entry, as its listing gave it, is a regular file or a link to one; the
+// system is asked only when the listing does not tell.
+bool isRegularFileIn(const DirectoryHandle& folder, const dirent& entry);
 
 // Whether the name matches "*.jpg" or "*.jpeg", ASCII letters compared without case.
 bool matchesJpegPattern(const std::string& name);

@@ -42,7 +42,7 @@ std::optional<FolderEntries> entriesOf(const DirectoryHandle& folder) {
     if (entry.d_name[0] == '.') return;
     if (isSubFolder(folder, entry)) {
       found.subFolders.emplace_back(entry.d_name);
-    } else if (matchesJpegPattern(entry.d_name) && isRegularFileIn(folder, entry.d_name)) {
+    } else if (matchesJpegPattern(entry.d_name) && isRegularFileIn(folder, entry)) {
       found.files.emplace_back(entry.d_name);
     }
   });
