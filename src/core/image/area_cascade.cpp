@@ -67,27 +67,32 @@ std::size_t sourceOf(std::int32_t sourceWidth, std::int32_t sourceHeight,
 }  // namespace
 
 // A target is averaged only from larger ones (twice on both sides), so the sources form a tree
-// rooted at the picture's rows and no size waits on itself.
+// rooted at the picture's rows and no size waits on itself. Sizes averaged from another take its
+// fine values, so that each is rounded to levels once.
 AreaCascade::AreaCascade(std::int32_t sourceWidth, std::int32_t sourceHeight,
                          const std::vector<AreaTarget>& targets) {
-  for (std::size_t i = 0; i < targets.size(); ++i) {
-    forks_.push_back(std::make_unique<Fork>());
-    forks_.back()->add(*targets[i].sink);
-  }
+  std::vector<std::size_t> sources;
   for (std::size_t i = 0; i < targets.size(); ++i) {
     const std::size_t from = sourceOf(sourceWidth, sourceHeight, targets, i);
-    Fork& fork = from == kPictureRows ? source_ : *forks_[from];
+    const bool fromRows = from == kPictureRows;
     const std::optional<PixelRegion> kept =
-        from == kPictureRows
-            ? keptRegion(sourceWidth, sourceHeight, targets[i], sourceWidth, sourceHeight)
-            : keptRegion(sourceWidth, sourceHeight, targets[i], targets[from].width,
-                         targets[from].height);
+        fromRows ? keptRegion(sourceWidth, sourceHeight, targets[i], sourceWidth, sourceHeight)
+                 : keptRegion(sourceWidth, sourceHeight, targets[i], targets[from].width,
+                              targets[from].height);
     reducers_.push_back(
-        std::make_unique<AreaReducer>(*kept, targets[i].width, targets[i].height, *forks_[i]));
-    fork.add(*reducers_.back());
+        std::make_unique<AreaReducer>(*kept, targets[i].width, targets[i].height, *targets[i].sink,
+                                      fromRows ? AreaInput::Levels : AreaInput::FineLevels));
+    sources.push_back(from);
+  }
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (sources[i] == kPictureRows) {
+      pictureRows_.add(*reducers_[i]);
+    } else {
+      reducers_[sources[i]]->handFineRowsTo(*reducers_[i]);
+    }
   }
 }
 
-void AreaCascade::takeRow(const unsigned char* rgb) { source_.takeRow(rgb); }
+void AreaCascade::takeRow(const unsigned char* rgb) { pictureRows_.takeRow(rgb); }
 
 }  // namespace velmora

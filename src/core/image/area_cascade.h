@@ -32,7 +32,7 @@ class AreaCascade : public RowSink {
   void takeRow(const unsigned char* rgb) override;
 
  private:
-  // Hands each row it takes to a size's own sink and to the reducers of the sizes made from it.
+  // Hands each row of the picture to the reducers of the sizes averaged from it.
   class Fork : public RowSink {
    public:
     void add(RowSink& sink) { sinks_.push_back(&sink); }
@@ -44,8 +44,7 @@ class AreaCascade : public RowSink {
     std::vector<RowSink*> sinks_;
   };
 
-  Fork source_;
-  std::vector<std::unique_ptr<Fork>> forks_;
+  Fork pictureRows_;
   std::vector<std::unique_ptr<AreaReducer>> reducers_;
 };
 

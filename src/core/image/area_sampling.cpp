@@ -33,32 +33,41 @@ AreaReducer::AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight,
                          std::int32_t outputWidth, std::int32_t outputHeight, RowSink& sink)
     : AreaReducer(PixelRegion{0, 0, sourceWidth, sourceHeight}, outputWidth, outputHeight, sink) {}
 
+namespace {
+
+// The sum of an output pixel's weights: across times down, times 256 for fine input.
+std::uint64_t weightTotal(const AreaAxis& across, std::int32_t sourceHeight,
+                          std::int32_t outputHeight, AreaInput input) {
+  const std::uint64_t down =
+      static_cast<std::uint64_t>(sourceHeight / std::gcd(sourceHeight, outputHeight));
+  return std::uint64_t{across.sampleWeight()} * down * (input == AreaInput::FineLevels ? 256 : 1);
+}
+
+}  // namespace
+
+// Sums stay exact: below 256 times the total, that is within 32 bits down a column (at most
+// 65535 levels or fine values times at most 65535 weights) and 64 bits across.
 AreaReducer::AreaReducer(const PixelRegion& kept, std::int32_t outputWidth,
-                         std::int32_t outputHeight, RowSink& sink)
+                         std::int32_t outputHeight, RowSink& sink, AreaInput input)
     : across_(kept.left, kept.width, outputWidth),
       firstRow_(kept.top),
       sourceHeight_(kept.height),
       outputHeight_(outputHeight),
+      rowLength_(outputHeight / std::gcd(kept.height, outputHeight)),
+      lineLength_(kept.height / std::gcd(kept.height, outputHeight)),
+      level_(weightTotal(across_, kept.height, outputHeight, input), 256),
+      fine_(weightTotal(across_, kept.height, outputHeight, input), 65536),
       sink_(sink),
       columnSums_(static_cast<std::size_t>(kept.width) * 3),
-      line_(static_cast<std::size_t>(outputWidth) * 3) {
-  const std::int64_t unit = std::gcd(sourceHeight_, outputHeight_);
-  rowLength_ = outputHeight_ / unit;
-  lineLength_ = sourceHeight_ / unit;
-  total_ = std::uint64_t{across_.sampleWeight()} * static_cast<std::uint64_t>(lineLength_);
-  // With m = ceil(2^k / total), n * m / 2^k exceeds n / total by less than n / 2^k, which stays
-  // under the 1 / total that parts n / total from the next whole number while 2^k is at least
-  // 256 * total^2 (n, a rounded sum of levels, is below 256 * total).
-  half_ = total_ / 2;
-  int bits = 0;
-  while ((std::uint64_t{1} << bits) < total_) ++bits;
-  shift_ = 8 + 2 * bits;
-  const unsigned __int128 power = static_cast<unsigned __int128>(1) << shift_;
-  reciprocal_ = static_cast<std::uint64_t>((power + total_ - 1) / total_);
+      line_(static_cast<std::size_t>(outputWidth) * 3) {}
+
+void AreaReducer::handFineRowsTo(FineRowSink& sink) {
+  fineSinks_.push_back(&sink);
+  fineLine_.resize(line_.size());
 }
 
-// Column sums stay within 32 bits: at most 255 times the weights down of one output row.
-void AreaReducer::addDown(const unsigned char* kept, std::uint32_t weight) {
+template <typename Value>
+void AreaReducer::addDown(const Value* kept, std::uint32_t weight) {
   std::uint32_t* sums = columnSums_.data();
   const std::size_t count = columnSums_.size();
   if (startsLine_) {
@@ -78,8 +87,8 @@ void AreaReducer::sumAcross() {
   }
   const std::uint32_t* columns = columnSums_.data();
   const std::int32_t start = across_.sourceStart();
-  unsigned char* line = line_.data();
-  for (std::int32_t x = 0; x < across_.outputLength(); ++x, line += 3) {
+  std::size_t k = 0;
+  for (std::int32_t x = 0; x < across_.outputLength(); ++x, k += 3) {
     std::uint64_t r = 0, g = 0, b = 0;
     for (const AreaAxis::Share* p = across_.sharesBegin(x); p != across_.sharesEnd(x); ++p) {
       const std::uint32_t* sums = columns + 3 * static_cast<std::size_t>(p->source - start);
@@ -87,9 +96,9 @@ void AreaReducer::sumAcross() {
       g += std::uint64_t{p->weight} * sums[1];
       b += std::uint64_t{p->weight} * sums[2];
     }
-    line[0] = rounded(r);
-    line[1] = rounded(g);
-    line[2] = rounded(b);
+    finish(k, r);
+    finish(k + 1, g);
+    finish(k + 2, b);
   }
 }
 
@@ -97,17 +106,17 @@ void AreaReducer::sumAcross() {
 void AreaReducer::sumWholeMultiples() {
   const std::size_t count = across_.sampleWeight();
   const std::uint32_t* sums = columnSums_.data();
-  unsigned char* line = line_.data();
-  for (std::int32_t x = 0; x < across_.outputLength(); ++x, line += 3) {
+  std::size_t k = 0;
+  for (std::int32_t x = 0; x < across_.outputLength(); ++x, k += 3) {
     std::uint64_t r = 0, g = 0, b = 0;
-    for (std::size_t k = 0; k < count; ++k, sums += 3) {
+    for (std::size_t j = 0; j < count; ++j, sums += 3) {
       r += sums[0];
       g += sums[1];
       b += sums[2];
     }
-    line[0] = rounded(r);
-    line[1] = rounded(g);
-    line[2] = rounded(b);
+    finish(k, r);
+    finish(k + 1, g);
+    finish(k + 2, b);
   }
 }
 
@@ -115,15 +124,21 @@ void AreaReducer::handOver() {
   sumAcross();
   startsLine_ = true;
   sink_.takeRow(line_.data());
+  for (FineRowSink* sink : fineSinks_) sink->takeFineRow(fineLine_.data());
   ++outputRow_;
 }
+
+void AreaReducer::takeRow(const unsigned char* rgb) { take(rgb); }
+
+void AreaReducer::takeFineRow(const std::uint16_t* rgb) { take(rgb); }
 
 // Source row j spans [j * D, (j + 1) * D) down the picture, output row i [i * S, (i + 1) * S),
 // in the units of AreaAxis; the row adds to every output row it overlaps, and completes each
 // that ends within it.
-void AreaReducer::takeRow(const unsigned char* rgb) {
+template <typename Value>
+void AreaReducer::take(const Value* rgb) {
   if (rowsTaken_++ < firstRow_ || sourceRow_ >= sourceHeight_) return;
-  const unsigned char* kept = rgb + 3 * static_cast<std::size_t>(across_.sourceStart());
+  const Value* kept = rgb + 3 * static_cast<std::size_t>(across_.sourceStart());
   const std::int64_t s = lineLength_;
   const std::int64_t d = rowLength_;
   const std::int64_t top = sourceRow_ * d;

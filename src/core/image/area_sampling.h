@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/image/pixel_region.h"
+#include "core/image/rounded_quotient.h"
 #include "core/image/row_sink.h"
 
 namespace velmora {
@@ -46,30 +47,45 @@ class AreaAxis {
   std::vector<std::size_t> first_;  // outputLength + 1 offsets into shares_
 };
 
+// Receives the rows of an averaged picture kept finer than its levels, each value times 256
+// and rounded, so that a smaller size averaged from them is rounded once, not twice (on smooth
+// pictures twice costs whole dBs).
+class FineRowSink {
+ public:
+  virtual ~FineRowSink() = default;
+  virtual void takeFineRow(const std::uint16_t* rgb) = 0;
+};
+
+// What an AreaReducer takes: levels, or the finer values a larger reducer hands on.
+enum class AreaInput { Levels, FineLevels };
+
 // Takes a picture's RGB rows top to bottom and hands each averaged output row to the sink as
 // soon as the last source row it covers has arrived. Each source row is first added, weighted,
-// into its output row's column sums (a plain pass over the bytes); the sums across are taken
+// into its output row's column sums (a plain pass over the values); the sums across are taken
 // once per output row. Sums are exact integers; each output value is rounded to the nearest
 // level once. Memory: one output row's column sums, 4 bytes per source value.
-class AreaReducer : public RowSink {
+class AreaReducer : public RowSink, public FineRowSink {
  public:
   AreaReducer(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t outputWidth,
               std::int32_t outputHeight, RowSink& sink);
   // Averages the part `kept` of the rows it takes alone: one exact box over that region.
   AreaReducer(const PixelRegion& kept, std::int32_t outputWidth, std::int32_t outputHeight,
-              RowSink& sink);
+              RowSink& sink, AreaInput input = AreaInput::Levels);
   void takeRow(const unsigned char* rgb) override;
+  void takeFineRow(const std::uint16_t* rgb) override;
+  // Also hands each output row, finer than its levels, to a reducer of a smaller size.
+  void handFineRowsTo(FineRowSink& sink);
 
  private:
-  void addDown(const unsigned char* kept, std::uint32_t weight);
+  template <typename Value>
+  void take(const Value* rgb);
+  template <typename Value>
+  void addDown(const Value* kept, std::uint32_t weight);
   void sumAcross();
   void sumWholeMultiples();
-  // For totals up to 2^23 (a shift up to 54) the product, below 256 * (2^shift + total), stays
-  // within 64 bits.
-  std::uint8_t rounded(std::uint64_t sum) const {
-    if (shift_ <= 54) return static_cast<std::uint8_t>(((sum + half_) * reciprocal_) >> shift_);
-    return static_cast<std::uint8_t>((static_cast<unsigned __int128>(sum + half_) * reciprocal_) >>
-                                     shift_);
+  void finish(std::size_t k, std::uint64_t sum) {
+    line_[k] = static_cast<unsigned char>(level_(sum));
+    if (!fineSinks_.empty()) fineLine_[k] = static_cast<std::uint16_t>(fine_(sum << 8));
   }
   void handOver();
 
@@ -81,15 +97,16 @@ class AreaReducer : public RowSink {
   // lineLength_.
   std::int64_t rowLength_;
   std::int64_t lineLength_;
-  // Rounded division by the sum of an output pixel's weights, as a multiplication and a shift.
-  std::uint64_t total_;
-  std::uint64_t half_;
-  std::uint64_t reciprocal_;
-  int shift_;
+  // Divisions by the sum of an output pixel's weights (times 256 for fine input), rounded to a
+  // level and to a fine value.
+  RoundedQuotient level_;
+  RoundedQuotient fine_;
   RowSink& sink_;
+  std::vector<FineRowSink*> fineSinks_;
   std::vector<std::uint32_t> columnSums_;  // the current output row, per kept source value
   bool startsLine_ = true;                 // the next row added is the first of its output row
   std::vector<unsigned char> line_;
+  std::vector<std::uint16_t> fineLine_;
   std::int32_t sourceRow_ = 0;  // counted from firstRow_
   std::int32_t rowsTaken_ = 0;
   std::int32_t outputRow_ = 0;
