@@ -59,7 +59,8 @@ AreaReducer::AreaReducer(const PixelRegion& kept, std::int32_t outputWidth,
       fine_(weightTotal(across_, kept.height, outputHeight, input), 65536),
       sink_(sink),
       columnSums_(static_cast<std::size_t>(kept.width) * 3),
-      line_(static_cast<std::size_t>(outputWidth) * 3) {}
+      lineSums_(static_cast<std::size_t>(outputWidth) * 3),
+      line_(lineSums_.size()) {}
 
 void AreaReducer::handFineRowsTo(FineRowSink& sink) {
   fineSinks_.push_back(&sink);
@@ -96,9 +97,9 @@ void AreaReducer::sumAcross() {
       g += std::uint64_t{p->weight} * sums[1];
       b += std::uint64_t{p->weight} * sums[2];
     }
-    finish(k, r);
-    finish(k + 1, g);
-    finish(k + 2, b);
+    lineSums_[k] = r;
+    lineSums_[k + 1] = g;
+    lineSums_[k + 2] = b;
   }
 }
 
@@ -114,17 +115,21 @@ void AreaReducer::sumWholeMultiples() {
       g += sums[1];
       b += sums[2];
     }
-    finish(k, r);
-    finish(k + 1, g);
-    finish(k + 2, b);
+    lineSums_[k] = r;
+    lineSums_[k + 1] = g;
+    lineSums_[k + 2] = b;
   }
 }
 
 void AreaReducer::handOver() {
   sumAcross();
   startsLine_ = true;
+  level_.divide(lineSums_.data(), 0, line_.data(), line_.size());
   sink_.takeRow(line_.data());
-  for (FineRowSink* sink : fineSinks_) sink->takeFineRow(fineLine_.data());
+  if (!fineSinks_.empty()) {
+    fine_.divide(lineSums_.data(), 8, fineLine_.data(), fineLine_.size());
+    for (FineRowSink* sink : fineSinks_) sink->takeFineRow(fineLine_.data());
+  }
   ++outputRow_;
 }
 

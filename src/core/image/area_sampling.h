@@ -83,10 +83,6 @@ class AreaReducer : public RowSink, public FineRowSink {
   void addDown(const Value* kept, std::uint32_t weight);
   void sumAcross();
   void sumWholeMultiples();
-  void finish(std::size_t k, std::uint64_t sum) {
-    line_[k] = static_cast<unsigned char>(level_(sum));
-    if (!fineSinks_.empty()) fineLine_[k] = static_cast<std::uint16_t>(fine_(sum << 8));
-  }
   void handOver();
 
   AreaAxis across_;
@@ -105,6 +101,7 @@ class AreaReducer : public RowSink, public FineRowSink {
   std::vector<FineRowSink*> fineSinks_;
   std::vector<std::uint32_t> columnSums_;  // the current output row, per kept source value
   bool startsLine_ = true;                 // the next row added is the first of its output row
+  std::vector<std::uint64_t> lineSums_;    // the finished output row, before division
   std::vector<unsigned char> line_;
   std::vector<std::uint16_t> fineLine_;
   std::int32_t sourceRow_ = 0;  // counted from firstRow_

@@ -2,6 +2,7 @@
 // Rounded division by a constant as a multiplication and a shift: a division per value was most
 // of the area filter's time.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace velmora {
@@ -10,8 +11,8 @@ namespace velmora {
 //
 // With m = ceil(2^k / total), n * m / 2^k exceeds n / total by less than n / 2^k, which stays
 // under the 1 / total that parts n / total from the next whole number while 2^k is at least
-// range * total^2. The product, below range * (2^k + total), takes 64 bits while range^2 *
-// 4^bits(total) stays under 2^63, else 128.
+// range * total^2. While range * 2^bits(total) stays under 2^32, n and m (below 2 * range *
+// 2^bits(total)) fit 32 bits each and their product 64, which vectorises; else it takes 128.
 class RoundedQuotient {
  public:
   RoundedQuotient(std::uint64_t total, std::uint64_t range) : half_(total / 2) {
@@ -20,15 +21,27 @@ class RoundedQuotient {
     int rangeBits = 0;
     while ((std::uint64_t{1} << rangeBits) < range) ++rangeBits;
     shift_ = rangeBits + 2 * bits;
-    narrow_ = 2 * rangeBits + 2 * bits <= 62;
+    narrow_ = rangeBits + bits <= 31;
     const unsigned __int128 power = static_cast<unsigned __int128>(1) << shift_;
     reciprocal_ = static_cast<std::uint64_t>((power + total - 1) / total);
   }
 
-  std::uint64_t operator()(std::uint64_t n) const {
-    if (narrow_) return ((n + half_) * reciprocal_) >> shift_;
-    return static_cast<std::uint64_t>((static_cast<unsigned __int128>(n + half_) * reciprocal_) >>
-                                      shift_);
+  // out[k] = the quotient of sums[k] * 2^scale, for k below count.
+  template <typename Out>
+  void divide(const std::uint64_t* sums, int scale, Out* out, std::size_t count) const {
+    if (narrow_) {
+      const auto half = static_cast<std::uint32_t>(half_);
+      const auto reciprocal = static_cast<std::uint32_t>(reciprocal_);
+      for (std::size_t k = 0; k < count; ++k) {
+        const auto n = static_cast<std::uint32_t>(sums[k] << scale) + half;
+        out[k] = static_cast<Out>((std::uint64_t{n} * reciprocal) >> shift_);
+      }
+      return;
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+      const unsigned __int128 n = (sums[k] << scale) + half_;
+      out[k] = static_cast<Out>((n * reciprocal_) >> shift_);
+    }
   }
 
  private:
