@@ -1,6 +1,7 @@
 #pragma once
 // How the fuzz target reads its input: a few bytes of settings, then the file's bytes.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -41,6 +42,21 @@ inline SizingRequest sizingFromSettings(const unsigned char* settings) {
       break;
   }
   return request;
+}
+
+// With a command line's box rule, two more outputs of the same decode, as a gallery run makes
+// them: the box halved under the same rule, and a square a quarter of its shorter side. In area
+// mode they are averaged from the larger outputs where those are large enough.
+inline std::vector<ThumbnailOutput> moreOutputsFromSettings(const SizingRequest& first) {
+  if (first.mode != SizingMode::Within && first.mode != SizingMode::Fill) return {};
+  SizingRequest half = first;
+  half.heightValue = std::max(1, first.heightValue / 2);
+  half.widthValue = std::max(1, first.widthValue / 2);
+  SizingRequest square;
+  square.mode = SizingMode::Fill;
+  square.heightValue = square.widthValue =
+      std::max(1, std::min(half.heightValue, half.widthValue) / 2);
+  return {{"", half}, {"", square}};
 }
 
 // The first byte's top bit chooses area averaging; the rule takes the whole byte modulo 5, so

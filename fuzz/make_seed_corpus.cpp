@@ -107,6 +107,11 @@ int main(int argc, char** argv) {
         velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x80 | index), 20, 30);
     averaged.insert(averaged.end(), jpeg.begin(), jpeg.end());
     velmora::testing::writeBytes(folder + "/" + kind.name + "_area", averaged);
+    // And once as a gallery makes it, averaged: a box rule and two smaller outputs.
+    Bytes gallery =
+        velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0xC0 | (index & 1)), 20, 30);
+    gallery.insert(gallery.end(), jpeg.begin(), jpeg.end());
+    velmora::testing::writeBytes(folder + "/" + kind.name + "_gallery", gallery);
     // And once keeping every metadata segment.
     Bytes kept = velmora::fuzzing::settingsPrefix(static_cast<unsigned char>(0x20 | index), 20, 30);
     kept.insert(kept.end(), jpeg.begin(), jpeg.end());

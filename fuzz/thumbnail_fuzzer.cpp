@@ -1,7 +1,7 @@
-// libFuzzer target: arbitrary bytes through the whole thumbnail path (read, header, sizing,
-// colour profile, decode, sampling or averaging, colour conversion, the kept metadata rewritten,
-// encode to memory). The input lives in an anonymous memory file, so the engine reads it exactly
-// as it reads a file on disk and nothing touches the disk.
+// libFuzzer target: arbitrary bytes through the whole thumbnail path (read, header, sizing of
+// one or three outputs, colour profile, decode, sampling or averaging, colour conversion, the
+// kept metadata rewritten, encode to memory). The input lives in an anonymous memory file, so the
+// engine reads it exactly as it reads a file on disk and nothing touches the disk.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -83,10 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.filter = filter;
   request.keep = keep;
   request.colour = colour;
+  request.moreOutputs = velmora::fuzzing::moreOutputsFromSettings(sizing);
   try {
     const velmora::RenderedThumbnail rendered =
         velmora::renderThumbnail(request, velmora::DecodeLimits{decoderMemory});
-    if (!rendered.outputs.front().refused) checkWholeJpeg(rendered.outputs.front().jpeg);
+    for (const velmora::RenderedOutput& output : rendered.outputs) {
+      if (!output.refused) checkWholeJpeg(output.jpeg);
+    }
   } catch (const velmora::Error&) {
     // The named errors are the expected outcome of a malformed file; anything else escapes
     // and is reported as a crash.
