@@ -52,17 +52,59 @@ std::optional<FolderEntries> entriesOf(const DirectoryHandle& folder) {
   return found;
 }
 
+// Every folder's handle is held while its sub-folders wait, down to this depth, as ordinary
+// trees never go deeper; below it, one level in every kAnchorSpacing, so that a deep tree costs
+// about a descriptor per kAnchorSpacing levels and re-entering a folder passes fewer than that.
+constexpr std::size_t kHeldLevels = 64;
+constexpr std::size_t kAnchorSpacing = 16;
+
+bool holdsItsHandle(std::size_t depth) {
+  return depth < kHeldLevels || depth % kAnchorSpacing == 0;
+}
+
 }  // namespace
 
 TreeWalk::TreeWalk(const std::string& root, std::vector<FileIdentity> excluded,
                    UnreadableFolder unreadable)
     : root_(root), excluded_(std::move(excluded)), unreadable_(std::move(unreadable)) {
-  pending_.push_back({nullptr, std::string()});
+  pending_.push_back({nullptr, {}, std::string(), 0});
 }
 
+// A folder on the route that is no longer the one listed (moved, or swapped for another) ends
+// the entry as a folder that cannot be read; nothing below another folder is walked.
 DirectoryHandle TreeWalk::enter(const Pending& pending) const {
-  if (!pending.parent) return openFolder(root_);
-  return openSubFolder(*pending.parent, nameOf(pending.relativePath));
+  if (!pending.from) return openFolder(root_);
+  const DirectoryHandle* at = pending.from.get();
+  DirectoryHandle passed;
+  for (const Step& step : pending.route) {
+    DirectoryHandle below = openSubFolder(*at, step.name);
+    if (!below.isOpen()) return below;
+    if (below.identity() != step.identity) {
+      errno = ENOENT;
+      return DirectoryHandle();
+    }
+    passed = std::move(below);
+    at = &passed;
+  }
+  return openSubFolder(*at, nameOf(pending.relativePath));
+}
+
+// The sub-folders of a folder just listed, the first to visit last.
+std::vector<TreeWalk::Pending> TreeWalk::pendingBelow(
+    const Pending& folder, const SharedDirectory& handle,
+    const std::vector<std::string>& subFolders) const {
+  Pending below{handle, {}, std::string(), folder.depth + 1};
+  if (!holdsItsHandle(folder.depth)) {
+    below.from = folder.from;
+    below.route = folder.route;
+    below.route.push_back({nameOf(folder.relativePath), handle->identity()});
+  }
+  std::vector<Pending> pending;
+  for (auto name = subFolders.rbegin(); name != subFolders.rend(); ++name) {
+    below.relativePath = folder.relativePath.empty() ? *name : joinPath(folder.relativePath, *name);
+    pending.push_back(below);
+  }
+  return pending;
 }
 
 std::optional<WalkedFolder> TreeWalk::next() {
@@ -85,10 +127,8 @@ std::optional<WalkedFolder> TreeWalk::next() {
       continue;
     }
     folder.handle = std::make_shared<const DirectoryHandle>(std::move(handle));
-    for (auto name = entries->subFolders.rbegin(); name != entries->subFolders.rend(); ++name) {
-      pending_.push_back({folder.handle, folder.relativePath.empty()
-                                             ? *name
-                                             : joinPath(folder.relativePath, *name)});
+    for (Pending& below : pendingBelow(pending, folder.handle, entries->subFolders)) {
+      pending_.push_back(std::move(below));
     }
     folder.names = std::move(entries->files);
     return folder;

@@ -25,7 +25,10 @@ using UnreadableFolder = std::function<void(const std::string& folder, int error
 // entered from its parent's handle without following links, so a folder swapped for a link
 // after it was listed is not entered. Hidden (dot) folders, links to folders, kernel file
 // systems (proc, sys, ...) and the excluded folders are never entered, so the walk has no loops.
-// Only the folders still to visit are held, with the handles of their parents.
+// Only the folders still to visit are held, with the handles of their parents down to a fixed
+// depth; further down, with the handle of one folder in every few levels and the way from it,
+// each folder on that way checked to be the one listed when it is passed again. So a deep tree
+// others may fill cannot run the program out of descriptors.
 class TreeWalk {
  public:
   TreeWalk(const std::string& root, std::vector<FileIdentity> excluded,
@@ -35,12 +38,21 @@ class TreeWalk {
   std::optional<WalkedFolder> next();
 
  private:
+  // A folder on the way from a held folder down to a parent that is not held.
+  struct Step {
+    std::string name;
+    FileIdentity identity;
+  };
   struct Pending {
-    SharedDirectory parent;  // null for the root
+    SharedDirectory from;     // null for the root
+    std::vector<Step> route;  // from there down to the parent, empty when `from` is the parent
     std::string relativePath;
+    std::size_t depth = 0;  // of the folder itself: 0 for the root
   };
 
   DirectoryHandle enter(const Pending& pending) const;
+  std::vector<Pending> pendingBelow(const Pending& folder, const SharedDirectory& handle,
+                                    const std::vector<std::string>& subFolders) const;
 
   std::string root_;
   std::vector<FileIdentity> excluded_;

@@ -3,6 +3,7 @@
 // two sources of one thumbnail, and sources that are links into the output folder.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/files/destination_folders.h"
+#include "core/files/path_text.h"
 #include "core/files/source_file.h"
 #include "core/files/temporary_files.h"
 #include "core/files/tree_walk.h"
@@ -100,6 +102,56 @@ TEST(SharedFolders, WalkedFolderSwappedForALinkIsNotFollowed) {
             "listed");
   EXPECT_FALSE(walk.next());
   EXPECT_EQ(unreadable, std::vector<std::string>{scratch / "photos/zz"});
+}
+
+// A deep tree with a folder waiting at every level walks whole on few descriptors; deep down a
+// waiting folder is re-entered along the way it was listed, and when a folder on that way has
+// been swapped for a look-alike, what waited below it is reported unread, never walked there.
+TEST(SharedFolders, DeepTreeWalksOnFewDescriptorsAndNeverThroughASwappedFolder) {
+  TempFolder scratch;
+  constexpr int kLevels = 200;
+  std::vector<std::string> chain{"photos"};
+  for (int depth = 0; depth < kLevels; ++depth) {
+    scratch.write(chain.back() + "/b/x.jpg", "listed");
+    chain.push_back(chain.back() + "/a");
+  }
+  fs::create_directories(scratch / chain.back());
+  const auto walkAll = [&](int swapAtDepth) {
+    std::vector<std::string> unreadable;
+    TreeWalk walk(scratch / "photos", {},
+                  [&](const std::string& folder, int) { unreadable.push_back(folder); });
+    int walked = 0;
+    while (const std::optional<WalkedFolder> folder = walk.next()) {
+      ++walked;
+      EXPECT_EQ(folder->names.size(), nameOf(folder->path) == "b" ? 1u : 0u) << folder->path;
+      if (folder->path == scratch / chain[80] && swapAtDepth > 0) {
+        fs::rename(scratch / chain[swapAtDepth], scratch / "moved");
+        scratch.write(chain[swapAtDepth] + "/b/impostor.jpg", "private");
+        for (int depth = swapAtDepth + 1; depth < 80; ++depth) {
+          scratch.write(chain[depth] + "/b/impostor.jpg", "private");
+        }
+      }
+    }
+    return std::make_pair(walked, unreadable);
+  };
+
+  rlimit descriptors{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &descriptors), 0);
+  const rlimit before = descriptors;
+  descriptors.rlim_cur = 96;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &descriptors), 0);
+  const auto [walked, unreadable] = walkAll(0);
+  setrlimit(RLIMIT_NOFILE, &before);
+  EXPECT_EQ(walked, 2 * kLevels + 1);
+  EXPECT_TRUE(unreadable.empty());
+
+  const auto [walkedAfterSwap, unreadableAfterSwap] = walkAll(75);
+  std::vector<std::string> waitingBelowTheSwap;
+  for (int depth = 79; depth >= 75; --depth) {
+    waitingBelowTheSwap.push_back(scratch / (chain[depth] + "/b"));
+  }
+  EXPECT_EQ(unreadableAfterSwap, waitingBelowTheSwap);
+  EXPECT_EQ(walkedAfterSwap, 2 * kLevels + 1 - 5);
 }
 
 // A new thumbnail is never more readable than its source; a replaced one keeps its old mode
