@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <utility>
 
 #include "core/files/folder_listing.h"
@@ -62,6 +63,11 @@ bool holdsItsHandle(std::size_t depth) {
   return depth < kHeldLevels || depth % kAnchorSpacing == 0;
 }
 
+// A folder whose path no system call takes is not entered: its files could not be named in a
+// message or opened by the user by path, and in a tree others fill the paths held for the
+// waiting folders would otherwise add up to the square of its depth.
+bool tooLongToName(const std::string& path) { return path.size() >= PATH_MAX; }
+
 }  // namespace
 
 TreeWalk::TreeWalk(const std::string& root, std::vector<FileIdentity> excluded,
@@ -102,6 +108,10 @@ std::vector<TreeWalk::Pending> TreeWalk::pendingBelow(
   std::vector<Pending> pending;
   for (auto name = subFolders.rbegin(); name != subFolders.rend(); ++name) {
     below.relativePath = folder.relativePath.empty() ? *name : joinPath(folder.relativePath, *name);
+    if (tooLongToName(joinPath(root_, below.relativePath))) {
+      unreadable_(joinPath(root_, below.relativePath), ENAMETOOLONG);
+      continue;
+    }
     pending.push_back(below);
   }
   return pending;

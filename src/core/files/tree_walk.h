@@ -28,7 +28,8 @@ using UnreadableFolder = std::function<void(const std::string& folder, int error
 // Only the folders still to visit are held, with the handles of their parents down to a fixed
 // depth; further down, with the handle of one folder in every few levels and the way from it,
 // each folder on that way checked to be the one listed when it is passed again. So a deep tree
-// others may fill cannot run the program out of descriptors.
+// others may fill cannot run the program out of descriptors. A folder whose path would reach
+// PATH_MAX is reported unreadable (ENAMETOOLONG) and not entered.
 class TreeWalk {
  public:
   TreeWalk(const std::string& root, std::vector<FileIdentity> excluded,

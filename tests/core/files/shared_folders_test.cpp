@@ -2,11 +2,13 @@
 // the output tree, folders swapped mid-run, private sources, the temporaries of other systems,
 // two sources of one thumbnail, and sources that are links into the output folder.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -106,8 +108,9 @@ TEST(SharedFolders, WalkedFolderSwappedForALinkIsNotFollowed) {
 
 // A deep tree with a folder waiting at every level walks whole on few descriptors; deep down a
 // waiting folder is re-entered along the way it was listed, and when a folder on that way has
-// been swapped for a look-alike, what waited below it is reported unread, never walked there.
-TEST(SharedFolders, DeepTreeWalksOnFewDescriptorsAndNeverThroughASwappedFolder) {
+// been swapped for a look-alike, what waited below it is reported unread, never walked there;
+// a folder whose path no system call takes is reported, not entered.
+TEST(SharedFolders, DeepTreeWalksOnFewDescriptorsNeverThroughASwappedFolderNorPastPathMax) {
   TempFolder scratch;
   constexpr int kLevels = 200;
   std::vector<std::string> chain{"photos"};
@@ -152,6 +155,28 @@ TEST(SharedFolders, DeepTreeWalksOnFewDescriptorsAndNeverThroughASwappedFolder) 
   }
   EXPECT_EQ(unreadableAfterSwap, waitingBelowTheSwap);
   EXPECT_EQ(walkedAfterSwap, 2 * kLevels + 1 - 5);
+
+  // Made through handles: no system call takes the last folder's path.
+  const std::string name(200, 'n');
+  fs::create_directory(scratch / "long");
+  std::string longWay = scratch / "long";
+  DirectoryHandle deepest = openFolder(longWay);
+  for (;;) {
+    longWay = joinPath(longWay, name);
+    ASSERT_EQ(::mkdirat(deepest.fd(), name.c_str(), 0755), 0);
+    if (longWay.size() >= PATH_MAX) break;
+    deepest = openSubFolder(deepest, name);
+  }
+  const std::string firstTooLong = longWay;
+  std::vector<std::pair<std::string, int>> refused;
+  TreeWalk walkLong(scratch / "long", {}, [&](const std::string& folder, int error) {
+    refused.push_back({folder, error});
+  });
+  int walkedLong = 0;
+  while (walkLong.next()) ++walkedLong;
+  EXPECT_EQ(refused, (std::vector<std::pair<std::string, int>>{{firstTooLong, ENAMETOOLONG}}));
+  EXPECT_EQ(walkedLong, static_cast<int>((firstTooLong.size() - (scratch / "long").size()) / 201));
+  ::unlinkat(deepest.fd(), name.c_str(), AT_REMOVEDIR);
 }
 
 // A new thumbnail is never more readable than its source; a replaced one keeps its old mode
