@@ -82,6 +82,7 @@ class DestinationFolders {
   SharedDirectory openFolderOf(const std::string& path, const SharedDirectory& sourceFolder,
                                const std::string& sourcePath, bool create);
   std::optional<Mirrored> relativeToMirror(const std::string& folder) const;
+  bool holdsFilled(const Mirrored& folder) const;
   void removeEmptyCreated();
 
   std::vector<MirrorRoot> mirrorRoots_;
