@@ -366,6 +366,7 @@ void TFormMain::setupNamingGroup() {
   BtnSF->setToolTip(QStringLiteral("选择文件夹"));
   // A screen reader would speak the caption's three dots; the hint says what the button does.
   BtnSF->setAccessibleName(BtnSF->toolTip());
+  BtnSF->setAccessibleDescription(QStringLiteral("为“自定义路径，保持原文件名”选择输出文件夹"));
   BtnSF->setEnabled(false);
   ePath = placedEdit(g, "ePath", QString(), {256, 46, 441, 19});
   ePath->setReadOnly(true);

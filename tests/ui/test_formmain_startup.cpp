@@ -99,6 +99,8 @@ class FormMainStartUpTest : public QObject {
     QCOMPARE(QAccessible::queryAccessibleInterface(form.BtnSF)->text(QAccessible::Name),
              QStringLiteral("选择文件夹"));
     QCOMPARE(form.BtnSF->text(), QStringLiteral("..."));
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form.BtnSF);
+    QVERIFY(button->text(QAccessible::Description) != button->text(QAccessible::Name));
   }
 
   void theHomePageButtonOpensTheHomePage() {
