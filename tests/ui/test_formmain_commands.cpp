@@ -52,6 +52,15 @@ QString pictureFolder(const QString& name, const QList<std::pair<QString, QSize>
 }
 
 // Records like RecordingPresenter, and acts while the first notice is open.
+// Thumbnails of at most 40 x 40 into `folder`, keeping the names.
+void intoFolderWithinForty(TFormMain& form, const QString& folder) {
+  form.rbname2->click();
+  form.ePath->setText(folder);
+  form.rb5->click();
+  form.editQH->setText(QStringLiteral("40"));
+  form.editQW->setText(QStringLiteral("40"));
+}
+
 class ActingPresenter : public RecordingPresenter {
  public:
   explicit ActingPresenter(std::function<void()> act) : act_(std::move(act)) {}
@@ -346,11 +355,7 @@ class FormMainCommandsTest : public QObject {
     QDir().mkpath(out);
     TFormMain form;
     selectFolder(form, folder);
-    form.rbname2->click();
-    form.ePath->setText(out);
-    form.rb5->click();
-    form.editQH->setText(QStringLiteral("40"));
-    form.editQW->setText(QStringLiteral("40"));
+    intoFolderWithinForty(form, out);
     RecordingPresenter boxes;
     form.SpeedButton2Click();
     QCOMPARE(boxes.shown, QStringList{});
@@ -370,11 +375,7 @@ class FormMainCommandsTest : public QObject {
       TFormMain form;
       selectFolder(form, favs);
       selectFile(form, "Aqua.jpg");
-      form.rbname2->click();
-      form.ePath->setText(nature);
-      form.rb5->click();
-      form.editQH->setText(QStringLiteral("40"));
-      form.editQW->setText(QStringLiteral("40"));
+      intoFolderWithinForty(form, nature);
       RecordingPresenter boxes;
       batch ? form.SpeedButton2Click() : form.SpeedButton1Click();
       QCOMPARE(boxes.take(), QStringList{"error: 源目录和目标目录相同!"});
