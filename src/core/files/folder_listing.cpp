@@ -1,6 +1,7 @@
 #include "core/files/folder_listing.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -43,6 +44,18 @@ bool isRegularFileIn(const DirectoryHandle& folder, const dirent& entry) {
   if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
   struct stat status {};
   return fstatat(folder.fd(), entry.d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+}
+
+EntryKind entryKindIn(const DirectoryHandle& folder, const dirent& entry) {
+  unsigned char type = entry.d_type;
+  if (type == DT_UNKNOWN) {
+    struct stat status {};
+    if (fstatat(folder.fd(), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      return EntryKind::Other;
+    }
+    type = S_ISREG(status.st_mode) ? DT_REG : S_ISDIR(status.st_mode) ? DT_DIR : DT_LNK;
+  }
+  return type == DT_REG ? EntryKind::File : type == DT_DIR ? EntryKind::Folder : EntryKind::Other;
 }
 
 bool matchesJpegPattern(const std::string& name) {

@@ -26,6 +26,13 @@ std::optional<std::vector<std::string>> listJpegFiles(const DirectoryHandle& fol
 // system is asked only when the listing does not tell.
 bool isRegularFileIn(const DirectoryHandle& folder, const dirent& entry);
 
+enum class EntryKind { File, Folder, Other };
+
+// What a listed entry is (a link is Other), as the listing gives it, asked of the system without
+// following a link when the listing does not tell. Only a hint: every step taken on an entry
+// checks again what it is.
+EntryKind entryKindIn(const DirectoryHandle& folder, const dirent& entry);
+
 // Whether the name matches "*.jpg" or "*.jpeg", ASCII letters compared without case.
 bool matchesJpegPattern(const std::string& name);
 

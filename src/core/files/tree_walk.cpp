@@ -1,7 +1,5 @@
 #include "core/files/tree_walk.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/vfs.h>
 
 #include <algorithm>
@@ -28,20 +26,13 @@ struct FolderEntries {
   std::vector<std::string> files;
 };
 
-bool isSubFolder(const DirectoryHandle& folder, const dirent& entry) {
-  if (entry.d_type != DT_DIR && entry.d_type != DT_UNKNOWN) return false;
-  struct stat status {};
-  return fstatat(folder.fd(), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-         S_ISDIR(status.st_mode);
-}
-
 // The folder's sub-folders and JPEG files, in list order, from one reading of its entries;
 // nothing, with errno set, when it cannot be read.
 std::optional<FolderEntries> entriesOf(const DirectoryHandle& folder) {
   FolderEntries found;
   const bool read = forEachEntry(folder, [&](const dirent& entry) {
     if (entry.d_name[0] == '.') return;
-    if (isSubFolder(folder, entry)) {
+    if (entryKindIn(folder, entry) == EntryKind::Folder) {
       found.subFolders.emplace_back(entry.d_name);
     } else if (matchesJpegPattern(entry.d_name) && isRegularFileIn(folder, entry)) {
       found.files.emplace_back(entry.d_name);

@@ -22,8 +22,6 @@ namespace velmora {
 
 namespace {
 
-enum class EntryKind { File, Folder, Other };
-
 struct Entry {
   std::string name;
   EntryKind kind = EntryKind::Other;
@@ -46,27 +44,13 @@ bool contains(const std::vector<FileIdentity>& identities, const FileIdentity& i
 // a file or a link is (the walk never follows a link to a folder).
 bool meansAbsent(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
 
-// The kind of an entry as the listing gives it, asked of the system when the listing does not
-// tell. Only a hint: every step taken on an entry checks again what it is.
-EntryKind kindOf(const DirectoryHandle& folder, const dirent& entry) {
-  unsigned char type = entry.d_type;
-  if (type == DT_UNKNOWN) {
-    struct stat status {};
-    if (fstatat(folder.fd(), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      return EntryKind::Other;
-    }
-    type = S_ISREG(status.st_mode) ? DT_REG : S_ISDIR(status.st_mode) ? DT_DIR : DT_LNK;
-  }
-  return type == DT_REG ? EntryKind::File : type == DT_DIR ? EntryKind::Folder : EntryKind::Other;
-}
-
 // The folder's entries in the order it gives them, "." and ".." left out; nothing, with errno
 // set, when it cannot be read to its end.
 std::optional<std::vector<Entry>> listFolder(const DirectoryHandle& folder) {
   std::vector<Entry> entries;
   const bool read = forEachEntry(folder, [&](const dirent& entry) {
     const std::string name = entry.d_name;
-    if (name != "." && name != "..") entries.push_back({name, kindOf(folder, entry)});
+    if (name != "." && name != "..") entries.push_back({name, entryKindIn(folder, entry)});
   });
   if (!read) return std::nullopt;
   return entries;
